@@ -1,0 +1,51 @@
+# `make run` and `make test` do all the set-up on a fresh Debian 12 machine.
+SHELL := /bin/bash
+BUILD := build
+ASAN_BUILD := build-asan
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+
+.PHONY: all deps build build-asan stage run test test-native test-asan test-runtime format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# The sanitized build leaves out the widgets and web views: Chromium's own
+# allocator does not run under AddressSanitizer.
+build-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DVESPERLINE_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+stage: build
+	@scripts/stage $(BUILD)
+
+run: stage
+	@scripts/run-staged $(BUILD)
+
+test: test-native test-asan test-runtime
+	@echo "All test suites passed."
+
+test-native: stage
+	ctest --test-dir $(BUILD) --output-on-failure
+
+test-asan: stage build-asan
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -LE webview
+
+test-runtime: stage
+	@scripts/test-runtime
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,63 @@
+#include "models/AtomicFileWriter.h"
+#include "models/JsonWriter.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+class TestAtomicFileWriter : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void prettyJsonSortsKeysAtEveryLevelAndEndsWithOneLineFeed() {
+        nlohmann::json doc = nlohmann::json::parse(R"({"z":1,"a":{"y":[{"b":2,"a":1}],"x":"é"}})");
+        const QByteArray text = JsonWriter::pretty(doc);
+        QCOMPARE(text, QByteArray("{\n  \"a\": {\n    \"x\": \"é\",\n    \"y\": [\n      {\n"
+                                  "        \"a\": 1,\n        \"b\": 2\n      }\n    ]\n  },\n"
+                                  "  \"z\": 1\n}\n"));
+    }
+
+    void writeReplacesTheTargetWholeAndLeavesNoTemporaryFiles() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bookmarks.json");
+        TestSupport::writeFile(path, "old contents that are longer than the new ones");
+        QVERIFY(AtomicFileWriter::write(path, "new").ok());
+        QCOMPARE(TestSupport::readFile(path), QByteArray("new"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"bookmarks.json"});
+    }
+
+    void failedWritesReportTheErrorAndKeepTheOldFile() {
+        QTemporaryDir dir;
+        const auto missing = AtomicFileWriter::write(dir.filePath("no/such/folder/x.json"), "x");
+        QVERIFY(!missing.ok());
+        QVERIFY(missing.error().contains("x.json"));
+
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        const QString folder = dir.filePath("ro");
+        QDir().mkpath(folder);
+        TestSupport::writeFile(folder + "/a.json", "kept");
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto denied = AtomicFileWriter::write(folder + "/a.json", "lost");
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        QVERIFY(!denied.ok());
+        QCOMPARE(TestSupport::readFile(folder + "/a.json"), QByteArray("kept"));
+    }
+
+    void copyCopiesLargeFilesCompletely() {
+        QTemporaryDir dir;
+        QByteArray big(3 * 1024 * 1024 + 17, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char(i * 31);
+        TestSupport::writeFile(dir.filePath("src.sqlite"), big);
+        QVERIFY(AtomicFileWriter::copy(dir.filePath("src.sqlite"), dir.filePath("dst.sqlite")).ok());
+        QCOMPARE(TestSupport::readFile(dir.filePath("dst.sqlite")), big);
+        QVERIFY(!AtomicFileWriter::copy(dir.filePath("absent"), dir.filePath("dst2")).ok());
+        QVERIFY(!QFile::exists(dir.filePath("dst2")));
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestAtomicFileWriter)
+#include "tst_atomicfilewriter.moc"

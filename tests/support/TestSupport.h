@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace TestSupport {
+
+// Points HOME, XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
+// XDG_RUNTIME_DIR at fresh folders for the life of the test program, so no
+// test ever reads or writes the real support directory or preferences.
+class IsolatedHome {
+public:
+    IsolatedHome();
+    QString root() const { return dir.path(); }
+    QString dataHome() const;
+    QString configHome() const;
+    // The support directory the program will use under this home.
+    QString supportDir() const;
+
+private:
+    QTemporaryDir dir;
+};
+
+// A TCP port on 127.0.0.1 that nothing listened on a moment ago.
+int freePort();
+
+QString fixturePath(const QString& name);
+QString sourcePath(const QString& relative);
+QString stageDir();
+
+// The Node.js executable the tests run fixtures with.
+QString nodeExecutable();
+
+// Writes bytes to a path, creating parent folders; fails the test on error.
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+} // namespace TestSupport
+
+// A QtTest main() that isolates the home folders before anything else runs.
+#define VESPERLINE_TEST_MAIN(TestClass)                                                            \
+    int main(int argc, char** argv) {                                                              \
+        TestSupport::IsolatedHome isolatedHome;                                                    \
+        QCoreApplication app(argc, argv);                                                          \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

@@ -33,8 +33,7 @@ VoidResult write(const QString& path, const QByteArray& bytes) {
 VoidResult copy(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return VoidResult::failure(
-            QStringLiteral("%1: %2").arg(source, in.errorString()));
+        return VoidResult::failure(QStringLiteral("%1: %2").arg(source, in.errorString()));
     QSaveFile out(target);
     out.setDirectWriteFallback(false);
     if (!out.open(QIODevice::WriteOnly))
@@ -44,8 +43,7 @@ VoidResult copy(const QString& source, const QString& target) {
         const QByteArray chunk = in.read(chunkSize);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
             out.cancelWriting();
-            return VoidResult::failure(
-                QStringLiteral("%1: %2").arg(source, in.errorString()));
+            return VoidResult::failure(QStringLiteral("%1: %2").arg(source, in.errorString()));
         }
         if (out.write(chunk) != chunk.size()) {
             const QString reason = out.errorString();

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <QByteArray>
+#include <nlohmann/json.hpp>
 
 // The one JSON text layout of every file the program writes: two-space
 // indentation, keys sorted at every level (nlohmann's default std::map objects

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QString>
-
 #include <utility>
 #include <variant>
 
 // The outcome of an operation that can fail with a user-facing description.
 // Failures travel as values so that nothing is ever thrown at the screens.
-template <typename T, typename E = QString>
-class Result {
+template <typename T, typename E = QString> class Result {
 public:
     static Result success(T value) { return Result(std::in_place_index<0>, std::move(value)); }
     static Result failure(E error) { return Result(std::in_place_index<1>, std::move(error)); }
@@ -28,8 +26,7 @@ private:
 };
 
 // Success carries nothing; failure carries the description.
-template <typename E>
-class Result<void, E> {
+template <typename E> class Result<void, E> {
 public:
     static Result success() { return Result(); }
     static Result failure(E error) {

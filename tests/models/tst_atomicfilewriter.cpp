@@ -24,7 +24,8 @@ private Q_SLOTS:
         TestSupport::writeFile(path, "old contents that are longer than the new ones");
         QVERIFY(AtomicFileWriter::write(path, "new").ok());
         QCOMPARE(TestSupport::readFile(path), QByteArray("new"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"bookmarks.json"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"bookmarks.json"});
     }
 
     void failedWritesReportTheErrorAndKeepTheOldFile() {
@@ -52,7 +53,8 @@ private Q_SLOTS:
         for (int i = 0; i < big.size(); ++i)
             big[i] = char(i * 31);
         TestSupport::writeFile(dir.filePath("src.sqlite"), big);
-        QVERIFY(AtomicFileWriter::copy(dir.filePath("src.sqlite"), dir.filePath("dst.sqlite")).ok());
+        QVERIFY(
+            AtomicFileWriter::copy(dir.filePath("src.sqlite"), dir.filePath("dst.sqlite")).ok());
         QCOMPARE(TestSupport::readFile(dir.filePath("dst.sqlite")), big);
         QVERIFY(!AtomicFileWriter::copy(dir.filePath("absent"), dir.filePath("dst2")).ok());
         QVERIFY(!QFile::exists(dir.filePath("dst2")));

@@ -14,8 +14,8 @@ IsolatedHome::IsolatedHome() {
     const QString base = dir.path();
     for (const char* sub : {"data", "config", "cache", "runtime"})
         QDir(base).mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(base + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                 QFileDevice::ExeOwner);
+    QFile::setPermissions(base + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("HOME", base.toUtf8());
     qputenv("XDG_DATA_HOME", (base + "/data").toUtf8());
     qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
@@ -23,9 +23,15 @@ IsolatedHome::IsolatedHome() {
     qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
 }
 
-QString IsolatedHome::dataHome() const { return dir.path() + "/data"; }
-QString IsolatedHome::configHome() const { return dir.path() + "/config"; }
-QString IsolatedHome::supportDir() const { return dataHome() + "/Vesperline"; }
+QString IsolatedHome::dataHome() const {
+    return dir.path() + "/data";
+}
+QString IsolatedHome::configHome() const {
+    return dir.path() + "/config";
+}
+QString IsolatedHome::supportDir() const {
+    return dataHome() + "/Vesperline";
+}
 
 int freePort() {
     QTcpServer server;
@@ -42,7 +48,9 @@ QString sourcePath(const QString& relative) {
     return QStringLiteral(VESPERLINE_SOURCE_DIR) + "/" + relative;
 }
 
-QString stageDir() { return QStringLiteral(VESPERLINE_STAGE_DIR); }
+QString stageDir() {
+    return QStringLiteral(VESPERLINE_STAGE_DIR);
+}
 
 QString nodeExecutable() {
     const QString found = QStandardPaths::findExecutable("node");

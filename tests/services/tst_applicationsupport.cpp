@@ -1,0 +1,187 @@
+#include "services/ApplicationSupport.h"
+#include "services/Preferences.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using TestSupport::readFile;
+using TestSupport::writeFile;
+namespace AS = ApplicationSupport;
+
+class TestApplicationSupport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir bundle;
+
+    static void wipeSupport() { QDir(AS::supportURL()).removeRecursively(); }
+
+private Q_SLOTS:
+    void init() {
+        wipeSupport();
+        QFile::remove(Preferences::filePath());
+        QDir(bundle.path()).removeRecursively();
+        writeFile(bundle.filePath("data/bible.sqlite"), "SQLite format 3\0 web");
+        writeFile(bundle.filePath("bookmarks.json"), "{\"bookmarks\":[]}\n");
+        writeFile(bundle.filePath("themes.json"),
+                  "{\"defaultThemeId\":\"lowerThird\",\"themes\":[]}\n");
+    }
+
+    void supportDirectoryLivesInTheXdgDataHome() {
+        QCOMPARE(AS::supportURL(), qEnvironmentVariable("XDG_DATA_HOME") + "/Vesperline");
+    }
+
+    void firstLaunchSeedsAndLaterLaunchesNeverOverwrite() {
+        QCOMPARE(AS::bootstrap(bundle.path()), std::nullopt);
+        for (const char* dir : {"data", "media/slides"})
+            QVERIFY(QFileInfo(AS::path(dir)).isDir());
+        QCOMPARE(readFile(AS::path("data/bible.sqlite")),
+                 readFile(bundle.filePath("data/bible.sqlite")));
+        QCOMPARE(readFile(AS::path("bookmarks.json")), QByteArray("{\"bookmarks\":[]}\n"));
+        QVERIFY(QFile::exists(AS::path("themes.json")));
+        QCOMPARE(readFile(AS::path("translation.json")),
+                 QByteArray("{\n  \"attribution\": \"Scripture from WEB, public domain\",\n"
+                            "  \"id\": \"WEB\",\n  \"label\": \"World English Bible\"\n}\n"));
+        QVERIFY(!QFile::exists(AS::path("playlists.json")));
+
+        writeFile(AS::path("bookmarks.json"), "church edits");
+        writeFile(bundle.filePath("data/bible.sqlite"), "a newer database");
+        writeFile(bundle.filePath("themes.json"), "newer themes");
+        QCOMPARE(AS::bootstrap(bundle.path()), std::nullopt);
+        QCOMPARE(readFile(AS::path("bookmarks.json")), QByteArray("church edits"));
+        QVERIFY(readFile(AS::path("data/bible.sqlite")).startsWith("SQLite format 3"));
+        QVERIFY(readFile(AS::path("themes.json")).startsWith("{"));
+
+        // A lost translation record comes back with the WEB defaults.
+        QFile::remove(AS::path("translation.json"));
+        QCOMPARE(AS::bootstrap(bundle.path()), std::nullopt);
+        QCOMPARE(AS::loadTranslation(), AS::TranslationInfo::webDefaults());
+    }
+
+    void runtimeWithoutDatabaseStillSeedsTheFiles() {
+        QFile::remove(bundle.filePath("data/bible.sqlite"));
+        QCOMPARE(AS::bootstrap(bundle.path()), std::nullopt);
+        QVERIFY(!QFile::exists(AS::path("data/bible.sqlite")));
+        QVERIFY(!QFile::exists(AS::path("translation.json")));
+        QVERIFY(QFile::exists(AS::path("bookmarks.json")));
+
+        wipeSupport();
+        QCOMPARE(AS::bootstrap(std::nullopt), std::nullopt);
+        QVERIFY(QFileInfo(AS::path("media/slides")).isDir());
+        QVERIFY(!QFile::exists(AS::path("bookmarks.json")));
+    }
+
+    void failuresBecomeTheirMessages() {
+        // A file where the support folder should be.
+        QDir(AS::supportURL()).removeRecursively();
+        writeFile(AS::supportURL(), "not a folder");
+        const auto blocked = AS::bootstrap(bundle.path());
+        QVERIFY(blocked.has_value());
+        QVERIFY2(blocked->startsWith("Could not create Application Support folder: "),
+                 qPrintable(*blocked));
+        QFile::remove(AS::supportURL());
+
+        // Unreadable sources (folders in place of files) fail the copy; nothing
+        // half-copied is left behind for later launches to keep.
+        QFile::remove(bundle.filePath("data/bible.sqlite"));
+        QDir().mkpath(bundle.filePath("data/bible.sqlite"));
+        const auto database = AS::bootstrap(bundle.path());
+        QVERIFY(database.has_value());
+        QVERIFY2(database->startsWith("Could not copy Bible database: "), qPrintable(*database));
+        QVERIFY(!QFile::exists(AS::path("data/bible.sqlite")));
+        QVERIFY(!QFile::exists(AS::path("translation.json")));
+
+        QDir(bundle.filePath("data/bible.sqlite")).removeRecursively();
+        QFile::remove(bundle.filePath("themes.json"));
+        QDir().mkpath(bundle.filePath("themes.json"));
+        const auto seed = AS::bootstrap(bundle.path());
+        QVERIFY(seed.has_value());
+        QVERIFY2(seed->startsWith("Could not copy themes.json: "), qPrintable(*seed));
+        QVERIFY(QFile::exists(AS::path("bookmarks.json")));
+        QVERIFY(!QFile::exists(AS::path("themes.json")));
+    }
+
+    void translationRecordFallsBackToWebDefaults_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("broken JSON") << QByteArray("{\"id\": \"NKJV\"");
+        QTest::newRow("missing attribution")
+            << QByteArray(R"({"id":"NKJV","label":"New King James"})");
+        QTest::newRow("number id") << QByteArray(R"({"id":5,"label":"x","attribution":"y"})");
+        QTest::newRow("not an object") << QByteArray(R"(["NKJV"])");
+        QTest::newRow("not UTF-8")
+            << QByteArray("{\"id\":\"\xff\xfe\",\"label\":\"x\",\"attribution\":\"y\"}");
+    }
+    void translationRecordFallsBackToWebDefaults() {
+        QFETCH(QByteArray, contents);
+        writeFile(AS::path("translation.json"), contents);
+        QCOMPARE(AS::loadTranslation(), AS::TranslationInfo::webDefaults());
+    }
+
+    void translationRecordsRoundTrip() {
+        QVERIFY(AS::bootstrap(std::nullopt) == std::nullopt);
+        const AS::TranslationInfo nkjv{"NKJV", "New King James Version",
+                                       "Scripture taken from the NKJV."};
+        QVERIFY(AS::saveTranslation(nkjv).ok());
+        QCOMPARE(AS::loadTranslation(), nkjv);
+
+        QVERIFY(AS::saveTranslationsSelection("WEB", std::nullopt).ok());
+        QCOMPARE(readFile(AS::path("translations-selection.json")),
+                 QByteArray("{\n  \"primaryId\": \"WEB\"\n}\n"));
+        QVERIFY(AS::saveTranslationsSelection("NKJV", QString("WEB")).ok());
+        QCOMPARE(readFile(AS::path("translations-selection.json")),
+                 QByteArray("{\n  \"primaryId\": \"NKJV\",\n  \"secondaryId\": \"WEB\"\n}\n"));
+    }
+
+    void apiBibleIdPrefersTheFileAndFallsBackToPreferences() {
+        QVERIFY(AS::bootstrap(std::nullopt) == std::nullopt);
+        QCOMPARE(AS::loadApiBibleId(), QString());
+        QVERIFY(AS::saveApiBibleId("  de4e12af7f28f599-02 \n").ok());
+        QCOMPARE(readFile(AS::path("api-config.json")),
+                 QByteArray("{\n  \"bibleId\": \"de4e12af7f28f599-02\"\n}\n"));
+        QCOMPARE(Preferences::stringValue("apiBibleId"), QString("de4e12af7f28f599-02"));
+
+        writeFile(AS::path("api-config.json"), R"({"bibleId":"from-file","delayMs":250})");
+        QCOMPARE(AS::loadApiBibleId(), QString("from-file"));
+        for (const QByteArray& bad :
+             {QByteArray(R"({"bibleId":"   "})"), QByteArray(R"({"delayMs":250})"),
+              QByteArray(R"({"bibleId":"x","delayMs":2.5})"), QByteArray("{oops")}) {
+            writeFile(AS::path("api-config.json"), bad);
+            QCOMPARE(AS::loadApiBibleId(), QString("de4e12af7f28f599-02"));
+        }
+    }
+
+    void updateFeedAddress() {
+        QCOMPARE(AS::loadUpdateFeedURL(), QUrl("https://updates.vesperline.org/runtime/feed.json"));
+        QVERIFY(AS::saveUpdateFeedURL("  https://example.org/runtime/feed.json\n").ok());
+        QCOMPARE(readFile(AS::path("update-feed-url.txt")),
+                 QByteArray("https://example.org/runtime/feed.json"));
+        QCOMPARE(AS::loadUpdateFeedURL(), QUrl("https://example.org/runtime/feed.json"));
+
+        writeFile(AS::path("update-feed-url.txt"), "  http://127.0.0.1:8123/feed.json\n");
+        QCOMPARE(AS::loadUpdateFeedURL(), QUrl("http://127.0.0.1:8123/feed.json"));
+        for (const QByteArray& bad :
+             {QByteArray(""), QByteArray("   \n"), QByteArray("http://exa mple.org/feed"),
+              QByteArray("feed.json")}) {
+            writeFile(AS::path("update-feed-url.txt"), bad);
+            QCOMPARE(AS::loadUpdateFeedURL(), AS::defaultUpdateFeedURL());
+        }
+        QVERIFY(AS::saveUpdateFeedURL("").ok());
+        QCOMPARE(AS::loadUpdateFeedURL(), AS::defaultUpdateFeedURL());
+    }
+
+    void hotPatchedRuntimeAndItsVersion() {
+        QVERIFY(!AS::hasHotPatchedRuntime());
+        QCOMPARE(AS::installedRuntimeVersion(), std::nullopt);
+        writeFile(AS::path("runtime/current/apps/server/dist/index.js"), "");
+        QVERIFY(AS::hasHotPatchedRuntime());
+        writeFile(AS::path("runtime/current/runtime-version.json"),
+                  R"({"version":"1.4.2","channel":"stable"})");
+        QCOMPARE(AS::installedRuntimeVersion(), QString("1.4.2"));
+        writeFile(AS::path("runtime/current/runtime-version.json"), R"({"version":142})");
+        QCOMPARE(AS::installedRuntimeVersion(), std::nullopt);
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestApplicationSupport)
+#include "tst_applicationsupport.moc"

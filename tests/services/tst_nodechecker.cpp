@@ -1,0 +1,127 @@
+#include "services/NodeChecker.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+bool processIsRunning(const QByteArray& cmdline) {
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (TestSupport::readFile("/proc/" + pid + "/cmdline").startsWith(cmdline))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestNodeChecker : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // A stand-in for a node executable: a shell script with the given body.
+    QString fakeNode(const QString& name, const QByteArray& body) {
+        const QString path = dir.filePath(name);
+        TestSupport::writeFile(path, "#!/bin/sh\n" + body + "\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+        return path;
+    }
+
+private Q_SLOTS:
+    void majorVersion_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("major");
+        QTest::newRow("v20.0.0") << "v20.0.0" << 20;
+        QTest::newRow("v8.17.0") << "v8.17.0" << 8;
+        QTest::newRow("bare") << "20" << 20;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("no digits") << "node" << 0;
+        QTest::newRow("v.20") << "v.20" << 20;
+        QTest::newRow("v22.3.0-nightly") << "v22.3.0-nightly" << 22;
+    }
+    void majorVersion() {
+        QFETCH(QString, text);
+        QFETCH(int, major);
+        QCOMPARE(NodeChecker::majorVersion(text), major);
+    }
+
+    void probeAcceptsOnlyNode20AndLaterThatExitCleanly() {
+        const QString node20 = fakeNode("node20", "echo '  v20.11.1  '");
+        QCOMPARE(NodeChecker::probeNode(node20),
+                 (NodeChecker::NodeInfo{node20, "v20.11.1", false}));
+        QCOMPARE(NodeChecker::probeNode(fakeNode("node19", "echo v19.9.0")), std::nullopt);
+        QCOMPARE(NodeChecker::probeNode(fakeNode("failing", "echo v22.0.0; exit 3")), std::nullopt);
+        QCOMPARE(NodeChecker::probeNode(fakeNode("garbled", "printf 'v22\\377\\376'")),
+                 std::nullopt);
+        QCOMPARE(NodeChecker::probeNode(fakeNode("stderr-only", "echo v22.0.0 >&2")), std::nullopt);
+        QCOMPARE(NodeChecker::probeNode(dir.filePath("missing")), std::nullopt);
+        TestSupport::writeFile(dir.filePath("plain"), "#!/bin/sh\necho v22.0.0\n");
+        QCOMPARE(NodeChecker::probeNode(dir.filePath("plain")), std::nullopt);
+        QCOMPARE(NodeChecker::probeNode(dir.path()), std::nullopt);
+    }
+
+    void aHangingCandidateIsAbandoned() {
+        const QString hanging = fakeNode("hanging", "exec sleep 613");
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(NodeChecker::probeNode(hanging), std::nullopt);
+        // Bounded, and the candidate is gone rather than left running.
+        QVERIFY(clock.elapsed() < 60'000);
+        QVERIFY(!processIsRunning(QByteArray("sleep\0613", 9)));
+    }
+
+    void searchOrder() {
+        const QString embedded18 = fakeNode("embedded18", "echo v18.20.0");
+        const QString embedded20 = fakeNode("embedded20", "echo v20.1.0");
+        const QString old = fakeNode("homebrew", "echo v18.19.0");
+        const QString good = fakeNode("usrlocal", "echo v21.7.3");
+        const QString fromShell = fakeNode("shell", "echo v22.2.0");
+        const auto noShell = [] { return std::optional<QString>(); };
+        const auto shell = [&] { return std::optional<QString>(fromShell); };
+
+        auto found = NodeChecker::findNode(embedded20, {good}, shell);
+        QCOMPARE(found, (NodeChecker::NodeInfo{embedded20, "v20.1.0", true}));
+
+        found = NodeChecker::findNode(embedded18, {dir.filePath("absent"), old, good}, shell);
+        QCOMPARE(found, (NodeChecker::NodeInfo{good, "v21.7.3", false}));
+
+        found = NodeChecker::findNode(std::nullopt, {old}, shell);
+        QCOMPARE(found, (NodeChecker::NodeInfo{fromShell, "v22.2.0", false}));
+
+        QCOMPARE(NodeChecker::findNode(embedded18, {old}, noShell), std::nullopt);
+    }
+
+    void nodeBinaryComesFirstAmongTheInstalledCandidates() {
+        qunsetenv("NODE_BINARY");
+        QCOMPARE(
+            NodeChecker::candidatePaths(),
+            QStringList({"/opt/homebrew/opt/node@20/bin/node", "/usr/local/opt/node@20/bin/node",
+                         "/opt/homebrew/bin/node", "/usr/local/bin/node", "/usr/bin/node"}));
+        qputenv("NODE_BINARY", "/custom/node");
+        QCOMPARE(NodeChecker::candidatePaths().first(), QString("/custom/node"));
+        QCOMPARE(NodeChecker::candidatePaths().size(), 6);
+        qunsetenv("NODE_BINARY");
+    }
+
+    void theRealNodeIsFound() {
+        const auto found = NodeChecker::findNode();
+        QVERIFY(found.has_value());
+        QVERIFY(NodeChecker::majorVersion(found->version) >= 20);
+        QVERIFY(!found->isEmbedded);
+    }
+
+    void loginShellLookup() {
+        QVERIFY(!NodeChecker::loginShell().isEmpty());
+        const auto node = NodeChecker::shellWhich("node");
+        QVERIFY(node.has_value());
+        QVERIFY(NodeChecker::probeNode(*node).has_value());
+        QCOMPARE(NodeChecker::shellWhich("no-such-command-vesperline"), std::nullopt);
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestNodeChecker)
+#include "tst_nodechecker.moc"

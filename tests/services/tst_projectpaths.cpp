@@ -1,0 +1,145 @@
+#include "services/ApplicationSupport.h"
+#include "services/BundleRuntime.h"
+#include "services/ProjectPaths.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using TestSupport::writeFile;
+
+namespace {
+
+void makeRuntimeRoot(const QString& dir) {
+    writeFile(dir + "/apps/server/dist/index.js", "// server");
+}
+
+void makeExecutable(const QString& path) {
+    writeFile(path, "#!/bin/sh\necho v20.11.1\n");
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+}
+
+} // namespace
+
+class TestProjectPaths : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root;
+    QString app() const { return root.filePath("install/bin"); }
+    QString resources() const { return root.filePath("install/share/vesperline"); }
+    BundleLayout layout() const { return BundleLayout::forApplicationDir(app()); }
+
+private Q_SLOTS:
+    void init() {
+        QDir(root.path()).removeRecursively();
+        QDir().mkpath(app());
+        QDir(ApplicationSupport::supportURL()).removeRecursively();
+    }
+
+    void resourceDirectoryIsBesideTheExecutablesFolder() {
+        QCOMPARE(layout().resourceDir, std::nullopt);
+        QDir().mkpath(resources());
+        QCOMPARE(layout().resourceDir, QDir::cleanPath(resources()));
+        QCOMPARE(layout().applicationDir, QDir::cleanPath(app()));
+    }
+
+    void bundledRootPrefersProjectOverResourcesProject() {
+        QDir().mkpath(resources());
+        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), std::nullopt);
+        makeRuntimeRoot(resources() + "/Resources/project");
+        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), resources() + "/Resources/project");
+        makeRuntimeRoot(resources() + "/project");
+        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), resources() + "/project");
+    }
+
+    void resolutionOrder() {
+        const QString home = QDir::homePath() + "/Vesperline";
+        QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()), home);
+        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), home);
+
+        // A development checkout sits above the install tree.
+        makeRuntimeRoot(root.path());
+        QCOMPARE(ProjectPaths::detectDevProjectRoot(layout()), root.path());
+        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), root.path());
+
+        makeRuntimeRoot(resources() + "/project");
+        QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()), resources() + "/project");
+        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), resources() + "/project");
+
+        makeRuntimeRoot(ApplicationSupport::path("runtime/current"));
+        QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()),
+                 ApplicationSupport::path("runtime/current"));
+        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()),
+                 ApplicationSupport::path("runtime/current"));
+    }
+
+    void devCheckoutSearchStopsAfterEightParents() {
+        makeRuntimeRoot(root.path());
+        QString deep = root.path();
+        for (int i = 0; i < 7; ++i)
+            deep += "/d";
+        // The application folder itself is never tested, its 8th parent is.
+        QCOMPARE(ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/bin")),
+                 root.path());
+        QCOMPARE(
+            ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/d/bin")),
+            std::nullopt);
+        makeRuntimeRoot(deep + "/bin");
+        QCOMPARE(ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/bin")),
+                 root.path());
+    }
+
+    void runtimeVersionLabel_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("version") << QByteArray(R"({"version":"1.2.0","notes":"x"})") << "1.2.0";
+        QTest::newRow("number") << QByteArray(R"({"version":120})") << "bundled";
+        QTest::newRow("array") << QByteArray(R"(["1.2.0"])") << "bundled";
+        QTest::newRow("broken") << QByteArray("{\"version\":\"1.2") << "bundled";
+        QTest::newRow("missing") << QByteArray() << "bundled";
+    }
+    void runtimeVersionLabel() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, label);
+        const ProjectPaths paths{root.filePath("rt")};
+        if (!contents.isEmpty())
+            writeFile(paths.runtimeRoot + "/runtime-version.json", contents);
+        QCOMPARE(paths.runtimeVersionLabel(), label);
+    }
+
+    void importScriptAndDatabase() {
+        const ProjectPaths paths{root.filePath("rt")};
+        QVERIFY(!paths.hasBibleDatabase());
+        writeFile(ApplicationSupport::path("data/bible.sqlite"), "db");
+        QVERIFY(paths.hasBibleDatabase());
+
+        QCOMPARE(paths.nkjvImportScript(), paths.runtimeRoot + "/scripts/import-bible-nkjv.ts");
+        QVERIFY(!paths.canRunNkjvImport());
+        writeFile(paths.runtimeRoot + "/scripts/import-bible-nkjv.ts", "");
+        QVERIFY(!paths.canRunNkjvImport());
+        writeFile(paths.runtimeRoot + "/node_modules/tsx/dist/cli.mjs", "");
+        QVERIFY(paths.canRunNkjvImport());
+        QFile::remove(paths.runtimeRoot + "/node_modules/tsx/dist/cli.mjs");
+        writeFile(paths.runtimeRoot + "/scripts/import-bible-nkjv.mjs", "");
+        QCOMPARE(paths.nkjvImportScript(), paths.runtimeRoot + "/scripts/import-bible-nkjv.mjs");
+        QVERIFY(paths.canRunNkjvImport());
+    }
+
+    void embeddedNodeAndSelfContainment() {
+        QDir().mkpath(resources());
+        QCOMPARE(BundleRuntime::embeddedNodePath(layout()), std::nullopt);
+        writeFile(resources() + "/node/bin/node", "not executable");
+        makeExecutable(resources() + "/node-x64/bin/node");
+        makeExecutable(resources() + "/node-arm64/bin/node");
+        QCOMPARE(BundleRuntime::embeddedNodePath(layout()), resources() + "/node-arm64/bin/node");
+        QVERIFY(!BundleRuntime::isSelfContained(layout()));
+        makeRuntimeRoot(resources() + "/project");
+        QVERIFY(BundleRuntime::isSelfContained(layout()));
+        makeExecutable(resources() + "/node/bin/node");
+        QCOMPARE(BundleRuntime::embeddedNodePath(layout()), resources() + "/node/bin/node");
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestProjectPaths)
+#include "tst_projectpaths.moc"

@@ -1,0 +1,64 @@
+// Passage look-up for the pages.
+//   GET /api/bible/books[?translation=ID]
+//   GET /api/bible/passage?ref=John+3:16-18[&translation=ID][&compare=ID|secondary]
+//   GET /api/bible/passage?book=John&chapter=3&verseStart=16&verseEnd=18[...]
+// ID is a library id ("bible.sqlite") or a translation id ("WEB"); without
+// one the selected primary translation is used. compare=secondary means the
+// selected compare translation (left out when none is selected).
+import { HttpError, badRequest, notFound } from '../lib/errors.js';
+import { passageFromQuery, formatReference } from '../lib/passage.js';
+
+export default async function bibleRoutes(app) {
+  function translationFor(param, { allowSecondary = false } = {}) {
+    const { primary, secondary } = app.library.refresh();
+    if (param === undefined || param === '') {
+      if (!primary) throw new HttpError(503, 'No Bible database is installed; the data folder holds none.');
+      return primary;
+    }
+    if (allowSecondary && param === 'secondary') return secondary;
+    const found = app.library.find(String(param));
+    if (!found) {
+      // the file may have just arrived
+      const again = app.library.refresh(true) && app.library.find(String(param));
+      if (!again) throw notFound(`Unknown translation "${param}"`);
+      return again;
+    }
+    return found;
+  }
+
+  app.get('/api/bible/books', async (request) => {
+    const t = translationFor(request.query.translation);
+    return { translation: t.describe(), books: t.books() };
+  });
+
+  app.get('/api/bible/passage', async (request) => {
+    const q = request.query;
+    if (Array.isArray(q.ref) || Array.isArray(q.book)) throw badRequest('Give one reference per request');
+    const p = passageFromQuery(q);
+    const primary = translationFor(q.translation);
+    const secondary = q.compare === undefined || q.compare === '' ? undefined : translationFor(q.compare, { allowSecondary: true });
+    const from = p.wholeChapter ? 1 : p.verseStart;
+    const to = p.wholeChapter ? 1000 : p.verseEnd;
+
+    const part = (t) => {
+      const verses = t.verses(p.book.name, p.chapter, from, to);
+      return { translation: t.describe(), verses, text: verses.map((v) => v.text).join(' ') };
+    };
+    const first = part(primary);
+    if (first.verses.length === 0) {
+      throw notFound(`${formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : from, to)} is not in ${primary.meta.label}`);
+    }
+    const firstVerse = first.verses[0].verse;
+    const lastVerse = first.verses[first.verses.length - 1].verse;
+    const body = {
+      reference: formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : firstVerse, lastVerse),
+      book: p.book.name,
+      chapter: p.chapter,
+      verseStart: firstVerse,
+      verseEnd: lastVerse,
+      primary: first,
+    };
+    if (secondary && secondary !== primary) body.secondary = part(secondary);
+    return body;
+  });
+}

@@ -62,7 +62,7 @@ const BOOKS = [
   ['1 Timothy', '1TI', 'NT', 'I Timothy', '1 Tim', '1 Ti'],
   ['2 Timothy', '2TI', 'NT', 'II Timothy', '2 Tim', '2 Ti'],
   ['Titus', 'TIT', 'NT', 'Titus', 'Tit', 'Ti'],
-  ['Philemon', 'PHM', 'NT', 'Philemon', 'Philem', 'Phm', 'Pm'],
+  ['Philemon', 'PHM', 'NT', 'Philemon', 'Philem', 'Phlm', 'Phm', 'Pm'],
   ['Hebrews', 'HEB', 'NT', 'Hebrews', 'Heb'],
   ['James', 'JAS', 'NT', 'James', 'Jas', 'Jm'],
   ['1 Peter', '1PE', 'NT', 'I Peter', '1 Pet', '1 Pe', '1 Pt', '1 P'],

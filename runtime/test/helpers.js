@@ -1,0 +1,212 @@
+// Real processes, real sockets, real files: every suite starts the server (or
+// the import script) as a child process on a free loopback port, with its own
+// temporary support directory and HOME.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import net from 'node:net';
+import { spawn } from 'node:child_process';
+import { fileURLToPath } from 'node:url';
+import { createBibleDatabase } from '../scripts/lib/bible-db.mjs';
+
+export const RUNTIME = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
+export const SERVER_ENTRY = path.join(RUNTIME, 'apps/server/src/index.js');
+
+/**
+ * Cleanup for a describe() block, whose hooks get no t.after(): pass the
+ * returned object where a test context is expected and call run() in after().
+ */
+export function suiteScope() {
+  const tasks = [];
+  return {
+    after: (fn) => tasks.push(fn),
+    run: async () => {
+      for (const fn of tasks.reverse()) await fn();
+    },
+  };
+}
+
+export function tempDir(t, prefix = 'vesperline-') {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  return dir;
+}
+
+export function freePort() {
+  return new Promise((resolve, reject) => {
+    const srv = net.createServer();
+    srv.once('error', reject);
+    srv.listen(0, '127.0.0.1', () => {
+      const { port } = srv.address();
+      srv.close(() => resolve(port));
+    });
+  });
+}
+
+/** A support directory laid out as the desktop program seeds it. */
+export function supportDir(t, { root = RUNTIME } = {}) {
+  const dir = tempDir(t);
+  const home = path.join(dir, 'home');
+  const support = path.join(dir, 'support');
+  fs.mkdirSync(home);
+  return {
+    dir,
+    home,
+    support,
+    root,
+    file: (...parts) => path.join(support, ...parts),
+  };
+}
+
+/** The environment the desktop program gives the server, for `s` from supportDir(). */
+export function serverEnv(s, port, extra = {}) {
+  const env = {
+    PATH: process.env.PATH,
+    HOME: s.home,
+    XDG_DATA_HOME: path.join(s.home, '.local/share'),
+    XDG_CONFIG_HOME: path.join(s.home, '.config'),
+    PORT: String(port),
+    HOST: '127.0.0.1',
+    VESPERLINE_ROOT: s.root,
+    VESPERLINE_CONFIG_DIR: s.support,
+    VESPERLINE_DB_PATH: s.file('data', 'bible.sqlite'),
+    VESPERLINE_BOOKMARKS_PATH: s.file('bookmarks.json'),
+    VESPERLINE_THEMES_PATH: s.file('themes.json'),
+    VESPERLINE_WEB_DIST: path.join(s.root, 'apps/web/src'),
+    VESPERLINE_LOG_PATH: s.file('server.log'),
+    VESPERLINE_TRANSLATION_ID: 'WEB',
+    VESPERLINE_SERVER_NAME: 'Test Sanctuary',
+    NODE_PATH: path.join(RUNTIME, 'node_modules'),
+    NODE_OPTIONS: '--experimental-default-type=module',
+  };
+  return { ...env, ...extra };
+}
+
+/** Collects a child's output and lets a test wait for a line or the exit. */
+function watch(child) {
+  const state = { stdout: '', stderr: '', exit: undefined };
+  const waiters = new Set();
+  const poke = () => {
+    for (const w of waiters) w();
+  };
+  child.stdout.setEncoding('utf8').on('data', (d) => {
+    state.stdout += d;
+    poke();
+  });
+  child.stderr.setEncoding('utf8').on('data', (d) => {
+    state.stderr += d;
+    poke();
+  });
+  const exited = new Promise((resolve) => {
+    child.on('exit', (code, signal) => {
+      state.exit = { code, signal };
+      poke();
+      resolve(state.exit);
+    });
+  });
+  const until = (predicate, what, ms = 15000) =>
+    new Promise((resolve, reject) => {
+      const check = () => {
+        if (predicate(state)) {
+          cleanup();
+          resolve(state);
+        } else if (state.exit) {
+          cleanup();
+          reject(new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`));
+        }
+      };
+      const timer = setTimeout(() => {
+        cleanup();
+        reject(new Error(`timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`));
+      }, ms);
+      const cleanup = () => {
+        clearTimeout(timer);
+        waiters.delete(check);
+      };
+      waiters.add(check);
+      check();
+    });
+  return { child, state, exited, until };
+}
+
+export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, cwd = s.root, node = process.execPath } = {}) {
+  port ??= await freePort();
+  const child = spawn(node, [entry], { cwd, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
+  const w = watch(child);
+  t.after(async () => {
+    if (!w.state.exit) {
+      child.kill('SIGKILL');
+      await w.exited;
+    }
+  });
+  await w.until((st) => st.stdout.includes('Listening on'), '"Listening on"');
+  const base = `http://127.0.0.1:${port}`;
+  return {
+    ...w,
+    port,
+    base,
+    async stop() {
+      child.kill('SIGTERM');
+      return w.exited;
+    },
+    get: (p) => request(base, 'GET', p),
+    put: (p, body, headers) => request(base, 'PUT', p, body, headers),
+  };
+}
+
+export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
+  const child = spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
+  const w = watch(child);
+  t.after(async () => {
+    if (!w.state.exit) {
+      child.kill('SIGKILL');
+      await w.exited;
+    }
+  });
+  return w;
+}
+
+export async function request(base, method, p, body, headers = {}) {
+  const init = { method, headers: { ...headers } };
+  if (body !== undefined) {
+    init.body = typeof body === 'string' || Buffer.isBuffer(body) ? body : JSON.stringify(body);
+    init.headers['content-type'] ??= 'application/json';
+  }
+  const res = await fetch(base + p, init);
+  const text = await res.text();
+  let json;
+  try {
+    json = JSON.parse(text);
+  } catch {
+    json = undefined;
+  }
+  return { status: res.status, headers: res.headers, text, json };
+}
+
+/** A small Bible database in the runtime's schema. */
+export function makeBible(file, meta, verses) {
+  fs.mkdirSync(path.dirname(file), { recursive: true });
+  const w = createBibleDatabase(file, meta);
+  w.insertVerses(verses.map(([book, chapter, verse, text]) => ({ book, chapter, verse, text })));
+  w.finish();
+}
+
+export const WEB_META = { id: 'WEB', label: 'World English Bible', attribution: 'Scripture from WEB, public domain' };
+
+export const SAMPLE_VERSES = [
+  ['John', 3, 16, 'For God so loved the world, that he gave his only born Son, that whoever believes in him should not perish, but have eternal life.'],
+  ['John', 3, 17, 'For God didn’t send his Son into the world to judge the world, but that the world should be saved through him.'],
+  ['John', 3, 18, 'He who believes in him is not judged.'],
+  ['Psalms', 23, 1, 'Yahweh is my shepherd; I shall lack nothing.'],
+  ['Psalms', 23, 2, 'He makes me lie down in green pastures.'],
+  ['1 Corinthians', 13, 4, 'Love is patient and is kind.'],
+  ['Song of Solomon', 2, 1, 'I am a rose of Sharon.'],
+  ['Jude', 1, 3, 'Beloved, while I was very eager to write to you…'],
+  ['Genesis', 1, 1, 'In the beginning, God created the heavens and the earth.'],
+];
+
+/** File bytes and modification identity, to prove a file was not touched. */
+export function snapshot(file) {
+  const st = fs.statSync(file);
+  return { bytes: fs.readFileSync(file), ino: st.ino, mtimeMs: st.mtimeMs };
+}

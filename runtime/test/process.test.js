@@ -1,0 +1,111 @@
+// What only a real process shows: the environment it reads, its output lines,
+// its exit statuses and how it stops.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import http from 'node:http';
+import { spawn } from 'node:child_process';
+import { supportDir, startServer, freePort, serverEnv, makeBible, WEB_META, SAMPLE_VERSES, tempDir, SERVER_ENTRY, RUNTIME } from './helpers.js';
+
+function runToExit(s, port, env = {}) {
+  return new Promise((resolve) => {
+    const child = spawn(process.execPath, [SERVER_ENTRY], { cwd: RUNTIME, env: serverEnv(s, port, env) });
+    let stdout = '';
+    let stderr = '';
+    child.stdout.on('data', (d) => (stdout += d));
+    child.stderr.on('data', (d) => (stderr += d));
+    child.on('exit', (code) => resolve({ code, stdout, stderr }));
+  });
+}
+
+test('SIGTERM closes the server, even with a client connection open, and exits 0', async (t) => {
+  const s = supportDir(t);
+  const srv = await startServer(t, s);
+  // a keep-alive connection that stays open must not hold the process
+  const agent = new http.Agent({ keepAlive: true });
+  await new Promise((resolve, reject) => {
+    http.get(`${srv.base}/api/health`, { agent }, (res) => {
+      res.resume();
+      res.on('end', resolve);
+    }).on('error', reject);
+  });
+  const exit = await srv.stop();
+  agent.destroy();
+  assert.deepEqual(exit, { code: 0, signal: null });
+  assert.match(srv.state.stdout, /SIGTERM received/);
+});
+
+test('a port that is taken prints the EADDRINUSE error on stderr and exits 1', async (t) => {
+  const s = supportDir(t);
+  const holder = net.createServer();
+  await new Promise((resolve) => holder.listen(0, '127.0.0.1', resolve));
+  t.after(() => holder.close());
+  const { port } = holder.address();
+  const res = await runToExit(s, port);
+  assert.equal(res.code, 1);
+  assert.match(res.stderr, /EADDRINUSE/);
+  assert.doesNotMatch(res.stdout, /Listening on/);
+});
+
+test('a PORT that is not a port number is a configuration error', async (t) => {
+  const s = supportDir(t);
+  const res = await runToExit(s, 'eighty');
+  assert.equal(res.code, 1);
+  assert.match(res.stderr, /PORT must be a number/);
+});
+
+test('an empty support directory is seeded from the runtime root and served', async (t) => {
+  const root = tempDir(t, 'vesperline-root-');
+  makeBible(path.join(root, 'data', 'bible.sqlite'), WEB_META, SAMPLE_VERSES);
+  fs.copyFileSync(path.join(RUNTIME, 'seed', 'bookmarks.json'), path.join(root, 'bookmarks.json'));
+  fs.copyFileSync(path.join(RUNTIME, 'seed', 'themes.json'), path.join(root, 'themes.json'));
+  fs.writeFileSync(path.join(root, 'runtime-version.json'), '{"version": "9.8.7", "channel": "beta"}\n');
+  const s = supportDir(t, { root });
+  const srv = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+
+  const health = (await srv.get('/api/health')).json;
+  assert.equal(health.db, true);
+  assert.equal(health.runtimeVersion, '9.8.7');
+  assert.equal(health.runtimeChannel, 'beta');
+  assert.equal(health.runtimeNotes, undefined);
+  assert.equal(health.runtimeRoot, root);
+  assert.ok(fs.statSync(s.file('media', 'slides')).isDirectory());
+  assert.deepEqual(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')), WEB_META);
+  const seededBookmarks = (await srv.get('/api/bookmarks')).json.bookmarks;
+  assert.ok(seededBookmarks.length >= 3);
+  assert.equal((await srv.get('/api/bible/passage?ref=John%203:16')).status, 200);
+
+  // the next start never overwrites what the church has since changed
+  await srv.put('/api/bookmarks', { bookmarks: [] });
+  await srv.stop();
+  const again = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+  assert.deepEqual((await again.get('/api/bookmarks')).json, { bookmarks: [] });
+  assert.doesNotMatch(again.state.stdout, /Seeded/);
+});
+
+test('without any Bible database the server still answers, and says so', async (t) => {
+  const root = tempDir(t, 'vesperline-root-');
+  const s = supportDir(t, { root });
+  const srv = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+  const health = (await srv.get('/api/health')).json;
+  assert.equal(health.ok, true);
+  assert.equal(health.db, false);
+  assert.equal(health.translationId, undefined);
+  const tr = (await srv.get('/api/translations')).json;
+  assert.deepEqual(tr.libraries, []);
+  assert.equal(tr.primary.id, 'WEB');
+  const passage = await srv.get('/api/bible/passage?ref=John%203:16');
+  assert.equal(passage.status, 503);
+  assert.match(passage.json.message, /No Bible database/);
+  assert.match(srv.state.stdout, /No Bible database in/);
+});
+
+test('HOST 0.0.0.0, as the desktop passes it, accepts loopback connections', async (t) => {
+  const s = supportDir(t);
+  const port = await freePort();
+  const srv = await startServer(t, s, { port, env: { HOST: '0.0.0.0' } });
+  assert.match(srv.state.stdout, new RegExp(`Listening on http://0\\.0\\.0\\.0:${port}`));
+  assert.equal((await srv.get('/api/health')).json.ok, true);
+});

@@ -1,0 +1,324 @@
+import { test, describe, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, snapshot } from './helpers.js';
+
+const BOOKMARKS = {
+  bookmarks: [
+    { id: 'b1', label: 'Love', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
+    { id: 'b2', label: 'Shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 6 },
+  ],
+};
+const PLAYLISTS = {
+  playlists: [
+    {
+      id: 'p1',
+      name: 'Sunday',
+      items: [
+        { id: 'i1', kind: 'bookmark', bookmarkId: 'b1' },
+        { id: 'i2', kind: 'ref', book: 'John', chapter: 3, verseStart: 16, verseEnd: 18, label: 'Reading' },
+        { id: 'i3', kind: 'slide', slideId: 's1' },
+      ],
+    },
+  ],
+  slides: [{ id: 's1', label: 'Welcome', imageFile: 'welcome.png' }],
+};
+
+function seeded(t) {
+  const s = supportDir(t);
+  makeBible(s.file('data', 'bible.sqlite'), WEB_META, SAMPLE_VERSES);
+  fs.writeFileSync(s.file('bookmarks.json'), `${JSON.stringify(BOOKMARKS)}\n`);
+  fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
+  fs.writeFileSync(s.file('media', 'slides', 'welcome.png'), Buffer.from([0x89, 0x50, 0x4e, 0x47]));
+  fs.writeFileSync(s.file('outside.txt'), 'private');
+  return s;
+}
+
+describe('data documents', () => {
+  let s;
+  let srv;
+  const scope = suiteScope();
+  before(async () => {
+    s = seeded(scope);
+    srv = await startServer(scope, s);
+  });
+  after(() => scope.run());
+
+  test('health reports every field from the environment, the database and the runtime', async () => {
+    const { status, json } = await srv.get('/api/health');
+    assert.equal(status, 200);
+    assert.equal(json.ok, true);
+    assert.equal(json.db, true);
+    assert.equal(json.clients, 0);
+    assert.equal(json.themeId, 'lowerThird'); // runtime seed themes, default theme
+    assert.equal(json.translationId, 'WEB');
+    assert.equal(json.translationLabel, 'World English Bible');
+    assert.equal(json.serverName, 'Test Sanctuary');
+    assert.equal(json.runtimeRoot, s.root);
+    const pkg = JSON.parse(fs.readFileSync(path.join(s.root, 'package.json'), 'utf8'));
+    // the source tree may or may not have been built; when it was, the version shows
+    if (fs.existsSync(path.join(s.root, 'runtime-version.json'))) assert.equal(json.runtimeVersion, pkg.version);
+  });
+
+  test('bookmarks round-trip and are stored in the desktop writer format', async () => {
+    const got = await srv.get('/api/bookmarks');
+    assert.deepEqual(got.json, BOOKMARKS);
+    const doc = {
+      bookmarks: [{ verseStart: 4, id: 'n', extra: 'dropped', book: '1 Corinthians', label: 'Love', chapter: 13, verseEnd: null }],
+    };
+    const put = await srv.put('/api/bookmarks', doc);
+    assert.equal(put.status, 200);
+    const stored = { bookmarks: [{ book: '1 Corinthians', chapter: 13, id: 'n', label: 'Love', verseStart: 4 }] };
+    assert.deepEqual(put.json, stored);
+    assert.equal(
+      fs.readFileSync(s.file('bookmarks.json'), 'utf8'),
+      '{\n  "bookmarks": [\n    {\n      "book": "1 Corinthians",\n      "chapter": 13,\n      "id": "n",\n      "label": "Love",\n      "verseStart": 4\n    }\n  ]\n}\n',
+    );
+    assert.deepEqual((await srv.get('/api/bookmarks')).json, stored);
+    // no temporary file is left beside the target
+    assert.deepEqual(fs.readdirSync(s.support).filter((n) => n.includes('.tmp')), []);
+  });
+
+  test('a bad document is refused whole and the file keeps its bytes', async () => {
+    const before = snapshot(s.file('bookmarks.json'));
+    const bad = [
+      [{ bookmarks: [{ id: 'x', label: 'x', book: 'John', verseStart: 1 }] }, /chapter: required key is missing/],
+      [{ bookmarks: [{ id: 'x', label: 'x', book: 'John', chapter: 3.5, verseStart: 1 }] }, /chapter: expected an integer/],
+      [{ bookmarks: [{ id: 'x', label: 7, book: 'John', chapter: 3, verseStart: 1 }] }, /label: expected a string/],
+      [{ bookmarks: {} }, /bookmarks: expected an array/],
+      [{}, /bookmarks: required key is missing/],
+      [[], /expected an object/],
+    ];
+    for (const [body, message] of bad) {
+      const res = await srv.put('/api/bookmarks', body);
+      assert.equal(res.status, 400, JSON.stringify(body));
+      assert.match(res.json.message, message);
+    }
+    const notJson = await srv.put('/api/bookmarks', '{"bookmarks": [', {});
+    assert.equal(notJson.status, 400);
+    assert.equal(typeof notJson.json.message, 'string');
+    assert.doesNotMatch(notJson.text, /at .*\.js:\d+/); // no stack trace
+    const huge = await srv.put('/api/bookmarks', `{"bookmarks":[],"pad":"${'x'.repeat(1024 * 1024)}"}`);
+    assert.equal(huge.status, 413);
+    assert.deepEqual(snapshot(s.file('bookmarks.json')), before);
+  });
+
+  test('playlists: missing file is empty, kinds are checked, slides are required', async () => {
+    assert.deepEqual((await srv.get('/api/playlists')).json, { playlists: [], slides: [] });
+    const put = await srv.put('/api/playlists', PLAYLISTS);
+    assert.equal(put.status, 200);
+    assert.deepEqual(put.json, PLAYLISTS);
+    const before = snapshot(s.file('playlists.json'));
+    const wrongKind = structuredClone(PLAYLISTS);
+    wrongKind.playlists[0].items[1].kind = 'video';
+    const r1 = await srv.put('/api/playlists', wrongKind);
+    assert.equal(r1.status, 400);
+    assert.match(r1.json.message, /kind: expected one of "bookmark", "ref", "slide"/);
+    const r2 = await srv.put('/api/playlists', { playlists: [] });
+    assert.equal(r2.status, 400);
+    assert.match(r2.json.message, /slides: required key is missing/);
+    assert.deepEqual(snapshot(s.file('playlists.json')), before);
+    const text = fs.readFileSync(s.file('playlists.json'), 'utf8');
+    assert.ok(text.indexOf('"playlists"') < text.indexOf('"slides"'));
+    assert.ok(text.endsWith('}\n') && !text.endsWith('\n\n'));
+  });
+
+  test('themes: the web admin PUT is validated beyond the shared rules', async () => {
+    const themes = (await srv.get('/api/themes')).json;
+    assert.deepEqual(themes.themes.map((t) => t.layout).sort(), ['center', 'fullscreen', 'lowerThird']);
+    const good = {
+      defaultThemeId: 'center',
+      themes: [...themes.themes, { id: 'easter', name: 'Easter', layout: 'fullscreen' }],
+    };
+    const put = await srv.put('/api/themes', good);
+    assert.equal(put.status, 200);
+    assert.equal((await srv.get('/api/health')).json.themeId, 'center');
+    const before = snapshot(s.file('themes.json'));
+    for (const [doc, message] of [
+      [{ ...good, defaultThemeId: 'nope' }, /defaultThemeId/],
+      [{ ...good, themes: [{ id: 'a', name: 'A', layout: 'sideways' }] }, /layout/],
+      [{ ...good, themes: [good.themes[0], good.themes[0]] }, /used twice/],
+      [{ themes: good.themes }, /defaultThemeId: required/],
+    ]) {
+      const res = await srv.put('/api/themes', doc);
+      assert.equal(res.status, 400);
+      assert.match(res.json.message, message);
+    }
+    assert.deepEqual(snapshot(s.file('themes.json')), before);
+  });
+
+  test('a data file damaged on disk is reported, not served as empty', async () => {
+    fs.writeFileSync(s.file('playlists.json'), '{"playlists": [], "slides": [{"id": 1}]}');
+    const res = await srv.get('/api/playlists');
+    assert.equal(res.status, 500);
+    assert.match(res.json.message, /playlists\.json does not decode: slides\[0\]\.id/);
+    assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
+  });
+
+  test('unknown routes answer JSON 404s and only the web build and slides are served', async () => {
+    const api = await srv.get('/api/nothing-here');
+    assert.equal(api.status, 404);
+    assert.equal(api.json.statusCode, 404);
+    assert.equal((await srv.put('/api/health', {})).status, 404);
+    for (const page of ['/output?w=1920&h=1080', '/output?layout=center&w=1280&h=720', '/presenter', '/operator', '/admin']) {
+      const res = await srv.get(page);
+      assert.equal(res.status, 200, page);
+      assert.match(res.headers.get('content-type'), /text\/html/);
+    }
+    const slide = await srv.get('/media/slides/welcome.png');
+    assert.equal(slide.status, 200);
+    for (const p of [
+      '/media/slides/..%2Foutside.txt',
+      '/media/slides/%2e%2e/%2e%2e/outside.txt',
+      '/..%2F..%2Fpackage.json',
+      '/media/slides/../../bookmarks.json',
+      '/%2e%2e/apps/server/src/index.js',
+    ]) {
+      const res = await srv.get(p);
+      assert.ok(res.status === 403 || res.status === 404, `${p} answered ${res.status}`);
+      assert.ok(!res.text.includes('private') && !res.text.includes('"bookmarks"'), p);
+    }
+  });
+});
+
+describe('translations and passages', () => {
+  let s;
+  let srv;
+  const scope = suiteScope();
+  before(async () => {
+    s = seeded(scope);
+    srv = await startServer(scope, s);
+  });
+  after(() => scope.run());
+
+  test('a second database appears, can be chosen, and the choice is stored', async () => {
+    let res = await srv.get('/api/translations');
+    assert.equal(res.status, 200);
+    assert.deepEqual(res.json.libraries, [
+      { id: 'bible.sqlite', file: 'bible.sqlite', label: 'World English Bible', verseCount: SAMPLE_VERSES.length },
+    ]);
+    assert.deepEqual(res.json.selection, { primaryId: 'bible.sqlite' });
+    assert.deepEqual(res.json.primary, { ...WEB_META, file: 'bible.sqlite' });
+    assert.equal(res.json.compareAvailable, false);
+    assert.equal(res.json.serverName, 'Test Sanctuary');
+
+    // an interrupted import's leftover and a file that is not a Bible are no libraries
+    makeBible(s.file('data', 'bible.nkjv.sqlite.tmp'), { id: 'X', label: 'Partial', attribution: '' }, SAMPLE_VERSES.slice(0, 1));
+    fs.writeFileSync(s.file('data', 'notes.sqlite'), 'not a database');
+    makeBible(
+      s.file('data', 'bible.nkjv.sqlite'),
+      { id: 'NKJV', label: 'New King James Version', attribution: 'Used by permission.' },
+      [['John', 3, 16, 'For God so loved the world that He gave His only begotten Son…']],
+    );
+    res = await srv.get('/api/translations');
+    assert.deepEqual(res.json.libraries.map((l) => [l.id, l.verseCount]), [['bible.sqlite', SAMPLE_VERSES.length], ['bible.nkjv.sqlite', 1]]);
+    assert.equal(res.json.compareAvailable, true);
+
+    const put = await srv.put('/api/translations', { primaryId: 'bible.nkjv.sqlite', secondaryId: 'bible.sqlite' });
+    assert.equal(put.status, 200);
+    assert.deepEqual(put.json.selection, { primaryId: 'bible.nkjv.sqlite', secondaryId: 'bible.sqlite' });
+    assert.equal(put.json.primary.label, 'New King James Version');
+    assert.equal(put.json.secondary.id, 'WEB');
+    assert.equal(
+      fs.readFileSync(s.file('translations-selection.json'), 'utf8'),
+      '{\n  "primaryId": "bible.nkjv.sqlite",\n  "secondaryId": "bible.sqlite"\n}\n',
+    );
+    assert.equal(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')).id, 'NKJV');
+    const health = (await srv.get('/api/health')).json;
+    assert.equal(health.translationId, 'NKJV');
+
+    // a compare translation equal to the primary means none
+    const same = await srv.put('/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.sqlite' });
+    assert.deepEqual(same.json.selection, { primaryId: 'bible.sqlite' });
+    assert.equal(same.json.secondary, undefined);
+  });
+
+  test('unknown or malformed selections are refused and nothing is written', async () => {
+    const before = snapshot(s.file('translations-selection.json'));
+    for (const body of [{ primaryId: 'bible.kjv.sqlite' }, { primaryId: 'bible.sqlite', secondaryId: 'nope.sqlite' }, { secondaryId: 'bible.sqlite' }, { primaryId: 3 }]) {
+      const res = await srv.put('/api/translations', body);
+      assert.equal(res.status, 400, JSON.stringify(body));
+    }
+    assert.deepEqual(snapshot(s.file('translations-selection.json'), before), before);
+  });
+
+  test('passages by reference or by fields, with the book names bookmarks use', async () => {
+    const cases = [
+      ['ref=John%203:16', 'John 3:16', 1],
+      ['ref=jn%203.16-18', 'John 3:16–18', 3],
+      ['ref=Ps%2023', 'Psalms 23', 2],
+      ['ref=1%20Cor%2013:4', '1 Corinthians 13:4', 1],
+      ['ref=I%20Corinthians%2013:4', '1 Corinthians 13:4', 1],
+      ['ref=Song%202:1', 'Song of Solomon 2:1', 1],
+      ['ref=Jude%203', 'Jude 1:3', 1],
+      ['book=John&chapter=3&verseStart=17&verseEnd=40', 'John 3:17–18', 2],
+      ['book=Song%20of%20Solomon&chapter=2&verseStart=1', 'Song of Solomon 2:1', 1],
+    ];
+    for (const [q, reference, count] of cases) {
+      const res = await srv.get(`/api/bible/passage?${q}`);
+      assert.equal(res.status, 200, `${q}: ${res.text}`);
+      assert.equal(res.json.reference, reference, q);
+      assert.equal(res.json.primary.verses.length, count, q);
+      assert.equal(res.json.primary.translation.id, 'WEB');
+    }
+    const both = await srv.get('/api/bible/passage?ref=John%203:16&translation=WEB&compare=bible.nkjv.sqlite');
+    assert.equal(both.json.secondary.translation.id, 'NKJV');
+    assert.match(both.json.secondary.text, /begotten/);
+    assert.equal(both.json.primary.text, SAMPLE_VERSES[0][3]);
+  });
+
+  test('bad passage requests are 4xx with a reason', async () => {
+    for (const [q, status, message] of [
+      ['ref=Hezekiah%201:1', 400, /Unknown book/],
+      ['ref=John', 400, /Cannot read the reference/],
+      ['ref=John%203:18-16', 400, /before verseStart/],
+      ['book=John&chapter=0&verseStart=1', 400, /chapter/],
+      ['book=John&chapter=3&verseStart=x', 400, /verseStart/],
+      ['ref=John%2099:1', 404, /not in World English Bible/],
+      ['ref=John%203:16&translation=KJV', 404, /Unknown translation/],
+      ['', 400, /book \(or ref\) is required/],
+    ]) {
+      const res = await srv.get(`/api/bible/passage?${q}`);
+      assert.equal(res.status, status, `${q}: ${res.text}`);
+      assert.match(res.json.message, message);
+    }
+  });
+
+  test('books list in canonical order with verse counts per chapter', async () => {
+    const res = await srv.get('/api/bible/books?translation=bible.sqlite');
+    assert.equal(res.status, 200);
+    assert.deepEqual(res.json.books.map((b) => b.name), ['Genesis', 'Psalms', 'Song of Solomon', 'John', '1 Corinthians', 'Jude']);
+    const john = res.json.books.find((b) => b.name === 'John');
+    assert.equal(john.chapters, 3);
+    assert.equal(john.verses[2], 18);
+  });
+});
+
+test('data written through the API is served again after a restart', async (t) => {
+  const s = seeded(t);
+  let srv = await startServer(t, s);
+  assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
+  assert.equal((await srv.put('/api/translations', { primaryId: 'bible.sqlite' })).status, 200);
+  const exit = await srv.stop();
+  assert.equal(exit.code, 0);
+  srv = await startServer(t, s);
+  assert.deepEqual((await srv.get('/api/playlists')).json, PLAYLISTS);
+  assert.deepEqual((await srv.get('/api/bookmarks')).json, BOOKMARKS);
+  assert.deepEqual((await srv.get('/api/translations')).json.selection, { primaryId: 'bible.sqlite' });
+});
+
+test('concurrent writes leave one complete document, never a mixture', async (t) => {
+  const s = seeded(t);
+  const srv = await startServer(t, s);
+  const docs = Array.from({ length: 20 }, (_, i) => ({
+    bookmarks: Array.from({ length: 50 }, (_, j) => ({ id: `${i}-${j}`, label: `L${i}`, book: 'John', chapter: 3, verseStart: j + 1 })),
+  }));
+  const results = await Promise.all(docs.map((d) => srv.put('/api/bookmarks', d)));
+  assert.ok(results.every((r) => r.status === 200));
+  const onDisk = JSON.parse(fs.readFileSync(s.file('bookmarks.json'), 'utf8'));
+  const labels = new Set(onDisk.bookmarks.map((b) => b.label));
+  assert.equal(labels.size, 1);
+  assert.equal(onDisk.bookmarks.length, 50);
+  assert.deepEqual(fs.readdirSync(s.support).filter((n) => n.includes('.tmp')), []);
+});

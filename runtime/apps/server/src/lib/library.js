@@ -86,6 +86,10 @@ export class Library {
     this.failures = new Map(); // file name -> signature of a file that failed to open
     this.refreshedAt = 0;
     this.state = { primary: undefined, secondary: undefined };
+    // Bumped whenever a database or the selection changes; answers cached
+    // under an older generation are stale.
+    this.generation = 0;
+    this.stateKey = '';
   }
 
   /**
@@ -99,6 +103,12 @@ export class Library {
       this.scan();
       this.state = this.selection();
       this.refreshedAt = now;
+      const key = [...this.open.values()].map((t) => `${t.id}@${t.signature}`).join('|') +
+        `>${this.state.primary?.id}/${this.state.secondary?.id}`;
+      if (key !== this.stateKey) {
+        this.stateKey = key;
+        this.generation++;
+      }
     }
     return this.state;
   }

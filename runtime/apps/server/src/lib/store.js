@@ -30,6 +30,7 @@ function document({ name, file, decode, check = (v) => v, whenMissing }) {
   // health poll asks for the default theme every two seconds.
   let cached;
   return {
+    writes: 0,
     read() {
       let signature;
       try {
@@ -71,6 +72,7 @@ function document({ name, file, decode, check = (v) => v, whenMissing }) {
       } catch (err) {
         throw new HttpError(500, `${fileName} could not be written: ${err.message}`);
       }
+      this.writes++;
       return value;
     },
   };

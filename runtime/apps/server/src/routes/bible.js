@@ -8,7 +8,18 @@
 import { HttpError, badRequest, notFound } from '../lib/errors.js';
 import { passageFromQuery, formatReference } from '../lib/passage.js';
 
+// Passages are read far more often than databases change (an operator
+// re-shows the same verses through a service), so finished answers are kept
+// per request URL until a database or the selection changes.
+const CACHE_SIZE = 512;
+
 export default async function bibleRoutes(app) {
+  const cache = new Map(); // url -> { generation, body }
+  const remember = (url, generation, body) => {
+    if (cache.size >= CACHE_SIZE) cache.delete(cache.keys().next().value);
+    cache.set(url, { generation, body });
+  };
+
   function translationFor(param, { allowSecondary = false } = {}) {
     const { primary, secondary } = app.library.refresh();
     if (param === undefined || param === '') {
@@ -31,7 +42,13 @@ export default async function bibleRoutes(app) {
     return { translation: t.describe(), books: t.books() };
   });
 
-  app.get('/api/bible/passage', async (request) => {
+  app.get('/api/bible/passage', async (request, reply) => {
+    app.library.refresh();
+    const generation = app.library.generation;
+    const hit = cache.get(request.url);
+    if (hit && hit.generation === generation) {
+      return reply.type('application/json; charset=utf-8').send(hit.body);
+    }
     const q = request.query;
     if (Array.isArray(q.ref) || Array.isArray(q.book)) throw badRequest('Give one reference per request');
     const p = passageFromQuery(q);
@@ -59,6 +76,8 @@ export default async function bibleRoutes(app) {
       primary: first,
     };
     if (secondary && secondary !== primary) body.secondary = part(secondary);
-    return body;
+    const json = JSON.stringify(body);
+    remember(request.url, generation, json);
+    return reply.type('application/json; charset=utf-8').send(json);
   });
 }

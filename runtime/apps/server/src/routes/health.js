@@ -1,8 +1,41 @@
 // GET /api/health: what the desktop's supervisor polls every two seconds.
+const text = { type: 'string' };
+const schema = {
+  response: {
+    200: {
+      type: 'object',
+      properties: {
+        ok: { type: 'boolean' },
+        db: { type: 'boolean' },
+        clients: { type: 'integer' },
+        themeId: text,
+        translationId: text,
+        translationLabel: text,
+        serverName: text,
+        runtimeVersion: text,
+        runtimeNotes: text,
+        runtimeChannel: text,
+        runtimeRoot: text,
+      },
+    },
+  },
+};
+
 export default async function healthRoutes(app) {
-  app.get('/api/health', async () => {
+  // The default theme is read from themes.json at most once a second: the
+  // supervisor and every display client poll this route.
+  // A PUT through the API shows at once.
+  let theme = { id: undefined, at: 0, writes: -1 };
+  const defaultThemeId = () => {
+    const now = Date.now();
+    const writes = app.store.themes.writes;
+    if (now - theme.at >= 1000 || writes !== theme.writes) theme = { id: app.store.defaultThemeId(), at: now, writes };
+    return theme.id;
+  };
+
+  app.get('/api/health', { schema }, async () => {
     const { primary } = app.library.refresh();
-    const themeId = app.live.themeId ?? app.store.defaultThemeId();
+    const themeId = app.live.themeId ?? defaultThemeId();
     const info = app.runtimeInfo;
     const body = {
       ok: true,

@@ -10,6 +10,10 @@
 // target only after every book arrived and the result was checked, so a
 // failed or interrupted run leaves the previous database as it was.
 // Exit status: 0 imported, 1 failed, 2 missing settings, 130/143 interrupted.
+// The desktop program reads a failed run's output for the status codes 401,
+// 403 and 429 anywhere in it, so failure output names what was being fetched
+// in words ("John 3") and never prints ids, paths or counts that could
+// contain those digits by chance.
 import fs from 'node:fs';
 import path from 'node:path';
 import { CANON, PROTESTANT_CANON } from './lib/canon.mjs';
@@ -58,7 +62,7 @@ class ImportError extends Error {
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 let requests = 0;
 
-async function api(pathname, query) {
+async function api(pathname, what, query) {
   const url = new URL(`${baseUrl}${pathname}`);
   for (const [k, v] of Object.entries(query ?? {})) url.searchParams.set(k, v);
   for (let attempt = 0; ; attempt++) {
@@ -68,14 +72,14 @@ async function api(pathname, query) {
       res = await fetch(url, { headers: { 'api-key': apiKey, accept: 'application/json' }, signal: AbortSignal.timeout(60000) });
     } catch (err) {
       if (attempt < RETRIES) {
-        say(`Request for ${pathname} failed (${err.cause?.code ?? err.name}); retrying`);
+        say(`Fetching ${what} failed (${err.cause?.code ?? err.name}); retrying`);
         await sleep(1000 * (attempt + 1));
         continue;
       }
-      throw new ImportError(`Could not reach API.Bible at ${url.origin}: ${err.cause?.message ?? err.message}`);
+      throw new ImportError(`Could not reach API.Bible while fetching ${what}: ${err.cause?.code ?? err.name}`);
     }
     if (res.status >= 500 && attempt < RETRIES) {
-      say(`API.Bible answered HTTP ${res.status} for ${pathname}; retrying`);
+      say(`API.Bible answered HTTP ${res.status} for ${what}; retrying`);
       await res.body?.cancel();
       await sleep(1000 * (attempt + 1));
       continue;
@@ -91,7 +95,7 @@ async function api(pathname, query) {
       }
       const hint =
         { 401: ' (the API key was rejected)', 403: ' (this key may not use this Bible)', 429: ' (rate limited)' }[res.status] ?? '';
-      throw new ImportError(`API.Bible answered HTTP ${res.status}${hint} for ${pathname}${detail}`);
+      throw new ImportError(`API.Bible answered HTTP ${res.status}${hint} for ${what}${detail}`);
     }
     try {
       const body = JSON.parse(text);
@@ -99,7 +103,7 @@ async function api(pathname, query) {
     } catch {
       /* reported below */
     }
-    throw new ImportError(`API.Bible sent an unexpected answer for ${pathname}`);
+    throw new ImportError(`API.Bible sent an unexpected answer for ${what}`);
   }
 }
 
@@ -134,7 +138,7 @@ function versesFromContent(content, chapterId) {
     const text = raw.replace(/\s+/g, ' ').trim();
     if (text) out.push({ verse, text });
   }
-  if (out.length === 0) throw new ImportError(`Chapter ${chapterId} arrived without verses`);
+  if (out.length === 0) throw new ImportError(`${chapterId} arrived without verses`);
   return out;
 }
 
@@ -146,12 +150,12 @@ async function run() {
   const tmp = `${target}.tmp`;
   fs.mkdirSync(path.dirname(target), { recursive: true });
   fs.rmSync(tmp, { force: true });
-  say(`Importing Bible ${bibleId} from API.Bible into ${target}`);
+  say('Importing from API.Bible; this takes a while.');
 
-  const bible = await api(`/bibles/${encodeURIComponent(bibleId)}`);
-  say(`Bible: ${bible?.name ?? bibleId}${bible?.abbreviation ? ` (${bible.abbreviation})` : ''}`);
+  const bible = await api(`/bibles/${encodeURIComponent(bibleId)}`, 'the Bible');
+  say(`Bible: ${bible?.name ?? 'unnamed'}${bible?.abbreviation ? ` (${bible.abbreviation})` : ''}`);
 
-  const books = await api(`/bibles/${encodeURIComponent(bibleId)}/books`);
+  const books = await api(`/bibles/${encodeURIComponent(bibleId)}/books`, 'the book list');
   if (!Array.isArray(books)) throw new ImportError('API.Bible sent no book list');
   const offered = new Set(books.map((b) => b?.id));
   const missing = PROTESTANT_CANON.filter((b) => !offered.has(b.usfm));
@@ -167,12 +171,13 @@ async function run() {
   try {
     writer.setMeta('source', `API.Bible ${bibleId}`);
     for (const [index, book] of wanted.entries()) {
-      const chapters = await api(`/bibles/${encodeURIComponent(bibleId)}/books/${book.usfm}/chapters`);
+      const chapters = await api(`/bibles/${encodeURIComponent(bibleId)}/books/${book.usfm}/chapters`, `the chapters of ${book.name}`);
       const numbered = (Array.isArray(chapters) ? chapters : []).filter((c) => /^\d+$/.test(String(c?.number)));
       if (numbered.length === 0) throw new ImportError(`${book.name} has no chapters`);
       say(`[${index + 1}/${wanted.length}] ${book.name}: ${numbered.length} chapter${numbered.length === 1 ? '' : 's'}`);
       for (const chapter of numbered) {
-        const data = await api(`/bibles/${encodeURIComponent(bibleId)}/chapters/${encodeURIComponent(chapter.id)}`, {
+        const where = `${book.name} ${chapter.number}`;
+        const data = await api(`/bibles/${encodeURIComponent(bibleId)}/chapters/${encodeURIComponent(chapter.id)}`, where, {
           'content-type': 'json',
           'include-notes': 'false',
           'include-titles': 'false',
@@ -180,15 +185,15 @@ async function run() {
           'include-verse-numbers': 'false',
           'include-verse-spans': 'false',
         });
-        const verses = versesFromContent(data?.content, chapter.id);
+        const verses = versesFromContent(data?.content, where);
         const number = Number(chapter.number);
         writer.insertVerses(verses.map((v) => ({ book: book.name, chapter: number, verse: v.verse, text: v.text })));
         total += verses.length;
       }
     }
     const stored = writer.verseCount();
-    if (stored !== total) throw new ImportError(`Stored ${stored} verses but received ${total}`);
-    if (total < MIN_VERSES) throw new ImportError(`Only ${total} verses arrived; a complete Bible has over ${MIN_VERSES}`);
+    if (stored !== total) throw new ImportError('The database holds fewer verses than arrived; nothing was installed');
+    if (total < MIN_VERSES) throw new ImportError('Fewer verses arrived than a complete Bible holds; nothing was installed');
     writer.finish();
     fs.renameSync(tmp, target);
   } catch (err) {

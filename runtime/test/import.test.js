@@ -11,7 +11,7 @@ import { runScript, tempDir, RUNTIME, makeBible } from './helpers.js';
 
 const SCRIPT = path.join(RUNTIME, 'scripts/import-bible-nkjv.mjs');
 const KEY = 'sk-test-7f3a91c2e5';
-const BIBLE = 'de4e12af7f28f599-NKJV';
+const BIBLE = 'de4e12af7f28f599-401403429'; // digits a careless message would leak
 const CHAPTERS = 2;
 const VERSES = 230; // 66 × 2 × 230 = 30,360 verses, a plausible whole Bible
 
@@ -143,6 +143,8 @@ test('HTTP refusals print their status, never the key, and leave the previous da
     const exit = await run.exited;
     assert.equal(exit.code, 1, status);
     assert.ok(output(run.state).includes(status), output(run.state));
+    // the other two codes must not appear by chance, or the desktop shows the wrong advice
+    for (const other of ['401', '403', '429'].filter((c) => c !== status)) assert.ok(!output(run.state).includes(other), output(run.state));
     assert.ok(!output(run.state).includes(KEY), `${status}: the key was printed`);
     assert.deepEqual(fs.readFileSync(db), before);
     assert.ok(!fs.existsSync(`${db}.tmp`));

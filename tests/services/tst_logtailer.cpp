@@ -1,0 +1,109 @@
+#include "services/LogTailer.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+void append(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestLogTailer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString log() const { return dir.filePath("logs/server.log"); }
+
+private Q_SLOTS:
+    void init() { QFile::remove(log()); }
+
+    void beginSessionReadsTheWholeFileAndCreatesAMissingOne() {
+        LogTailer missing(log());
+        missing.beginSession();
+        QVERIFY(QFile::exists(log()));
+        QVERIFY(missing.lines().isEmpty());
+
+        append(log(), "——— Start 2026-03-01T18:04:05Z ———\n  Start clicked  \n\n");
+        LogTailer tailer(log());
+        tailer.beginSession();
+        QCOMPARE(tailer.lines(),
+                 QStringList({"——— Start 2026-03-01T18:04:05Z ———", "Start clicked"}));
+    }
+
+    void partialLinesWaitForTheirEnd() {
+        LogTailer tailer(log());
+        tailer.beginSession();
+        append(log(), "Listening on http://0.0");
+        tailer.pollOnce();
+        QVERIFY(tailer.lines().isEmpty());
+        append(log(), ".0.0:3847\nnext");
+        tailer.pollOnce();
+        QCOMPARE(tailer.lines(), QStringList{"Listening on http://0.0.0.0:3847"});
+        append(log(), "\n");
+        tailer.pollOnce();
+        QCOMPARE(tailer.lines().last(), QString("next"));
+    }
+
+    void crLfEndsLinesLikeLf() {
+        LogTailer tailer(log());
+        tailer.beginSession();
+        append(log(), "one\r\ntwo\r\nthree");
+        tailer.pollOnce();
+        QCOMPARE(tailer.lines(), QStringList({"one", "two"}));
+    }
+
+    void aCharacterSplitAcrossReadsIsNotLost() {
+        LogTailer tailer(log());
+        tailer.beginSession();
+        const QByteArray warning =
+            QString("⚠️ EADDRINUSE\n").toUtf8(); // starts with a 3-byte character
+        append(log(), warning.left(1));
+        tailer.pollOnce();
+        append(log(), warning.mid(1));
+        tailer.pollOnce();
+        QCOMPARE(tailer.lines(), QStringList{"⚠️ EADDRINUSE"});
+    }
+
+    void aShrunkFileIsReadFromTheStart() {
+        append(log(), "old start\nold failure\n");
+        LogTailer tailer(log());
+        tailer.beginSession();
+        QCOMPARE(tailer.lines().size(), 2);
+        QVERIFY(QFile::resize(log(), 0));
+        append(log(), "new\n");
+        tailer.pollOnce();
+        QCOMPARE(tailer.lines(), QStringList{"new"});
+    }
+
+    void keepsTheLast500Lines() {
+        QByteArray many;
+        for (int i = 1; i <= 620; ++i)
+            many += "line " + QByteArray::number(i) + "\n";
+        append(log(), many);
+        LogTailer tailer(log());
+        tailer.beginSession();
+        QCOMPARE(tailer.lines().size(), 500);
+        QCOMPARE(tailer.lines().first(), QString("line 121"));
+    }
+
+    void pollingFollowsTheFileUntilStopped() {
+        LogTailer tailer(log());
+        tailer.beginSession();
+        tailer.startPolling();
+        append(log(), "Server started on port 3847\n");
+        QTRY_COMPARE_WITH_TIMEOUT(tailer.lines(), QStringList{"Server started on port 3847"}, 5000);
+        tailer.stopPolling();
+        append(log(), "after\n");
+        QTest::qWait(1000);
+        QCOMPARE(tailer.lines().size(), 1);
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestLogTailer)
+#include "tst_logtailer.moc"

@@ -1,0 +1,256 @@
+#include "models/BookmarksConfig.h"
+#include "models/HealthResponse.h"
+#include "models/JsonCoding.h"
+#include "models/PlaylistsConfig.h"
+#include "models/ServerStatus.h"
+#include "models/StartupPhase.h"
+#include "models/ThemesConfig.h"
+#include "models/TranslationSelectionRequest.h"
+#include "models/TranslationsPayload.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+template <typename T> T decodeOrFail(const QByteArray& text) {
+    auto result = JsonCoding::decode<T>(text);
+    if (!result)
+        qFatal("unexpected decoding failure: %s", qPrintable(result.error()));
+    return std::move(result).value();
+}
+
+template <typename T> QByteArray compact(const T& value) {
+    return QByteArray::fromStdString(JsonCoding::encode(value).dump());
+}
+
+} // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void playlistsDecodeEveryKindAndSurviveARoundTrip() {
+        const auto config = decodeOrFail<PlaylistsConfig>(R"({
+            "playlists": [{"id": "p1", "name": "Sunday", "items": [
+                {"id": "i1", "kind": "bookmark", "bookmarkId": "b1"},
+                {"id": "i2", "kind": "ref", "book": "John", "chapter": 3, "verseStart": 16,
+                 "verseEnd": 17, "label": "Love"},
+                {"id": "i3", "kind": "slide", "slideId": "s1"}]}],
+            "slides": [{"id": "s1", "label": "Welcome", "imageFile": "s1.png"}]})");
+        QCOMPARE(config.playlists.size(), size_t(1));
+        const auto& items = config.playlists[0].items;
+        QCOMPARE(items.size(), size_t(3));
+        QVERIFY(items[0].kind == PlaylistItemKind::bookmark);
+        QCOMPARE(items[0].bookmarkId, std::optional<QString>("b1"));
+        QVERIFY(!items[0].book && !items[0].chapter && !items[0].slideId);
+        QVERIFY(items[1].kind == PlaylistItemKind::ref);
+        QCOMPARE(items[1].chapter, std::optional<int>(3));
+        QCOMPARE(items[1].verseEnd, std::optional<int>(17));
+        QVERIFY(items[2].kind == PlaylistItemKind::slide);
+        QCOMPARE(config.slides[0].imageFile, QString("s1.png"));
+
+        const auto again = JsonCoding::fromJson<PlaylistsConfig>(JsonCoding::encode(config));
+        QVERIFY(again.ok());
+        QVERIFY(again.value() == config);
+        // Equality looks at every field, not just the id.
+        auto renamed = config;
+        renamed.playlists[0].items[1].verseEnd = 18;
+        QVERIFY(!(renamed == config));
+    }
+
+    void absentOptionalsAreNeverWrittenAndExtraKeysAreDropped() {
+        const auto config = decodeOrFail<BookmarksConfig>(
+            R"({"bookmarks": [{"id": "b1", "label": "Psalm 23", "book": "Psalms", "chapter": 23,
+                "verseStart": 1, "bucket": null, "pinned": true}], "version": 2})");
+        const Bookmark& bookmark = config.bookmarks.at(0);
+        QVERIFY(!bookmark.verseEnd && !bookmark.bucket && !bookmark.color);
+        QCOMPARE(compact(config),
+                 QByteArray(R"({"bookmarks":[{"book":"Psalms","chapter":23,"id":"b1",)"
+                            R"("label":"Psalm 23","verseStart":1}]})"));
+
+        // No compare translation: only primaryId goes out, whether the
+        // caller says so with an absent or with an empty id.
+        QCOMPARE(compact(TranslationSelectionRequest{"WEB", std::nullopt}),
+                 QByteArray(R"({"primaryId":"WEB"})"));
+        QCOMPARE(compact(TranslationSelectionRequest{"WEB", QString()}),
+                 QByteArray(R"({"primaryId":"WEB"})"));
+        QCOMPARE(compact(TranslationSelectionRequest{"WEB", "NKJV"}),
+                 QByteArray(R"({"primaryId":"WEB","secondaryId":"NKJV"})"));
+    }
+
+    void translationsPayloadWithAndWithoutTheCompareTranslation() {
+        const auto minimal = decodeOrFail<TranslationsPayload>(
+            R"({"libraries": [{"id": "WEB", "file": "bible.sqlite", "label": "World English Bible",
+                "verseCount": 31102}], "selection": {"primaryId": "WEB"},
+                "primary": {"id": "WEB", "label": "World English Bible"},
+                "compareAvailable": false})");
+        QVERIFY(!minimal.secondary && !minimal.serverName && !minimal.selection.secondaryId);
+        QCOMPARE(minimal.libraries.at(0).verseCount, 31102);
+
+        const auto full = decodeOrFail<TranslationsPayload>(
+            R"({"serverName": "Chapel", "runtimeVersion": "1.4.0", "libraries": [],
+                "selection": {"primaryId": "WEB", "secondaryId": "NKJV"},
+                "primary": {"id": "WEB", "label": "WEB", "attribution": "Public domain"},
+                "secondary": {"id": "NKJV", "label": "NKJV", "file": "bible.nkjv.sqlite"},
+                "compareAvailable": true})");
+        QCOMPARE(full.secondary->file, std::optional<QString>("bible.nkjv.sqlite"));
+        QCOMPARE(full.selection.secondaryId, std::optional<QString>("NKJV"));
+        QVERIFY(full.compareAvailable);
+        QVERIFY(JsonCoding::fromJson<TranslationsPayload>(JsonCoding::encode(full)).value() ==
+                full);
+    }
+
+    void oneBadValueFailsTheWholeDocumentAndNamesWhere_data() {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("message");
+        const QByteArray good =
+            R"({"id": "b0", "label": "L", "book": "John", "chapter": 1, "verseStart": 1})";
+        auto bookmarks = [&](const QByteArray& bad) {
+            return "{\"bookmarks\": [" + good + ", " + good + ", " + bad + "]}";
+        };
+        QTest::newRow("numeric string for an integer")
+            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": "3",
+                             "verseStart": 1})")
+            << "bookmarks[2].chapter: expected an integer, found a string";
+        QTest::newRow("fractional number for an integer")
+            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": 3.5,
+                             "verseStart": 1})")
+            << "bookmarks[2].chapter: expected an integer, found a fractional number";
+        QTest::newRow("integer out of range")
+            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": 1,
+                             "verseStart": 4294967296})")
+            << "bookmarks[2].verseStart: expected an integer, found a number out of range";
+        QTest::newRow("wrong type for an optional field")
+            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": 1,
+                             "verseStart": 1, "verseEnd": "4"})")
+            << "bookmarks[2].verseEnd: expected an integer, found a string";
+        QTest::newRow("null for a required field")
+            << bookmarks(
+                   R"({"id": "b", "label": null, "book": "John", "chapter": 1, "verseStart": 1})")
+            << "bookmarks[2].label: expected a string, found null";
+        QTest::newRow("missing required field")
+            << bookmarks(R"({"id": "b", "label": "L", "chapter": 1, "verseStart": 1})")
+            << "bookmarks[2].book: required key is missing";
+        QTest::newRow("element that is not an object")
+            << bookmarks("[]") << "bookmarks[2]: expected an object, found an array";
+        QTest::newRow("list that is not a list") << QByteArray(R"({"bookmarks": {}})")
+                                                 << "bookmarks: expected an array, found an object";
+        QTest::newRow("document that is not an object")
+            << QByteArray("[]") << "top level: expected an object, found an array";
+    }
+
+    void oneBadValueFailsTheWholeDocumentAndNamesWhere() {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, message);
+        const auto result = JsonCoding::decode<BookmarksConfig>(document);
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error(), message);
+    }
+
+    void playlistsFailOnAnUnknownKindOrAMissingList() {
+        const auto video = JsonCoding::decode<PlaylistsConfig>(
+            R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i", "kind": "ref"},
+                {"id": "j", "kind": "video"}]}], "slides": []})");
+        QCOMPARE(video.error(), QString(R"(playlists[0].items[1].kind: unknown kind "video", )"
+                                        R"(expected "bookmark", "ref" or "slide")"));
+        QVERIFY(!JsonCoding::decode<PlaylistsConfig>(
+                     R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i",
+                         "kind": "Ref"}]}], "slides": []})")
+                     .ok());
+        QCOMPARE(JsonCoding::decode<PlaylistsConfig>(R"({"playlists": []})").error(),
+                 QString("slides: required key is missing"));
+        QCOMPARE(JsonCoding::decode<ThemesConfig>(R"({"defaultThemeId": 3, "themes": []})").error(),
+                 QString("defaultThemeId: expected a string, found an integer"));
+    }
+
+    void wholeNumbersAreIntegersHoweverTheyAreWritten() {
+        const auto config = decodeOrFail<BookmarksConfig>(
+            R"({"bookmarks": [{"id": "b", "label": "L", "book": "John", "chapter": 3.0,
+                "verseStart": 1e1, "verseEnd": -2}]})");
+        QCOMPARE(config.bookmarks[0].chapter, 3);
+        QCOMPARE(config.bookmarks[0].verseStart, 10);
+        QCOMPARE(config.bookmarks[0].verseEnd, std::optional<int>(-2));
+    }
+
+    void textThatIsNotJsonIsAFailureWithADescription_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("empty") << QByteArray("  \n") << "Invalid JSON: the data is empty";
+        QTest::newRow("truncated") << QByteArray("{\"bookmarks\": [{\"id\": \"b1\", \"lab")
+                                   << "Invalid JSON: parse error at line 1";
+        QTest::newRow("trailing garbage")
+            << QByteArray(R"({"bookmarks": []} x)") << "Invalid JSON: parse error";
+        QTest::newRow("Latin-1 text") << QByteArray("{\"bookmarks\": [], \"n\": \"Psalm \xe9\"}")
+                                      << "Invalid JSON: the data is not valid UTF-8 text";
+        QTest::newRow("overlong UTF-8") << QByteArray("{\"bookmarks\": [], \"n\": \"\xc0\xaf\"}")
+                                        << "Invalid JSON: the data is not valid UTF-8 text";
+    }
+
+    void textThatIsNotJsonIsAFailureWithADescription() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, start);
+        const auto result = JsonCoding::decode<BookmarksConfig>(bytes);
+        QVERIFY(!result.ok());
+        QVERIFY2(result.error().startsWith(start), qPrintable(result.error()));
+    }
+
+    void utf8TextSurvivesDecodingAndABomIsAccepted() {
+        const auto config = decodeOrFail<BookmarksConfig>(
+            "\xef\xbb\xbf{\"bookmarks\": [{\"id\": \"b\", \"label\": \"Psaume \xc3\xa9\xe2\x80\x94"
+            "\xf0\x9f\x99\x8f\", \"book\": \"John\", \"chapter\": 1, \"verseStart\": 1}]}");
+        QCOMPARE(config.bookmarks[0].label, QString::fromUtf8("Psaume é—🙏"));
+        QVERIFY(compact(config).contains("Psaume \xc3\xa9\xe2\x80\x94\xf0\x9f\x99\x8f"));
+    }
+
+    void healthTakesDefaultsForMissingOrNullKeysButNotForWrongTypes() {
+        const auto empty = decodeOrFail<HealthResponse>("{}");
+        QVERIFY(!empty.ok && !empty.db);
+        QCOMPARE(empty.clients, 0);
+        QCOMPARE(empty.themeId, QString("lowerThird"));
+        QVERIFY(!empty.translationId && !empty.serverName && !empty.runtimeRoot);
+        QVERIFY(decodeOrFail<HealthResponse>(
+                    R"({"ok": null, "clients": null, "themeId": null, "serverName": null})") ==
+                empty);
+
+        const auto full = decodeOrFail<HealthResponse>(
+            R"({"ok": true, "db": true, "clients": 2, "themeId": "center", "translationId": "WEB",
+                "translationLabel": "World English Bible", "serverName": "Chapel",
+                "runtimeVersion": "1.4.0", "runtimeNotes": "n", "runtimeChannel": "stable",
+                "runtimeRoot": "/opt/x", "uptime": 12})");
+        QVERIFY(full.ok && full.db);
+        QCOMPARE(full.clients, 2);
+        QCOMPARE(full.themeId, QString("center"));
+        QCOMPARE(full.runtimeRoot, std::optional<QString>("/opt/x"));
+
+        QCOMPARE(JsonCoding::decode<HealthResponse>(R"({"ok": "true"})").error(),
+                 QString("ok: expected a Boolean, found a string"));
+        QCOMPARE(JsonCoding::decode<HealthResponse>(R"({"ok": true, "clients": 1.5})").error(),
+                 QString("clients: expected an integer, found a fractional number"));
+        QVERIFY(!JsonCoding::decode<HealthResponse>(R"({"ok": 1})").ok());
+        QVERIFY(!JsonCoding::decode<HealthResponse>(R"({"runtimeVersion": 2})").ok());
+        QVERIFY(!JsonCoding::decode<HealthResponse>("[]").ok());
+    }
+
+    void statusTextsAreTheOnesTheScreensShow() {
+        QStringList raw;
+        for (auto status : {ServerStatus::stopped, ServerStatus::starting, ServerStatus::running,
+                            ServerStatus::stopping, ServerStatus::crashed}) {
+            raw << rawValue(status);
+            QVERIFY(serverStatusFromRawValue(rawValue(status)) == status);
+        }
+        QCOMPARE(raw, QStringList({"stopped", "starting", "running", "stopping", "crashed"}));
+        QVERIFY(!serverStatusFromRawValue("Running"));
+
+        QStringList shown;
+        for (auto phase : {StartupPhase::probing, StartupPhase::launching, StartupPhase::waiting,
+                           StartupPhase::running, StartupPhase::failed}) {
+            shown << displayText(phase);
+            QCOMPARE(rawValue(phase), displayText(phase));
+            QVERIFY(startupPhaseFromRawValue(displayText(phase)) == phase);
+        }
+        QCOMPARE(shown, QStringList({"Probing health…", "Launching Node…", "Waiting for server…",
+                                     "Running", "Failed"}));
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestRecords)
+#include "tst_records.moc"

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "models/BookmarksConfig.h"
+#include "models/Result.h"
+
+#include <QString>
+
+// Writes "bookmarks.json" (only while the server is stopped; while it runs,
+// the server owns the file). Reading is the caller's: JsonCoding::decodeFile.
+namespace BookmarksFileIO {
+
+// Pretty JSON with sorted keys and one final line feed, written atomically: on
+// failure the previous file is untouched and the error says why.
+VoidResult save(const BookmarksConfig& config, const QString& file);
+
+} // namespace BookmarksFileIO

@@ -1,0 +1,222 @@
+#include "models/BookmarksConfig.h"
+#include "models/HealthResponse.h"
+#include "models/TranslationSelectionRequest.h"
+#include "models/TranslationsPayload.h"
+#include "services/APIClient.h"
+#include "support/HttpTestServer.h"
+#include "support/TestSupport.h"
+
+#include <QNetworkAccessManager>
+
+using TestSupport::HttpResponse;
+using TestSupport::HttpTestServer;
+using TestSupport::waitForTask;
+
+namespace {
+
+const QByteArray translationsBody =
+    R"({"libraries": [], "selection": {"primaryId": "WEB"},
+        "primary": {"id": "WEB", "label": "World English Bible"}, "compareAvailable": false})";
+
+template <typename T> QByteArray failureText(const APIResult<T>& result) {
+    return result.ok() ? QByteArray() : result.error().description().toUtf8();
+}
+
+} // namespace
+
+class TestAPIClient : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pathsResolveOnlyOntoTheLocalServer() {
+        QCOMPARE(APIClient().baseURL.toString(), QString("http://127.0.0.1:3847"));
+        const APIClient client(4100);
+        QCOMPARE(client.baseURL.toString(), QString("http://127.0.0.1:4100"));
+        QCOMPARE(client.resolve("/api/health")->toString(),
+                 QString("http://127.0.0.1:4100/api/health"));
+        QCOMPARE(client.resolve("/output?w=1920&h=1080")->toString(),
+                 QString("http://127.0.0.1:4100/output?w=1920&h=1080"));
+        for (const char* elsewhere :
+             {"//example.org/api", "http://example.org/api", "https://127.0.0.1:4100/api",
+              "http://127.0.0.1:9/api", "http://user@127.0.0.1:4100/api"})
+            QVERIFY2(!client.resolve(elsewhere), elsewhere);
+        QVERIFY(!APIClient(70000).resolve("/api/health"));
+        QVERIFY(!APIClient(0).resolve("/api/health"));
+
+        HttpTestServer server;
+        const auto result = waitForTask(
+            APIClient(server.port()).get<HealthResponse>("http://example.org/api/health"));
+        QVERIFY(result && !result->ok());
+        QVERIFY(result->error().clientError());
+        QVERIFY(*result->error().clientError() == APIClientError::invalidURL());
+        QCOMPARE(result->error().description(), QString("Invalid URL"));
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    void getDecodesTheAnswerAndCleansUpItsReply() {
+        HttpTestServer server;
+        server.setResponse(
+            "/api/health",
+            {200, R"({"ok": true, "db": true, "clients": 3, "serverName": "Chapel"})"});
+        // The client is a temporary that is gone long before the answer.
+        auto task = APIClient(server.port()).get<HealthResponse>("/api/health");
+        const auto result = waitForTask(std::move(task));
+        QVERIFY(result && result->ok());
+        QVERIFY(result->value().ok && result->value().db);
+        QCOMPARE(result->value().clients, 3);
+        QCOMPARE(result->value().themeId, QString("lowerThird"));
+        QCOMPARE(result->value().serverName, std::optional<QString>("Chapel"));
+
+        QCOMPARE(server.requests().size(), 1);
+        const auto& request = server.requests().first();
+        QCOMPARE(request.method, QByteArray("GET"));
+        QCOMPARE(request.target, QByteArray("/api/health"));
+        QVERIFY(request.body.isEmpty());
+        QVERIFY(request.header("content-type").isEmpty());
+
+        QNetworkAccessManager* session = APIClient::sharedSession();
+        QCOMPARE(session, APIClient(1).sharedSession());
+        QCOMPARE(session->parent(), QCoreApplication::instance());
+        QTRY_VERIFY(session->findChildren<QNetworkReply*>().isEmpty());
+    }
+
+    void onlyTwoHundredsAreSuccess_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("200") << 200 << QString();
+        QTest::newRow("201") << 201 << QString();
+        QTest::newRow("299") << 299 << QString();
+        QTest::newRow("300") << 300 << "Server returned HTTP 300";
+        QTest::newRow("302 to a good page") << 302 << "Server returned HTTP 302";
+        QTest::newRow("404") << 404 << "Server returned HTTP 404";
+        QTest::newRow("500") << 500 << "Server returned HTTP 500";
+        QTest::newRow("503") << 503 << "Server returned HTTP 503";
+    }
+
+    void onlyTwoHundredsAreSuccess() {
+        QFETCH(int, status);
+        QFETCH(QString, description);
+        HttpTestServer server;
+        HttpResponse response{status, R"({"ok": true})"};
+        response.headers = {{"Location", "/api/elsewhere"}};
+        server.setResponse("/api/health", response);
+        server.setResponse("/api/elsewhere", {200, R"({"ok": true})"});
+        const auto result =
+            waitForTask(APIClient(server.port()).get<HealthResponse>("/api/health"));
+        QVERIFY(result);
+        if (description.isEmpty()) {
+            QVERIFY2(result->ok(), failureText(*result).constData());
+            QVERIFY(result->value().ok);
+            return;
+        }
+        QVERIFY(!result->ok());
+        QVERIFY(result->error().clientError());
+        QCOMPARE(result->error().clientError()->statusCode(), status);
+        QCOMPARE(result->error().description(), description);
+        QVERIFY(server.requestsTo("/api/elsewhere").isEmpty());
+    }
+
+    void aBodyOfTheWrongShapeIsTheDecodersError() {
+        HttpTestServer server;
+        server.setResponse("/api/health", {200, R"({"ok": "yes"})"});
+        server.setResponse("/api/bookmarks", {200, "<html>Welcome</html>", "text/html"});
+        const APIClient client(server.port());
+
+        const auto health = waitForTask(client.get<HealthResponse>("/api/health"));
+        QVERIFY(health && !health->ok());
+        QVERIFY(health->error().decodingError());
+        QVERIFY(!health->error().clientError());
+        QCOMPARE(health->error().description(), QString("ok: expected a Boolean, found a string"));
+
+        const auto bookmarks = waitForTask(client.get<BookmarksConfig>("/api/bookmarks"));
+        QVERIFY(bookmarks && bookmarks->error().decodingError());
+        QVERIFY(bookmarks->error().description().startsWith("Invalid JSON"));
+    }
+
+    void nothingListeningIsATransportErrorNotAClientError() {
+        const auto result =
+            waitForTask(APIClient(TestSupport::freePort()).get<HealthResponse>("/api/health"));
+        QVERIFY(result && !result->ok());
+        QVERIFY(!result->error().clientError());
+        QVERIFY(result->error().transportError());
+        QCOMPARE(result->error().transportError()->code, QNetworkReply::ConnectionRefusedError);
+        QVERIFY(!result->error().description().isEmpty());
+        QVERIFY(!result->error().description().startsWith("Server returned"));
+
+        HttpTestServer server;
+        HttpResponse dropped;
+        dropped.dropConnection = true;
+        server.setResponse("/api/health", dropped);
+        const auto cut = waitForTask(APIClient(server.port()).get<HealthResponse>("/api/health"));
+        QVERIFY(cut && cut->error().transportError());
+    }
+
+    void putSendsCompactJsonWithoutAbsentFieldsAndReadsTheAnswer() {
+        HttpTestServer server;
+        server.setResponse("PUT", "/api/translations", {200, translationsBody});
+        server.setResponse("PUT", "/api/bookmarks", {200, R"({"bookmarks": []})"});
+        const APIClient client(server.port());
+
+        const auto payload = waitForTask(client.put<TranslationsPayload>(
+            "/api/translations", TranslationSelectionRequest{"WEB", std::nullopt}));
+        QVERIFY(payload && payload->ok());
+        QCOMPARE(payload->value().primary.label, QString("World English Bible"));
+
+        Bookmark bookmark{"b1", "Psalm 23", "Psalms", 23, 1, std::nullopt, std::nullopt, "red"};
+        const auto saved =
+            waitForTask(client.put<BookmarksConfig>("/api/bookmarks", BookmarksConfig{{bookmark}}));
+        QVERIFY(saved && saved->ok());
+        QVERIFY(saved->value().bookmarks.empty());
+
+        const auto requests = server.requests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].method, QByteArray("PUT"));
+        QCOMPARE(requests[0].header("content-type"), QByteArray("application/json"));
+        QCOMPARE(requests[0].body, QByteArray(R"({"primaryId":"WEB"})"));
+        QCOMPARE(requests[1].body,
+                 QByteArray(R"({"bookmarks":[{"book":"Psalms","chapter":23,"color":"red",)"
+                            R"("id":"b1","label":"Psalm 23","verseStart":1}]})"));
+    }
+
+    // Reads give up after 5 seconds of silence, writes only after 10; an
+    // answer cut off after its headers is a transport failure, not a body
+    // that does not decode.
+    void readsAndWritesHaveTheirOwnTimeOuts() {
+        HttpTestServer server;
+        HttpResponse silent;
+        silent.neverAnswer = true;
+        server.setResponse("/api/health", silent);
+        HttpResponse stalled{200, R"({"ok": true, "db": true, "themeId": "center"})"};
+        stalled.stallAfterHeaders = true;
+        server.setResponse("/api/themes", stalled);
+        HttpResponse slowRead{200, R"({"ok": true})"};
+        slowRead.delayMs = 2500;
+        server.setResponse("/api/slow", slowRead);
+        HttpResponse slowWrite{200, R"({"bookmarks": []})"};
+        slowWrite.delayMs = 7000;
+        server.setResponse("/api/bookmarks", slowWrite);
+
+        const APIClient client(server.port());
+        // All four are in flight at once.
+        auto hung = client.get<HealthResponse>("/api/health");
+        auto cut = client.get<HealthResponse>("/api/themes");
+        auto slow = client.get<HealthResponse>("/api/slow");
+        auto write = client.put<BookmarksConfig>("/api/bookmarks", BookmarksConfig{});
+
+        const auto hungResult = waitForTask(std::move(hung));
+        QVERIFY(hungResult && hungResult->error().transportError());
+        QCOMPARE(hungResult->error().transportError()->code, QNetworkReply::TimeoutError);
+        QCOMPARE(hungResult->error().description(), QString("The request timed out"));
+        const auto cutResult = waitForTask(std::move(cut));
+        QVERIFY(cutResult && cutResult->error().transportError());
+        QCOMPARE(cutResult->error().transportError()->code, QNetworkReply::TimeoutError);
+        const auto slowResult = waitForTask(std::move(slow));
+        QVERIFY(slowResult && slowResult->ok());
+        const auto writeResult = waitForTask(std::move(write));
+        QVERIFY(writeResult);
+        QVERIFY2(writeResult->ok(), failureText(*writeResult).constData());
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestAPIClient)
+#include "tst_apiclient.moc"

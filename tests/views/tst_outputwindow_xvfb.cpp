@@ -1,0 +1,452 @@
+#include "services/DisplayScreen.h"
+#include "services/OutputWindowController.h"
+#include "support/GuiTestMain.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QShortcut>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWindow>
+#include <memory>
+
+namespace {
+
+// Set in the child run that checks placement on a second monitor: Xvfb offers
+// one screen per display, the offscreen platform as many as a file lists.
+constexpr char twoScreensVariable[] = "VESPERLINE_OUTPUT_TWO_SCREENS";
+
+void chooseScreens() {
+    const QByteArray config = qgetenv(twoScreensVariable);
+    if (!config.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+}
+
+// Lines of the display output's logging category, in order.
+QStringList outputLog;
+QtMessageHandler previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (context.category && qstrcmp(context.category, "vesperline.displayoutput") == 0)
+        outputLog.append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+int logCount(const QString& line) {
+    return int(outputLog.count(line));
+}
+
+// The output page's stand-in on 127.0.0.1: a red page whose script records the
+// keys it sees, served with long cache lifetimes so that a cache in the way
+// would show; an endpoint that fails with 500, and one that never answers.
+class PageServer : public QObject {
+public:
+    bool start() {
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server.nextPendingConnection())
+                serve(socket);
+        });
+        return server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl url(const QString& pathAndQuery) const {
+        return QUrl(
+            QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(pathAndQuery));
+    }
+    int hits(const QString& pathAndQuery) const { return hitCounts.value(pathAndQuery); }
+
+private:
+    void serve(QTcpSocket* socket) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+            socket->setProperty("request", request);
+            if (!request.contains("\r\n\r\n"))
+                return;
+            const QList<QByteArray> requestLine = request.left(request.indexOf("\r\n")).split(' ');
+            const QUrl target(QString::fromLatin1(requestLine.value(1)));
+            const QString path = target.path();
+            ++hitCounts[target.toString()];
+            if (path == "/output")
+                respond(socket, "200 OK", "text/html", page);
+            else if (path == "/keys.js")
+                respond(socket, "200 OK", "text/javascript", script);
+            else if (path == "/broken")
+                respond(socket, "500 Internal Server Error", "text/html", "<p>broken</p>");
+            else if (path != "/hang")
+                respond(socket, "404 Not Found", "text/plain", "not found");
+        });
+    }
+
+    static void respond(QTcpSocket* socket, const QByteArray& status, const QByteArray& type,
+                        const QByteArray& body) {
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+                      "; charset=utf-8\r\nCache-Control: max-age=3600\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    static constexpr char page[] =
+        "<!doctype html><html><head><script src=\"/keys.js\"></script>"
+        "</head><body style=\"margin:0;background:#ff0000\"><p>Output</p></body></html>";
+    static constexpr char script[] =
+        "window.keysSeen = [];"
+        "addEventListener('keydown', event => window.keysSeen.push(event.key));";
+
+    QTcpServer server;
+    QHash<QString, int> hitCounts;
+};
+
+// A normal window of the program standing in for the main window: it records
+// every key event that reaches it.
+class KeyRecorder : public QWidget {
+public:
+    KeyRecorder() {
+        setWindowTitle("Recorder");
+        setFocusPolicy(Qt::StrongFocus);
+        resize(300, 200);
+    }
+    QList<std::pair<QEvent::Type, int>> keys;
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+            keys.append({event->type(), static_cast<QKeyEvent*>(event)->key()});
+        return QWidget::event(event);
+    }
+};
+
+// Records the key events that reach one object (the web view's render widget).
+class KeyTap : public QObject {
+public:
+    QList<int> pressed;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress)
+            pressed.append(static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
+};
+
+QList<QWidget*> visibleOutputWindows() {
+    QList<QWidget*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<OutputWindow*>(widget); window && window->isVisible())
+            found.append(window);
+    return found;
+}
+
+QVariant evaluate(QWebEngineView* view, const QString& script) {
+    QVariant result;
+    bool done = false;
+    view->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 10'000))
+        return QStringLiteral("<no answer>");
+    return result;
+}
+
+// The colour at the centre of a window, web view included.
+QColor centreColour(QWidget* window) {
+    const QImage image = window->grab().toImage();
+    return image.isNull() ? QColor() : image.pixelColor(image.rect().center());
+}
+
+} // namespace
+
+class TestOutputWindow : public QObject {
+    Q_OBJECT
+
+    PageServer server;
+    std::unique_ptr<OutputWindowController> controller;
+    int closedCount = 0;
+    int changedCount = 0;
+
+    static bool isChild() { return qEnvironmentVariableIsSet(twoScreensVariable); }
+
+    QString loadedLine(const QUrl& url) const {
+        return "[Vesperline] Display output loaded " + url.toString(QUrl::FullyEncoded);
+    }
+
+    bool openAndWaitLoaded(const QUrl& url) {
+        controller->open(url, QGuiApplication::primaryScreen());
+        return QTest::qWaitFor([&] { return logCount(loadedLine(url)) > 0; }, 30'000);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        previousHandler = qInstallMessageHandler(recordMessage);
+        QVERIFY(server.start());
+    }
+
+    void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
+
+    void init() {
+        outputLog.clear();
+        closedCount = 0;
+        changedCount = 0;
+        controller = std::make_unique<OutputWindowController>();
+        controller->onClosed = [this] { ++closedCount; };
+        connect(controller.get(), &OutputWindowController::changed, this,
+                [this] { ++changedCount; });
+    }
+
+    void cleanup() {
+        controller.reset();
+        QVERIFY(visibleOutputWindows().isEmpty());
+    }
+
+    void opensFullScreenAndShowsThePage() {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QUrl url = server.url("/output?layout=fullscreen&width=1920&height=1080");
+        controller->open(url, screen);
+
+        QVERIFY(controller->isOpen());
+        QCOMPARE(changedCount, 1);
+        QCOMPARE(controller->pendingURL(), url);
+        QCOMPARE(outputLog.value(0),
+                 "[Vesperline] Display output loading " + url.toString(QUrl::FullyEncoded));
+        QWidget* window = controller->window();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Vesperline — Display Output"));
+        const Qt::WindowFlags flags = window->windowFlags();
+        QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+        QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(window->windowType(), Qt::Window); // not a tool window: it must take focus
+        QCOMPARE(controller->webView()->parentWidget(), window);
+        // The first load waits for the next turn of the event loop.
+        QVERIFY(controller->webView()->url().isEmpty());
+
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCOMPARE(window->screen(), screen);
+        QCOMPARE(window->geometry(), screen->geometry());
+        QVERIFY(window->isFullScreen());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(url)), 1, 30'000);
+        QTRY_COMPARE(centreColour(window), QColor(Qt::red));
+        QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
+    }
+
+    void placesTheWindowOnTheChosenScreen() {
+        if (!isChild()) {
+            QTemporaryDir dir;
+            const QString config = dir.filePath("screens.json");
+            TestSupport::writeFile(config, R"({"screens": [
+  {"name": "DP-1", "x": 0, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+  {"name": "HDMI-2", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
+]})");
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(twoScreensVariable, config);
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"placesTheWindowOnTheChosenScreen"});
+            QVERIFY(child.waitForFinished(120'000));
+            const QByteArray output = child.readAll();
+            if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+                QFAIL(output.constData());
+            QVERIFY2(output.contains("PASS   : TestOutputWindow::placesTheWindowOnTheChosenScreen"),
+                     output.constData());
+            return;
+        }
+
+        QScreen* second = DisplayScreen::screen(DisplayScreen::displayNumber("HDMI-2"));
+        QVERIFY(second);
+        QVERIFY(second != QGuiApplication::primaryScreen());
+        controller->open(server.url("/output"), second);
+        QWidget* window = controller->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->screen(), second);
+        QCOMPARE(window->geometry(), QRect(1280, 0, 1024, 768));
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
+
+        // Without a screen the window goes to the default one.
+        controller->open(server.url("/output"), nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(controller->window()));
+        QCOMPARE(controller->window()->screen(), QGuiApplication::primaryScreen());
+        QCOMPARE(controller->window()->geometry(), QRect(0, 0, 1280, 720));
+        QCOMPARE(closedCount, 1);
+    }
+
+    void escapeClosesTheOutputAndReachesNoOtherWindow() {
+        KeyRecorder other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+
+        QVERIFY(openAndWaitLoaded(server.url("/output")));
+        QWidget* window = controller->window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWindow* handle = window->windowHandle();
+        QWidget* renderWidget = QApplication::focusWidget();
+        QVERIFY(renderWidget && renderWidget->window() == window);
+        KeyTap tap;
+        renderWidget->installEventFilter(&tap);
+
+        // Other keys reach the page. Chromium drops input that comes before
+        // the page's first paint or before its renderer has the focus.
+        QTRY_COMPARE(centreColour(window), QColor(Qt::red));
+        QTRY_VERIFY(evaluate(controller->webView(), "document.hasFocus()").toBool());
+        QTest::keyClick(handle, Qt::Key_A);
+        QTest::keyClick(handle, Qt::Key_B);
+        QTRY_COMPARE(evaluate(controller->webView(), "window.keysSeen.join(',')").toString(),
+                     QStringLiteral("a,b"));
+
+        // Esc in another window of the program stays that window's own.
+        QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
+        QCOMPARE(other.keys,
+                 (QList<std::pair<QEvent::Type, int>>{{QEvent::KeyPress, Qt::Key_Escape},
+                                                      {QEvent::KeyRelease, Qt::Key_Escape}}));
+        QCoreApplication::processEvents();
+        QVERIFY(controller->isOpen());
+        other.keys.clear();
+
+        // Esc in the output: the press closes it, fires no application-wide
+        // shortcut, and its release, which lands wherever the focus goes next,
+        // is swallowed too.
+        int shortcutFired = 0;
+        auto shortcut = std::make_unique<QShortcut>(
+            QKeySequence(Qt::Key_Escape), &other, [&] { ++shortcutFired; },
+            Qt::ApplicationShortcut);
+        const QPointer<QWidget> closing = window;
+        QTest::keyPress(handle, Qt::Key_Escape);
+        QTRY_COMPARE(closedCount, 1);
+        QCOMPARE(shortcutFired, 0);
+        shortcut.reset();
+        QVERIFY(!controller->isOpen());
+        QCOMPARE(controller->window(), nullptr);
+        QCOMPARE(controller->webView(), nullptr);
+        QCOMPARE(controller->pendingURL(), QUrl());
+        QCOMPARE(tap.pressed, (QList<int>{Qt::Key_A, Qt::Key_B}));
+        QTest::keyRelease(other.windowHandle(), Qt::Key_Escape);
+        QVERIFY(other.keys.isEmpty());
+        QTRY_VERIFY(closing.isNull());
+
+        // Afterwards Esc works normally again everywhere.
+        QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
+        QCOMPARE(other.keys.size(), 2);
+        QCOMPARE(closedCount, 1);
+    }
+
+    void onClosedFiresOncePerOpenWindow() {
+        controller->open(server.url("/output"), QGuiApplication::primaryScreen());
+        controller->close();
+        controller->close();
+        QCOMPARE(closedCount, 1);
+        QCOMPARE(changedCount, 2);
+        QVERIFY(visibleOutputWindows().isEmpty());
+
+        // Closed by the window manager (the same path a WM_DELETE_WINDOW takes).
+        QVERIFY(openAndWaitLoaded(server.url("/output")));
+        QVERIFY(QTest::qWaitForWindowExposed(controller->window()));
+        const QPointer<QWidget> window = controller->window();
+        QVERIFY(window->windowHandle()->close());
+        QCOMPARE(closedCount, 2);
+        QVERIFY(!controller->isOpen());
+        QCOMPARE(controller->window(), nullptr);
+        controller->close();
+        QCOMPARE(closedCount, 2);
+        QTRY_VERIFY(window.isNull());
+
+        // A closed controller ignores reloads.
+        controller->reload(server.url("/output?again"));
+        QCOMPARE(controller->pendingURL(), QUrl());
+        QVERIFY(outputLog.filter("reload").isEmpty());
+    }
+
+    void reopeningReplacesTheWindow() {
+        QVERIFY(openAndWaitLoaded(server.url("/output?first")));
+        const QPointer<QWidget> first = controller->window();
+
+        controller->open(server.url("/output?second"), QGuiApplication::primaryScreen());
+        QCOMPARE(closedCount, 1);
+        QVERIFY(controller->isOpen());
+        QVERIFY(controller->window() != first.data());
+        QCOMPARE(controller->pendingURL(), server.url("/output?second"));
+        QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
+        QTRY_VERIFY(first.isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output?second"))), 1, 30'000);
+    }
+
+    void reloadAlwaysAsksTheServer() {
+        const QUrl wide = server.url("/output?reload=1920");
+        const QUrl narrow = server.url("/output?reload=1280");
+        QVERIFY(openAndWaitLoaded(wide));
+        QCOMPARE(server.hits("/output?reload=1920"), 1);
+
+        controller->reload(narrow);
+        QCOMPARE(controller->pendingURL(), narrow);
+        QVERIFY(outputLog.contains("[Vesperline] Display output reload " +
+                                   narrow.toString(QUrl::FullyEncoded)));
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(narrow)), 1, 30'000);
+
+        // Back to a page the server called fresh for an hour: only a load that
+        // bypasses the cache asks for it again.
+        controller->reload(wide);
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 2, 30'000);
+        QCOMPARE(server.hits("/output?reload=1920"), 2);
+    }
+
+    void failedLoadsLeaveTheWindowOpenAndBlack() {
+        // Nothing listens here: the load fails before any response.
+        const QUrl refused(
+            QStringLiteral("http://127.0.0.1:%1/output").arg(TestSupport::freePort()));
+        controller->open(refused, QGuiApplication::primaryScreen());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount("[Vesperline] Display output provisional load failed: "
+                                           "net::ERR_CONNECTION_REFUSED"),
+                                  1, 30'000);
+        QVERIFY(controller->isOpen());
+        QWidget* window = controller->window();
+        QVERIFY(window->isVisible());
+        QCOMPARE(closedCount, 0);
+        // Black, not a browser error page.
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_COMPARE(centreColour(window), QColor(Qt::black));
+
+        // The server answers, but with an error: a committed navigation failed.
+        controller->reload(server.url("/broken"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            logCount("[Vesperline] Display output navigation failed: The server answered with "
+                     "HTTP status 500."),
+            1, 30'000);
+        QVERIFY(controller->isOpen());
+    }
+
+    void aServerThatNeverAnswersTimesOut() {
+        controller->setLoadTimeout(std::chrono::milliseconds(500));
+        controller->open(server.url("/hang"), QGuiApplication::primaryScreen());
+        const QString timedOut =
+            "[Vesperline] Display output provisional load failed: The request timed out.";
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(timedOut), 1, 30'000);
+        QVERIFY(controller->isOpen());
+
+        // The stop that the time-out makes is not reported a second time.
+        controller->reload(server.url("/output"));
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
+        QCOMPARE(logCount(timedOut), 1);
+        QCOMPARE(outputLog.filter("navigation failed").size(), 0);
+    }
+
+    void destroyingTheControllerTearsTheWindowDown() {
+        QVERIFY(openAndWaitLoaded(server.url("/output")));
+        const QPointer<QWidget> window = controller->window();
+        const QPointer<QWebEngineView> view = controller->webView();
+        controller.reset();
+        // At once, without the event loop: at exit there may be none left.
+        QVERIFY(window.isNull());
+        QVERIFY(view.isNull());
+        QCOMPARE(closedCount, 0); // the owner is going away; nobody to tell
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN_WITH(TestOutputWindow, chooseScreens)
+#include "tst_outputwindow_xvfb.moc"

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "services/ProjectPaths.h"
+#include "services/ServerManager.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <qcoro/qcorotask.h>
+
+namespace TestSupport {
+
+// A runtime root whose server entry script is the fixture server, so the
+// manager launches it exactly as it launches the real one. The support
+// directory gets a placeholder Bible database so the pre-start checks pass.
+class FixtureRuntime {
+public:
+    FixtureRuntime();
+    QString root() const { return dir.path(); }
+    ProjectPaths paths() const { return ProjectPaths{dir.path()}; }
+    QString entryScript() const { return root() + "/apps/server/dist/index.js"; }
+
+private:
+    QTemporaryDir dir;
+};
+
+// Selects the behaviour of the fixture servers the manager launches.
+void setFixtureMode(const QString& mode);
+// Where launched fixtures write their report ({pid, workers, cwd, argv, env}).
+QString fixtureReportPath();
+QJsonObject readFixtureReport();
+
+// A fixture server the test starts itself: another instance's server, a
+// foreign process holding the port, or an orphan of an earlier run. It is
+// killed when the object goes away.
+class ExternalServer {
+public:
+    ExternalServer(const QString& mode, int port, const QString& script = fixtureScript());
+    ~ExternalServer();
+    qint64 pid() const;
+    bool isRunning() const;
+    static QString fixtureScript();
+
+private:
+    std::unique_ptr<QProcess> process;
+};
+
+bool processAlive(qint64 pid);
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// The time-outs are the program's own constants; these bounds only have to
+// exceed them comfortably on a loaded two-core machine.
+constexpr int settle = 20000;
+constexpr int slowSettle = 90000;
+
+// Runs a coroutine to completion inside the test's event loop.
+template <typename T> void await(QCoro::Task<T>&& task) {
+    bool done = false;
+    [](QCoro::Task<T> t, bool& flag) -> QCoro::Task<> {
+        co_await t;
+        flag = true;
+    }(std::move(task), done);
+    QTRY_VERIFY_WITH_TIMEOUT(done, slowSettle);
+}
+
+inline bool logged(const ServerManager& manager, const QString& line) {
+    return manager.logLines().contains(line);
+}
+
+// A process id that no process has right now.
+qint64 unusedPid();
+
+// Each test gets a fresh fixture runtime, a free port and a clean support
+// directory; whatever it started is force-stopped afterwards, and the port
+// must end up free.
+class ServerManagerTest : public QObject {
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<FixtureRuntime> runtime;
+    std::unique_ptr<ServerManager> manager;
+    int port = 0;
+
+    ServerManager& make();
+    void startAndWaitRunning(const QString& mode);
+    void setUpServerTest();
+    void tearDownServerTest();
+};
+
+} // namespace TestSupport

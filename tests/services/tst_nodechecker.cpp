@@ -71,7 +71,9 @@ private Q_SLOTS:
         QCOMPARE(NodeChecker::probeNode(hanging), std::nullopt);
         // Bounded, and the candidate is gone rather than left running.
         QVERIFY(clock.elapsed() < 60'000);
-        QVERIFY(!processIsRunning(QByteArray("sleep\0613", 9)));
+        QVERIFY(!processIsRunning(QByteArray("sleep\0"
+                                             "613",
+                                             9)));
     }
 
     void searchOrder() {

@@ -36,10 +36,10 @@ test: test-native test-asan test-runtime
 	@echo "All test suites passed."
 
 test-native: stage
-	ctest --test-dir $(BUILD) --output-on-failure
+	ctest --test-dir $(BUILD) --output-on-failure --parallel 3
 
 test-asan: stage build-asan
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -LE webview
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure --parallel 3 -LE webview
 
 test-runtime: stage
 	@scripts/test-runtime

@@ -5,8 +5,10 @@
 //   app.config     the environment (config.js)
 //   app.library    Bible databases and the translation choice (lib/library.js)
 //   app.store      the JSON data files (routes/data.js)
-//   app.live       what is on air: live.themeId (null = the default theme) and
-//                  live.clients, the set of connected display clients
+//   app.live       what is on air: live.themeId (null = the default theme),
+//                  live.clients (the connected display clients) and
+//                  live.state (preview, live content, playlist position:
+//                  lib/live.js)
 //   app.runtimeInfo  runtime-version.json of the runtime root
 import fs from 'node:fs';
 import path from 'node:path';
@@ -18,6 +20,8 @@ import dataRoutes from './routes/data.js';
 import translationRoutes from './routes/translations.js';
 import bibleRoutes from './routes/bible.js';
 import pageRoutes from './routes/pages.js';
+import liveRoutes from './routes/live.js';
+import { LiveState } from './lib/live.js';
 
 export const BODY_LIMIT = 1024 * 1024;
 
@@ -48,6 +52,7 @@ export async function buildApp(config, { log = () => {} } = {}) {
   app.decorate('library', new Library(config, log));
   app.decorate('store', createStore(config));
   app.decorate('live', { themeId: null, clients: new Set() });
+  app.live.state = new LiveState(app);
   app.decorate('runtimeInfo', readRuntimeInfo(config.root));
   app.addHook('onClose', async () => app.library.close());
 
@@ -82,10 +87,26 @@ export async function buildApp(config, { log = () => {} } = {}) {
     });
   });
 
+  // A document replaced through the API reaches the pages at once: the
+  // control pages reload their lists, the live state follows new themes and
+  // translations.
+  const DOCUMENTS = {
+    '/api/bookmarks': 'bookmarks',
+    '/api/playlists': 'playlists',
+    '/api/themes': 'themes',
+    '/api/translations': 'translations',
+  };
+  app.addHook('onResponse', async (request, reply) => {
+    if (request.method !== 'PUT' || reply.statusCode !== 200) return;
+    const name = DOCUMENTS[request.routeOptions.url];
+    if (name) app.live.state.dataChanged(name);
+  });
+
   await app.register(healthRoutes);
   await app.register(dataRoutes);
   await app.register(translationRoutes);
   await app.register(bibleRoutes);
+  await app.register(liveRoutes);
   await app.register(pageRoutes);
   return app;
 }
@@ -98,6 +119,7 @@ function httpReason(status) {
       404: 'Not Found',
       405: 'Method Not Allowed',
       406: 'Not Acceptable',
+      409: 'Conflict',
       413: 'Payload Too Large',
       415: 'Unsupported Media Type',
       422: 'Unprocessable Entity',

@@ -13,6 +13,14 @@ function parsePort(text) {
   return port;
 }
 
+function parseHeartbeat(text) {
+  if (text === undefined || text === '') return 10000;
+  if (!/^\d+$/.test(text) || Number(text) < 50 || Number(text) > 600000) {
+    throw new ConfigError(`VESPERLINE_HEARTBEAT_MS must be a number of milliseconds from 50 to 600000, got "${text}"`);
+  }
+  return Number(text);
+}
+
 function nonEmpty(value) {
   return typeof value === 'string' && value.trim() !== '' ? value : undefined;
 }
@@ -38,5 +46,7 @@ export function loadConfig(env = process.env, cwd = process.cwd()) {
     webDist: path.resolve(nonEmpty(env.VESPERLINE_WEB_DIST) ?? path.join(root, 'apps', 'web', 'dist')),
     translationId: nonEmpty(env.VESPERLINE_TRANSLATION_ID) ?? 'WEB',
     serverName: nonEmpty(env.VESPERLINE_SERVER_NAME) ?? os.hostname(),
+    // How often pages hear from the server; tests shorten it.
+    heartbeatMs: parseHeartbeat(env.VESPERLINE_HEARTBEAT_MS),
   };
 }

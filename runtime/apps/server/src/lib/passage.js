@@ -1,6 +1,6 @@
 // Passage references as people type them and as bookmarks store them.
 import { findBook } from '../../../../scripts/lib/canon.mjs';
-import { badRequest } from './errors.js';
+import { badRequest, notFound } from './errors.js';
 
 const MAX_VERSES = 200;
 
@@ -62,4 +62,34 @@ export function passageFromQuery(query) {
 export function formatReference(book, chapter, first, last) {
   if (first === undefined) return `${book} ${chapter}`;
   return last !== undefined && last !== first ? `${book} ${chapter}:${first}–${last}` : `${book} ${chapter}:${first}`;
+}
+
+/**
+ * The verses of a parsed passage (passageFromQuery) in `primary`, and in
+ * `secondary` beside it when given: the answer of GET /api/bible/passage and
+ * the text of a passage that goes to preview or live.
+ */
+export function readPassage(p, primary, secondary) {
+  const from = p.wholeChapter ? 1 : p.verseStart;
+  const to = p.wholeChapter ? 1000 : p.verseEnd;
+  const part = (t) => {
+    const verses = t.verses(p.book.name, p.chapter, from, to);
+    return { translation: t.describe(), verses, text: verses.map((v) => v.text).join(' ') };
+  };
+  const first = part(primary);
+  if (first.verses.length === 0) {
+    throw notFound(`${formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : from, to)} is not in ${primary.meta.label}`);
+  }
+  const firstVerse = first.verses[0].verse;
+  const lastVerse = first.verses[first.verses.length - 1].verse;
+  const body = {
+    reference: formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : firstVerse, lastVerse),
+    book: p.book.name,
+    chapter: p.chapter,
+    verseStart: firstVerse,
+    verseEnd: lastVerse,
+    primary: first,
+  };
+  if (secondary && secondary !== primary) body.secondary = part(secondary);
+  return body;
 }

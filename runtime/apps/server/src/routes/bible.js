@@ -6,7 +6,7 @@
 // one the selected primary translation is used. compare=secondary means the
 // selected compare translation (left out when none is selected).
 import { HttpError, badRequest, notFound } from '../lib/errors.js';
-import { passageFromQuery, formatReference } from '../lib/passage.js';
+import { passageFromQuery, readPassage } from '../lib/passage.js';
 
 // Passages are read far more often than databases change (an operator
 // re-shows the same verses through a service), so finished answers are kept
@@ -54,28 +54,7 @@ export default async function bibleRoutes(app) {
     const p = passageFromQuery(q);
     const primary = translationFor(q.translation);
     const secondary = q.compare === undefined || q.compare === '' ? undefined : translationFor(q.compare, { allowSecondary: true });
-    const from = p.wholeChapter ? 1 : p.verseStart;
-    const to = p.wholeChapter ? 1000 : p.verseEnd;
-
-    const part = (t) => {
-      const verses = t.verses(p.book.name, p.chapter, from, to);
-      return { translation: t.describe(), verses, text: verses.map((v) => v.text).join(' ') };
-    };
-    const first = part(primary);
-    if (first.verses.length === 0) {
-      throw notFound(`${formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : from, to)} is not in ${primary.meta.label}`);
-    }
-    const firstVerse = first.verses[0].verse;
-    const lastVerse = first.verses[first.verses.length - 1].verse;
-    const body = {
-      reference: formatReference(p.book.name, p.chapter, p.wholeChapter ? undefined : firstVerse, lastVerse),
-      book: p.book.name,
-      chapter: p.chapter,
-      verseStart: firstVerse,
-      verseEnd: lastVerse,
-      primary: first,
-    };
-    if (secondary && secondary !== primary) body.secondary = part(secondary);
+    const body = readPassage(p, primary, secondary);
     const json = JSON.stringify(body);
     remember(request.url, generation, json);
     return reply.type('application/json; charset=utf-8').send(json);

@@ -1,0 +1,293 @@
+import { test, describe, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import WebSocket from 'ws';
+import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+
+const VERSES = [
+  ...SAMPLE_VERSES,
+  ['Ruth', 1, 21, 'I went out full, and Yahweh has brought me home again empty.'],
+  ['Ruth', 1, 22, 'So Naomi returned, and Ruth the Moabitess, her daughter-in-law, with her.'],
+  ['Ruth', 2, 1, 'Naomi had a relative of her husband’s, a mighty man of wealth.'],
+  ['Ruth', 2, 3, 'She went, and came and gleaned in the field after the reapers.'],
+];
+const BOOKMARKS = {
+  bookmarks: [
+    { id: 'love', label: 'God so loved', book: 'John', chapter: 3, verseStart: 16, color: 'gold', bucket: 'Gospel' },
+    { id: 'shepherd', label: 'Shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2 },
+  ],
+};
+const PLAYLISTS = {
+  playlists: [
+    {
+      id: 'sun',
+      name: 'Sunday',
+      items: [
+        { id: 'i1', kind: 'bookmark', bookmarkId: 'love', label: 'Opening' },
+        { id: 'i2', kind: 'ref', book: 'Ruth', chapter: 1, verseStart: 21, verseEnd: 22 },
+        { id: 'i3', kind: 'slide', slideId: 'welcome' },
+      ],
+    },
+    { id: 'broken', name: 'Broken', items: [{ id: 'b1', kind: 'bookmark', bookmarkId: 'gone' }, { id: 'b2', kind: 'slide', slideId: 'nofile' }] },
+  ],
+  slides: [
+    { id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' },
+    { id: 'nofile', label: 'Missing', imageFile: 'missing.png' },
+  ],
+};
+
+function seeded(t) {
+  const s = supportDir(t);
+  makeBible(s.file('data', 'bible.sqlite'), WEB_META, VERSES);
+  fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
+  fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
+  fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
+  fs.writeFileSync(s.file('media', 'slides', 'welcome.png'), Buffer.from([0x89, 0x50, 0x4e, 0x47]));
+  return s;
+}
+
+/** A page's socket: every message it received, and a wait for the next one that matches. */
+async function page(t, srv, role, options = {}) {
+  const ws = new WebSocket(`ws://127.0.0.1:${srv.port}/ws${role ? `?role=${role}` : ''}`, options);
+  const messages = [];
+  const waiters = new Set();
+  ws.on('message', (data) => {
+    const msg = JSON.parse(String(data));
+    messages.push(msg);
+    for (const w of waiters) w();
+  });
+  t.after(() => ws.terminate());
+  await new Promise((resolve, reject) => {
+    ws.once('open', resolve);
+    ws.once('error', reject);
+  });
+  return {
+    ws,
+    messages,
+    states: () => messages.filter((m) => m.type === 'state').map((m) => m.state),
+    until(predicate, what) {
+      return new Promise((resolve, reject) => {
+        let seen = 0;
+        const check = () => {
+          for (; seen < messages.length; seen++) {
+            if (predicate(messages[seen])) {
+              cleanup();
+              resolve(messages[seen]);
+              return;
+            }
+          }
+        };
+        const timer = setTimeout(() => {
+          cleanup();
+          reject(new Error(`no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`));
+        }, 5000);
+        const cleanup = () => {
+          clearTimeout(timer);
+          waiters.delete(check);
+        };
+        waiters.add(check);
+        check();
+      });
+    },
+  };
+}
+
+const stateWith = (fn) => (m) => m.type === 'state' && fn(m.state);
+
+async function eventually(fn, what) {
+  const deadline = Date.now() + 5000;
+  for (;;) {
+    const value = await fn();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((r) => setImmediate(r));
+  }
+}
+
+describe('live state', () => {
+  let s;
+  let srv;
+  const scope = suiteScope();
+  const call = (method, p, body) => (method === 'GET' ? srv.get(p) : fetchJson(method, p, body));
+  async function fetchJson(method, p, body) {
+    const res = await fetch(srv.base + p, {
+      method,
+      headers: body === undefined ? {} : { 'content-type': 'application/json' },
+      body: body === undefined ? undefined : JSON.stringify(body),
+    });
+    return { status: res.status, json: await res.json() };
+  }
+  before(async () => {
+    s = seeded(scope);
+    srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '150' } });
+  });
+  after(() => scope.run());
+
+  test('a page gets the current state at once; only output pages count as display clients', async (t) => {
+    await call('POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
+    const out1 = await page(t, srv, 'output');
+    const out2 = await page(t, srv, 'output');
+    const monitor = await page(t, srv, 'monitor');
+    const control = await page(t, srv);
+    for (const p of [out1, out2, monitor, control]) {
+      const first = await p.until((m) => m.type === 'state', 'state');
+      assert.equal(p.messages[0].type, 'hello');
+      assert.equal(first.state.live.reference, 'John 3:16');
+    }
+    assert.equal(control.messages[0].role, 'control');
+    assert.equal((await srv.get('/api/health')).json.clients, 2);
+    out1.ws.close();
+    await eventually(async () => (await srv.get('/api/health')).json.clients === 1, 'one client');
+    await call('POST', '/api/live/clear');
+  });
+
+  test('preview, take and clear reach every page; refused requests change nothing', async (t) => {
+    const a = await page(t, srv, 'output');
+    const b = await page(t, srv, 'control');
+    let res = await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    assert.equal(res.status, 200);
+    assert.equal(res.json.preview.reference, 'Psalms 23:1–2');
+    assert.equal(res.json.preview.label, 'Shepherd');
+    assert.deepEqual(res.json.preview.primary.verses.map((v) => v.verse), [1, 2]);
+    assert.equal(res.json.live, null);
+    for (const p of [a, b]) await p.until(stateWith((st) => st.preview?.label === 'Shepherd'), 'with the preview');
+
+    res = await call('POST', '/api/live/take');
+    assert.equal(res.json.live.label, 'Shepherd');
+    assert.equal(res.json.preview, null);
+    for (const p of [a, b]) await p.until(stateWith((st) => st.live?.label === 'Shepherd'), 'with the take');
+    const revision = res.json.revision;
+
+    for (const [method, path, body, status, message] of [
+      ['POST', '/api/live/take', {}, 409, /Nothing is in preview/],
+      ['PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'nope' }, 404, /no bookmark "nope"/],
+      ['PUT', '/api/live/preview', { kind: 'video' }, 400, /kind must be one of/],
+      ['PUT', '/api/live/preview', { kind: 'passage', ref: 'Hezekiah 1:1' }, 400, /Unknown book/],
+      ['PUT', '/api/live/preview', { kind: 'passage', book: 'John', chapter: 9, verseStart: 1 }, 404, /John 9:1 is not in/],
+      ['PUT', '/api/live/preview', [1, 2], 400, /expected a JSON object/],
+      ['POST', '/api/live/show', { kind: 'slide', slideId: 'nofile' }, 404, /missing\.png.*not in media\/slides/],
+      ['POST', '/api/live/verse', { delta: 2 }, 400, /delta must be 1 or -1/],
+      ['PUT', '/api/live/theme', { themeId: 'nope' }, 404, /no theme "nope"/],
+    ]) {
+      const r = await call(method, path, body);
+      assert.equal(r.status, status, `${method} ${path} ${JSON.stringify(body)}`);
+      assert.match(r.json.message, message);
+    }
+    assert.equal((await srv.get('/api/live')).json.revision, revision);
+
+    res = await call('POST', '/api/live/clear');
+    assert.equal(res.json.live, null);
+    await a.until(stateWith((st) => st.live === null && st.revision > revision), 'cleared');
+  });
+
+  test('verse by verse: across chapter ends and gaps, never past the book', async () => {
+    let res = await call('POST', '/api/live/show', { kind: 'passage', ref: 'Ruth 1:21-22' });
+    res = await call('POST', '/api/live/verse', { delta: 1 });
+    assert.equal(res.json.live.reference, 'Ruth 2:1');
+    res = await call('POST', '/api/live/verse', { delta: 1 });
+    assert.equal(res.json.live.reference, 'Ruth 2:3'); // verse 2 is not in this database
+    const end = await call('POST', '/api/live/verse', { delta: 1 });
+    assert.equal(end.status, 409);
+    assert.match(end.json.message, /end of Ruth/);
+    for (const want of ['Ruth 2:1', 'Ruth 1:22', 'Ruth 1:21']) {
+      res = await call('POST', '/api/live/verse', { delta: -1 });
+      assert.equal(res.json.live.reference, want);
+    }
+    assert.equal((await call('POST', '/api/live/verse', { delta: -1 })).status, 409);
+    await call('POST', '/api/live/show', { kind: 'slide', slideId: 'welcome' });
+    const slide = await call('POST', '/api/live/verse', { delta: 1 });
+    assert.equal(slide.status, 409);
+    assert.match(slide.json.message, /No passage is live/);
+  });
+
+  test('playlists step through bookmarks, passages and slides, cue the next step and follow a reordered list', async () => {
+    await call('POST', '/api/live/clear');
+    await call('DELETE', '/api/live/preview');
+    assert.equal((await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: -1 })).status, 409);
+    let res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    assert.equal(res.json.live.label, 'Opening');
+    assert.equal(res.json.live.color, 'gold');
+    assert.deepEqual(res.json.playlist, { playlistId: 'sun', itemId: 'i1', index: 0 });
+    assert.equal(res.json.preview.reference, 'Ruth 1:21–22', 'the next step waits in preview');
+
+    res = await call('POST', '/api/live/take');
+    assert.equal(res.json.live.reference, 'Ruth 1:21–22');
+    assert.equal(res.json.playlist.itemId, 'i2');
+    assert.equal(res.json.preview.kind, 'slide');
+
+    // Something the operator put in preview is not replaced by the cue.
+    await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    assert.equal(res.json.live.kind, 'slide');
+    assert.equal(res.json.live.url, '/media/slides/welcome.png');
+    assert.equal((await srv.get(res.json.live.url)).status, 200);
+    assert.equal(res.json.preview.label, 'Shepherd');
+    const last = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    assert.equal(last.status, 409);
+    assert.match(last.json.message, /last step/);
+
+    // The slide moves to the front: "previous" now has nowhere to go.
+    const reordered = structuredClone(PLAYLISTS);
+    reordered.playlists[0].items.unshift(reordered.playlists[0].items.pop());
+    assert.equal((await srv.put('/api/playlists', reordered)).status, 200);
+    assert.equal((await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: -1 })).status, 409);
+    res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    assert.equal(res.json.live.label, 'Opening');
+    res = await call('POST', '/api/live/playlist', { playlistId: 'sun', index: 2 });
+    assert.equal(res.json.playlist.itemId, 'i2');
+
+    const before = (await srv.get('/api/live')).json;
+    for (const [body, status, message] of [
+      [{ playlistId: 'broken', index: 0 }, 404, /bookmark of step 1 of "Broken" no longer exists/],
+      [{ playlistId: 'broken', index: 1 }, 404, /missing\.png/],
+      [{ playlistId: 'none', delta: 1 }, 404, /no playlist "none"/],
+      [{ playlistId: 'sun', index: 3 }, 400, /index must be from 0 to 2/],
+    ]) {
+      const r = await call('POST', '/api/live/playlist', body);
+      assert.equal(r.status, status, JSON.stringify(body));
+      assert.match(r.json.message, message);
+    }
+    assert.deepEqual((await srv.get('/api/live')).json, before);
+    await srv.put('/api/playlists', PLAYLISTS);
+  });
+
+  test('the live theme: chosen by a page, reported by health, dropped when its theme is deleted', async (t) => {
+    const control = await page(t, srv, 'control');
+    const res = await call('PUT', '/api/live/theme', { themeId: 'center' });
+    assert.equal(res.json.theme.layout, 'center');
+    assert.equal(res.json.themeIsDefault, false);
+    assert.equal((await srv.get('/api/health')).json.themeId, 'center');
+    const themes = (await srv.get('/api/themes')).json;
+    const without = { ...themes, themes: themes.themes.filter((x) => x.id !== 'center') };
+    assert.equal((await srv.put('/api/themes', without)).status, 200);
+    await control.until((m) => m.type === 'data' && m.name === 'themes', 'about the themes');
+    await control.until(stateWith((st) => st.theme.id === 'lowerThird' && st.themeIsDefault), 'back on the default theme');
+    assert.equal((await srv.get('/api/health')).json.themeId, 'lowerThird');
+    await srv.put('/api/themes', themes);
+  });
+
+  test('a new translation choice re-reads what is in preview and live, keeping labels', async (t) => {
+    makeBible(s.file('data', 'bible.other.sqlite'), { id: 'OTH', label: 'Other', attribution: 'Other text' }, [
+      ['John', 3, 16, 'Other wording of John 3:16.'],
+    ]);
+    const out = await page(t, srv, 'output');
+    await call('POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
+    const res = await srv.put('/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.other.sqlite' });
+    assert.equal(res.status, 200);
+    const msg = await out.until(stateWith((st) => st.live?.secondary !== undefined), 'with the compare text');
+    assert.equal(msg.state.live.secondary.text, 'Other wording of John 3:16.');
+    assert.equal(msg.state.live.label, 'God so loved');
+    assert.equal(msg.state.live.primary.translation.id, 'WEB');
+    await srv.put('/api/translations', { primaryId: 'bible.sqlite' });
+    await out.until(stateWith((st) => st.live && st.live.secondary === undefined), 'without it again');
+  });
+
+  test('a display that stops answering pings is dropped from the count', async (t) => {
+    const quiet = await page(t, srv, 'output', { autoPong: false });
+    await quiet.until((m) => m.type === 'state', 'state');
+    assert.ok((await srv.get('/api/health')).json.clients >= 1);
+    await new Promise((resolve) => quiet.ws.once('close', resolve));
+    await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'no clients');
+    assert.ok(quiet.messages.some((m) => m.type === 'heartbeat'));
+  });
+});

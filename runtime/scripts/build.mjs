@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // `npm run build`: makes this folder a runtime root.
 //   apps/server/src -> apps/server/dist (index.js is the entry the desktop runs)
-//   apps/web/src    -> apps/web/dist
+//   apps/web/src    -> apps/web/dist (with the pages' fonts, build-web.mjs)
 //   package.json    -> runtime-version.json
 // The sources are plain ES modules, so the build copies them and has node
 // check that every module parses; a broken file fails the build, not the
@@ -10,6 +10,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
+import { buildWeb } from './build-web.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
 
@@ -36,7 +37,8 @@ function writeAtomic(file, text) {
 
 const serverSrc = path.join(root, 'apps/server/src');
 const failures = [];
-for (const file of [...jsFiles(serverSrc), ...jsFiles(path.join(root, 'scripts'))]) {
+const webSrc = path.join(root, 'apps/web/src');
+for (const file of [...jsFiles(serverSrc), ...jsFiles(webSrc), ...jsFiles(path.join(root, 'scripts'))]) {
   const res = spawnSync(process.execPath, ['--check', file], { encoding: 'utf8' });
   if (res.status !== 0) failures.push(`${path.relative(root, file)}:\n${res.stderr.trim()}`);
 }
@@ -46,7 +48,7 @@ if (failures.length) {
 }
 
 replaceDir(serverSrc, path.join(root, 'apps/server/dist'));
-replaceDir(path.join(root, 'apps/web/src'), path.join(root, 'apps/web/dist'));
+buildWeb(path.join(root, 'apps/web/dist'));
 
 const pkg = JSON.parse(fs.readFileSync(path.join(root, 'package.json'), 'utf8'));
 const release = pkg.vesperline ?? {};

@@ -1,0 +1,314 @@
+// The pages in Debian's headless Chromium against a real server: what a
+// volunteer does on the presenter reaches an open output page, the output
+// survives a dropped connection, and long passages fit every layout at the
+// sizes OBS and displays use.
+import { test, describe, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import net from 'node:net';
+import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { launchBrowser, buildPages, settled, overflowProblems } from './support.js';
+
+const LONG_TEXT =
+  'Blessed are those whose ways are blameless, who walk according to the law of Yahweh, who keep his statutes and seek him with their whole heart, who also do nothing wrong but walk in his ways.';
+const LONG = Array.from({ length: 60 }, (_, i) => ['Psalms', 119, i + 1, `${LONG_TEXT} (${i + 1})`]);
+
+const BOOKMARKS = {
+  bookmarks: [
+    { id: 'love', label: 'God so loved the world', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
+    { id: 'shepherd', label: 'The Lord is my shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, color: 'green' },
+    { id: 'plain', label: 'Love is patient', book: '1 Corinthians', chapter: 13, verseStart: 4 },
+  ],
+};
+const PLAYLISTS = {
+  playlists: [
+    {
+      id: 'sun',
+      name: 'Sunday',
+      items: [
+        { id: 'i1', kind: 'slide', slideId: 'welcome' },
+        { id: 'i2', kind: 'bookmark', bookmarkId: 'love' },
+        { id: 'i3', kind: 'ref', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, label: 'Call to worship' },
+      ],
+    },
+  ],
+  slides: [{ id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' }],
+};
+
+/** A loopback TCP relay in front of the server whose connections can be cut, like a tablet leaving the Wi-Fi. */
+async function relay(t, target) {
+  const port = await freePort();
+  const sockets = new Set();
+  let down = false;
+  const server = net.createServer((client) => {
+    if (down) {
+      client.destroy();
+      return;
+    }
+    const upstream = net.connect(target, '127.0.0.1');
+    for (const s of [client, upstream]) {
+      sockets.add(s);
+      s.on('close', () => sockets.delete(s));
+      s.on('error', () => {});
+    }
+    client.pipe(upstream).pipe(client);
+  });
+  await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
+  t.after(() => new Promise((resolve) => {
+    for (const s of sockets) s.destroy();
+    server.close(resolve);
+  }));
+  return {
+    base: `http://127.0.0.1:${port}`,
+    cut() {
+      down = true;
+      for (const s of sockets) s.destroy();
+    },
+    restore() {
+      down = false;
+    },
+  };
+}
+
+async function api(srv, method, p, body) {
+  const res = await fetch(srv.base + p, {
+    method,
+    headers: body === undefined ? {} : { 'content-type': 'application/json' },
+    body: body === undefined ? undefined : JSON.stringify(body),
+  });
+  const json = await res.json();
+  assert.ok(res.ok, `${method} ${p}: ${json.message}`);
+  return json;
+}
+
+describe('pages in a browser', () => {
+  let s;
+  let srv;
+  let browser;
+  const scope = suiteScope();
+  before(async () => {
+    s = supportDir(scope);
+    makeBible(s.file('data', 'bible.sqlite'), WEB_META, [...SAMPLE_VERSES, ...LONG]);
+    makeBible(s.file('data', 'bible.cmp.sqlite'), { id: 'CMP', label: 'Compare Text', attribution: 'Compare attribution' }, [
+      ['John', 3, 16, 'God loved the world so much that he gave his one and only Son.'],
+    ]);
+    fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
+    fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
+    const dist = buildPages(scope);
+    srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
+    browser = await launchBrowser(scope);
+    // The slide: a 1600 × 1000 image drawn by the browser.
+    fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
+    const p = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+    await p.setContent('<body style="margin:0;background:#345;color:#fff;font:120px sans-serif">Welcome</body>');
+    await p.screenshot({ path: s.file('media', 'slides', 'welcome.png') });
+    await p.close();
+  });
+  after(() => scope.run());
+
+  async function open(t, path, viewport = { width: 1280, height: 720 }, base = srv.base) {
+    const context = await browser.newContext({ viewport, hasTouch: path.startsWith('/presenter') });
+    t.after(() => context.close());
+    const page = await context.newPage();
+    const errors = [];
+    page.on('pageerror', (err) => errors.push(err.message));
+    t.after(() => assert.deepEqual(errors, [], `script errors on ${path}`));
+    await page.goto(base + path);
+    return page;
+  }
+
+  const controlReady = async (page) => {
+    await page.waitForSelector('.conn[data-status="connected"]');
+    await page.waitForSelector('.bm');
+  };
+
+  test('the output is blank and transparent until something goes live, with no cursor or scroll bars', async (t) => {
+    await api(srv, 'POST', '/api/live/clear');
+    const page = await open(t, '/output?w=1280&h=720');
+    await page.waitForFunction(() => window.vesperlineOutput?.state !== null);
+    const look = await page.evaluate(() => ({
+      layers: document.querySelectorAll('.layer').length,
+      bg: [getComputedStyle(document.documentElement).backgroundColor, getComputedStyle(document.body).backgroundColor],
+      cursor: getComputedStyle(document.body).cursor,
+      scroll: [document.documentElement.scrollWidth, document.documentElement.scrollHeight],
+      stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
+    }));
+    assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
+  });
+
+  test('a bookmark fired from the presenter appears on the output; clearing blanks it', async (t) => {
+    const output = await open(t, '/output?w=1280&h=720');
+    const presenter = await open(t, '/presenter', { width: 1180, height: 820 });
+    await controlReady(presenter);
+    await presenter.tap('.bm[data-bookmark-id="love"]');
+    await presenter.waitForSelector('.bm[data-bookmark-id="love"].is-preview');
+    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0, 'preview does not reach the output');
+    await presenter.tap('button.take');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .scripture')?.textContent.startsWith('For God so loved'));
+    assert.match(await output.textContent('.layer.shown .reference'), /John 3:16/);
+    await presenter.waitForSelector('.onair.is-live');
+    assert.match(await presenter.textContent('.onair'), /LIVE.*John 3:16/);
+    assert.equal((await srv.get('/api/health')).json.clients, 1, 'the monitors are no display clients');
+
+    await presenter.tap('button.clear');
+    await settled(output, '');
+    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0);
+    await presenter.waitForSelector('.onair.is-black');
+  });
+
+  test('pages that lose the connection reconnect by themselves and catch up', async (t) => {
+    const net1 = await relay(t, srv.port);
+    const first = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
+    const output = await open(t, '/output?w=1280&h=720', undefined, net1.base);
+    const presenter = await open(t, '/presenter', { width: 1180, height: 820 }, net1.base);
+    await settled(output, first.live.id);
+    await controlReady(presenter);
+
+    net1.cut();
+    await presenter.waitForSelector('.conn[data-status="reconnecting"]');
+    assert.match(await presenter.textContent('.banner'), /reconnecting/i);
+    // The picture stays while the connection is down.
+    assert.equal(await output.evaluate(() => document.body.dataset.shown), first.live.id);
+    const next = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    net1.restore();
+    await settled(output, next.live.id);
+    assert.match(await output.textContent('.layer.shown .reference'), /Psalms 23:1–2/);
+    await presenter.waitForSelector('.conn[data-status="connected"]');
+    await presenter.waitForSelector('.bm[data-bookmark-id="shepherd"].is-live');
+  });
+
+  test('a long passage fits its frame in every layout at 720p, 1080p and 4K', async (t) => {
+    const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
+    const single = await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'love' });
+    for (const [w, h] of [
+      [1280, 720],
+      [1920, 1080],
+      [3840, 2160],
+    ]) {
+      for (const layout of ['lowerThird', 'center', 'fullscreen']) {
+        const page = await open(t, `/output?w=${w}&h=${h}&layout=${layout}`, { width: w, height: h });
+        await settled(page, long.live.id);
+        assert.deepEqual(await overflowProblems(page), [], `${layout} at ${w}×${h}`);
+        const box = await page.evaluate(() => {
+          const r = document.querySelector('.layer.shown .box').getBoundingClientRect();
+          return { top: r.top, bottom: r.bottom, px: Number(document.querySelector('.layer.shown').dataset.fontPx) };
+        });
+        if (layout === 'lowerThird') assert.ok(box.top >= h * 0.6 && box.bottom <= h, `lower third band at ${box.top}–${box.bottom} of ${h}`);
+        // The verses shrank, but not to nothing: 60 long verses stay readable on a full frame.
+        assert.ok(box.px < (h * 7.4) / 100, `${layout} did not shrink`);
+        if (layout === 'fullscreen') assert.ok(box.px >= h / 100, `fullscreen text of ${box.px}px at ${h}`);
+
+        // The same frame as a monitor of the preview holds a single verse at full size.
+        const mon = await open(t, `/output?w=${w}&h=${h}&layout=${layout}&monitor=preview`, { width: w, height: h });
+        await settled(mon, single.preview.id);
+        assert.deepEqual(await overflowProblems(mon), []);
+        const px = Number(await mon.evaluate(() => document.querySelector('.layer.shown').dataset.fontPx));
+        assert.ok(px > box.px, `${layout}: a single verse (${px}px) is larger than sixty (${box.px}px)`);
+        await page.context().close();
+        await mon.context().close();
+      }
+    }
+    const deadline = Date.now() + 5000;
+    while ((await srv.get('/api/health')).json.clients !== 0) {
+      assert.ok(Date.now() < deadline, 'closed pages leave the count');
+      await new Promise((r) => setImmediate(r));
+    }
+  });
+
+  test('with a compare translation the passages stand side by side; a slide fills the frame', async (t) => {
+    await api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.cmp.sqlite' });
+    t.after(() => api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite' }));
+    const cmp = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
+    const page = await open(t, '/output?w=1920&h=1080&layout=center', { width: 1920, height: 1080 });
+    await settled(page, cmp.live.id);
+    assert.deepEqual(await overflowProblems(page), []);
+    const cols = await page.evaluate(() =>
+      [...document.querySelectorAll('.layer.shown .col')].map((c) => {
+        const r = c.getBoundingClientRect();
+        return { left: r.left, right: r.right, top: r.top, head: c.querySelector('.col-head').textContent, text: c.querySelector('.scripture').textContent };
+      }),
+    );
+    assert.equal(cols.length, 2);
+    assert.deepEqual(cols.map((c) => c.head), ['World English Bible', 'Compare Text']);
+    assert.match(cols[1].text, /one and only Son/);
+    assert.ok(cols[0].right <= cols[1].left && Math.abs(cols[0].top - cols[1].top) < 1, 'side by side');
+    assert.match(await page.textContent('.layer.shown .attribution'), /public domain.*Compare attribution/);
+
+    const slide = await api(srv, 'POST', '/api/live/show', { kind: 'slide', slideId: 'welcome' });
+    await settled(page, slide.live.id);
+    const img = await page.evaluate(() => {
+      const i = document.querySelector('.layer.shown img');
+      const r = i.getBoundingClientRect();
+      return { natural: [i.naturalWidth, i.naturalHeight], box: [r.width, r.height], src: i.getAttribute('src'), fit: getComputedStyle(i).objectFit };
+    });
+    assert.deepEqual(img, { natural: [1600, 1000], box: [1920, 1080], src: '/media/slides/welcome.png', fit: 'contain' });
+  });
+
+  test('the presenter picks a passage, previews it and puts it live; the operator steps a playlist with the keyboard', async (t) => {
+    const output = await open(t, '/output?w=1280&h=720');
+    const presenter = await open(t, '/presenter', { width: 820, height: 1180 });
+    await controlReady(presenter);
+    await presenter.tap('.tabs [data-tab="passage"]');
+    await presenter.selectOption('select[aria-label="Book"]', 'Psalms');
+    await presenter.tap('[data-chapter="119"]');
+    await presenter.tap('[data-verse="3"]');
+    await presenter.tap('[data-verse="5"]');
+    assert.equal(await presenter.textContent('.pick-summary'), 'Psalms 119:3–5');
+    await presenter.tap('.pick-bar button.primary');
+    await presenter.waitForFunction(() => document.querySelector('.monitor.preview .what').textContent.startsWith('Psalms 119:3–5'));
+    await presenter.tap('button.take');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .reference')?.textContent.startsWith('Psalms 119:3–5'));
+    await presenter.tap('button.verse[title="Next verse"]');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .reference')?.textContent.startsWith('Psalms 119:6'));
+
+    const operator = await open(t, '/operator', { width: 1440, height: 900 });
+    await controlReady(operator);
+    await operator.waitForSelector('.step');
+    await operator.keyboard.press('Space');
+    await output.waitForFunction(() => document.querySelector('.layer.shown img'));
+    await operator.waitForSelector('.step.is-live[data-item-id="i1"]');
+    await operator.keyboard.press('ArrowRight');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .reference')?.textContent.startsWith('John 3:16'));
+    await operator.keyboard.press('ArrowLeft');
+    await output.waitForFunction(() => document.querySelector('.layer.shown img'));
+    // Enter takes what waits in preview: the playlist cued its next step.
+    await operator.waitForSelector('.step.is-preview[data-item-id="i2"]');
+    await operator.keyboard.press('Enter');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .reference')?.textContent.startsWith('John 3:16'));
+    await operator.keyboard.press('Escape');
+    await settled(output, '');
+    await operator.waitForSelector('.onair.is-black');
+  });
+
+  test('the admin refuses broken theme JSON in plain words and saves good themes through the API', async (t) => {
+    const before = fs.readFileSync(s.file('themes.json'), 'utf8');
+    const page = await open(t, '/admin', { width: 900, height: 640 });
+    await page.waitForFunction(() => document.getElementById('editor').value.includes('lowerThird'));
+    await page.waitForSelector('#libraries tr td.file');
+    assert.match(await page.textContent('#libraries'), /bible\.sqlite.*PRIMARY/);
+
+    await page.fill('#editor', '{\n  "defaultThemeId": "a",\n  "themes": [\n    { "id": "a" "name": "A", "layout": "center" }\n  ]\n}');
+    assert.match(await page.textContent('#check'), /Line 4, column \d+: this is not valid JSON/);
+    assert.equal(await page.isDisabled('#save'), true);
+    await page.fill('#editor', '{"defaultThemeId": "b", "themes": [{"id": "a", "name": "A", "layout": "sideways"}]}');
+    const check = await page.textContent('#check');
+    assert.match(check, /Theme 1 has the layout "sideways"; use lowerThird, center or fullscreen/);
+    assert.match(check, /default theme "b" is not one of the themes/);
+    assert.equal(fs.readFileSync(s.file('themes.json'), 'utf8'), before);
+
+    const doc = JSON.parse(before);
+    doc.themes.push({ id: 'easter', name: 'Easter', layout: 'fullscreen' });
+    await page.fill('#editor', JSON.stringify(doc));
+    await page.click('#save');
+    await page.waitForSelector('#message.ok');
+    const stored = JSON.parse(fs.readFileSync(s.file('themes.json'), 'utf8'));
+    assert.deepEqual(stored.themes.map((x) => x.id), doc.themes.map((x) => x.id));
+    assert.equal((await srv.get('/api/themes')).json.themes.at(-1).name, 'Easter');
+
+    await page.selectOption('#default-theme', 'easter');
+    await page.click('#save-default');
+    await page.waitForFunction(() => /default theme saved/i.test(document.getElementById('message').textContent));
+    assert.equal(JSON.parse(fs.readFileSync(s.file('themes.json'), 'utf8')).defaultThemeId, 'easter');
+    assert.equal((await srv.get('/api/health')).json.themeId, 'easter');
+  });
+});

@@ -134,6 +134,36 @@ describe('pages in a browser', () => {
       stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
     }));
     assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
+
+    // A display of another size shows the whole frame, scaled and centred.
+    const small = await open(t, '/output?w=1920&h=1080', { width: 1000, height: 1000 });
+    const rect = await small.evaluate(() => {
+      const r = document.getElementById('stage').getBoundingClientRect();
+      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
+    });
+    assert.deepEqual(rect, [0, 219, 1000, 563]);
+  });
+
+  test('every control on the presenter is a touch target of at least 44 px', async (t) => {
+    await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'plain' });
+    for (const viewport of [
+      { width: 1180, height: 820 },
+      { width: 820, height: 1180 },
+    ]) {
+      const page = await open(t, '/presenter', viewport);
+      await controlReady(page);
+      for (const tab of ['bookmarks', 'passage', 'playlists']) {
+        await page.tap(`.tabs [data-tab="${tab}"]`);
+        const small = await page.evaluate(() =>
+          [...document.querySelectorAll('button, select, input')]
+            .filter((e) => e.offsetParent !== null)
+            .map((e) => ({ e, r: e.getBoundingClientRect() }))
+            .filter(({ r }) => r.width < 44 || r.height < 44)
+            .map(({ e, r }) => `${e.tagName} "${e.textContent.trim().slice(0, 20)}" ${Math.round(r.width)}×${Math.round(r.height)}`),
+        );
+        assert.deepEqual(small, [], `${tab} at ${viewport.width}×${viewport.height}`);
+      }
+    }
   });
 
   test('a bookmark fired from the presenter appears on the output; clearing blanks it', async (t) => {

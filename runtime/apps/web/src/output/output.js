@@ -130,9 +130,29 @@ function buildSlide(content) {
   const img = el('img', { alt: content.label ?? '', src: content.url, decoding: 'async' });
   const layer = el('div', { class: 'layer sl' }, img);
   const ready = img.decode().catch(() => {
+    // A broken-image icon or alt text must never reach the stream.
+    img.style.visibility = 'hidden';
     console.warn(`slide image ${content.url} did not load`);
   });
   return { layer, ready };
+}
+
+/**
+ * Loads the typefaces (and the subsets this text needs) before anything is
+ * measured: a fit computed with a fallback font would overflow once the
+ * real one arrives.
+ */
+async function fontsFor(layer) {
+  const text = layer.textContent;
+  try {
+    await Promise.all([
+      document.fonts.load('500 32px "Source Serif 4 Variable"', text),
+      document.fonts.load('700 32px "Inter Variable"', text),
+    ]);
+  } catch {
+    /* a font that cannot load leaves the fallback, which is then measured */
+  }
+  await document.fonts.ready;
 }
 
 // ----- showing
@@ -184,7 +204,7 @@ async function show(content, layout, { animate = true } = {}) {
     built = buildPassage(content, layout);
     // Measured inside the stage (invisible until shown) with the final fonts.
     stage.append(built.layer);
-    await document.fonts.ready;
+    await fontsFor(built.layer);
     if (token !== renderToken) {
       built.layer.remove();
       return;

@@ -1,0 +1,326 @@
+#include "services/ServerManager.h"
+#include "support/GuiTestMain.h"
+#include "support/ServerFixtures.h"
+#include "views/StartupProgressView.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+using namespace TestSupport;
+using Outcome = StartupProgressView::Outcome;
+
+class TestStartupProgress : public ServerManagerTest {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> window;
+    std::unique_ptr<StartupProgressView> sheet;
+    QStringList openedPaths;
+    int closedSignals = 0;
+
+    // Shows the sheet over a main window, as the Dashboard does.
+    void openSheet() {
+        window = std::make_unique<QWidget>();
+        window->resize(900, 700);
+        window->show();
+        sheet = std::make_unique<StartupProgressView>(
+            manager.get(), ServerManager::logFilePath(),
+            [this](const QString& path) { openedPaths << path; }, window.get());
+        connect(sheet.get(), &StartupProgressView::closed, this, [this] { ++closedSignals; });
+        sheet->open();
+        QVERIFY(sheet->isVisible());
+    }
+
+    // The Dashboard's Start: empty the log, open the sheet, then start.
+    void beginStart(const QString& mode) {
+        setFixtureMode(mode);
+        make().prepareStartupLog();
+        openSheet();
+        manager->start();
+    }
+
+    template <typename T> T* part(const char* name) const {
+        T* widget = sheet->findChild<T*>(name);
+        if (!widget)
+            qFatal("the sheet has no %s", name);
+        return widget;
+    }
+
+    QPushButton* button(const char* name) const { return part<QPushButton>(name); }
+    QPlainTextEdit* logView() const { return part<QPlainTextEdit>("log-text"); }
+
+    // VESPERLINE_SCREENSHOTS=<folder> keeps a picture of the sheet's states.
+    void snapshot(const QString& name) const {
+        const QString folder = qEnvironmentVariable("VESPERLINE_SCREENSHOTS");
+        if (folder.isEmpty())
+            return;
+        QDir().mkpath(folder);
+        QVERIFY(sheet->grab().save(folder + "/" + name + ".png"));
+    }
+
+    // Appends to the log file the way the server itself does.
+    static void serverWritesToLog(const QByteArray& line) {
+        QFile log(ServerManager::logFilePath());
+        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
+        log.write(line + "\n");
+    }
+
+private Q_SLOTS:
+    void init() {
+        setUpServerTest();
+        openedPaths.clear();
+        closedSignals = 0;
+    }
+
+    void cleanup() {
+        sheet.reset();
+        window.reset();
+        tearDownServerTest();
+    }
+
+    void successWaitsForTheReadyLine() {
+        ExternalServer other("healthy", port);
+        make().prepareStartupLog();
+        openSheet();
+        // A status sync finds the server: running, but nothing in the log
+        // says the server is ready yet.
+        await(manager->syncStatusFromHealth());
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QTRY_VERIFY(sheet->fullLogText().contains("Detected server on port"));
+        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+        QVERIFY(!sheet->logShowsServerReady());
+        QCOMPARE(sheet->statusLine(), QString("Running"));
+        QCOMPARE(sheet->statusColor(), StartupProgressView::successColor());
+        QCOMPARE(part<QLabel>("title")->text(), QString("Starting server…"));
+
+        // The server's own line in the file, in whatever case it prints it.
+        serverWritesToLog("Fastify LISTENING ON http://127.0.0.1:" + QByteArray::number(port));
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QCOMPARE(part<QLabel>("title")->text(), QString("Server started"));
+        QVERIFY(button("open-control")->isVisible() && button("open-control")->isDefault());
+        QVERIFY(!button("cancel")->isVisible());
+    }
+
+    void closingAfterRunningLeavesTheServerUp() {
+        ExternalServer other("healthy", port);
+        make().prepareStartupLog();
+        openSheet();
+        await(manager->syncStatusFromHealth());
+        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+
+        QTest::keyClick(sheet.get(), Qt::Key_Escape);
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QVERIFY(!logged(*manager, "Start cancelled"));
+        QVERIFY(!logged(*manager, "Sheet dismissed (success)"));
+        QVERIFY(other.isRunning());
+        // The closed sheet no longer takes part in what the server does.
+        manager->appendLog("Server started on port " + QString::number(port));
+        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+    }
+
+    void adoptingARunningServerCountsAsSuccess() {
+        ExternalServer other("healthy", port);
+        beginStart("healthy");
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QVERIFY(logged(*manager, "Server already running on port " + QString::number(port)));
+        QVERIFY(!manager->spawnedByApp());
+
+        // Return is "Open Control" now, wherever the focus is.
+        logView()->setFocus();
+        QTest::keyClick(logView(), Qt::Key_Return);
+        QCOMPARE(openedPaths, QStringList{"/presenter"});
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(manager->logLines().last(), QString("Sheet dismissed (success)"));
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QVERIFY(other.isRunning());
+    }
+
+    void countdownRunsFiveToOneThenCloses() {
+        beginStart("healthy");
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QElapsedTimer sinceSuccess;
+        sinceSuccess.start();
+        qint64 firstValueAfter = -1;
+        QList<int> seconds;
+        QStringList captions;
+        connect(sheet.get(), &StartupProgressView::changed, this, [&] {
+            const auto value = sheet->autoCloseSeconds();
+            if (!value || (!seconds.isEmpty() && seconds.last() == *value))
+                return;
+            if (seconds.isEmpty())
+                firstValueAfter = sinceSuccess.elapsed();
+            seconds << *value;
+            const QLabel* countdown = part<QLabel>("countdown");
+            captions << (countdown->isVisible() ? countdown->text() : QString());
+            if (*value == 5)
+                snapshot("startup-success");
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(closedSignals, 1, settle);
+        QCOMPARE(seconds, (QList<int>{5, 4, 3, 2, 1}));
+        QCOMPARE(captions.first(), QString("Closing in 5"));
+        QCOMPARE(captions.last(), QString("Closing in 1"));
+        // Three quiet seconds come first (a lower bound: load only adds to it).
+        QVERIFY2(firstValueAfter >= 2500, qPrintable(QString::number(firstValueAfter)));
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(sheet->autoCloseSeconds(), std::nullopt);
+        QCOMPARE(manager->logLines().count("Sheet dismissed (success)"), 1);
+        // Closing after success never stops the server.
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QVERIFY(processAlive(*manager->childProcessId()));
+    }
+
+    void escapeDuringTheCountdownStopsIt() {
+        beginStart("healthy");
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->autoCloseSeconds(), std::optional<int>(4), settle);
+        QTest::keyClick(sheet.get(), Qt::Key_Escape);
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(sheet->autoCloseSeconds(), std::nullopt);
+        QCOMPARE(manager->logLines().last(), QString("Sheet dismissed (success)"));
+        int changes = 0;
+        connect(sheet.get(), &StartupProgressView::changed, this, [&] { ++changes; });
+        // Longer than the rest of the countdown would have taken.
+        QTest::qWait(5000);
+        QCOMPARE(changes, 0);
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(manager->status(), ServerStatus::running);
+    }
+
+    void failureShowsLastErrorOnce_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("withoutEntryScript");
+        QTest::newRow("exit code with log tail") << "exit:3" << false;
+        QTest::newRow("syntax error") << "syntax-error" << false;
+        QTest::newRow("pre-start check") << "healthy" << true;
+    }
+
+    void failureShowsLastErrorOnce() {
+        QFETCH(QString, mode);
+        QFETCH(bool, withoutEntryScript);
+        if (withoutEntryScript)
+            QVERIFY(QFile::remove(runtime->entryScript()));
+        beginStart(mode);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::failed, settle);
+        QTRY_VERIFY(manager->lastError().has_value());
+        const QString error = *manager->lastError();
+        const QString firstLine = error.section('\n', 0, 0);
+        // Wait until the file's copy of the error has reached the tailer.
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->logTailer().lines().contains(firstLine), settle);
+        QCOMPARE(sheet->fullLogText().count(firstLine), 1);
+        QCOMPARE(part<QLabel>("error-line")->text(), error);
+        QVERIFY(part<QLabel>("error-line")->isVisible());
+        QCOMPARE(sheet->statusLine(), QString("Failed"));
+        QCOMPARE(sheet->statusColor(), StartupProgressView::failureColor());
+        QCOMPARE(part<QLabel>("title")->text(), QString("Server failed to start"));
+        QVERIFY(button("retry")->isVisible() && button("retry")->isDefault());
+        QVERIFY(button("cancel")->isVisible() && button("close")->isVisible());
+        QVERIFY(!button("open-control")->isVisible());
+        if (mode == "exit:3") {
+            QVERIFY(error.startsWith("Server exited with code 3. See log in Application Support."));
+            QCOMPARE(sheet->fullLogText().count("Last log lines:"), 1);
+            snapshot("startup-failed");
+        }
+        // Both buttons of the failed state only close it.
+        button(QTest::currentDataTag() == QByteArray("syntax error") ? "cancel" : "close")->click();
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(manager->status(), ServerStatus::crashed);
+    }
+
+    void retryStartsAgainWithAnEmptiedLog() {
+        beginStart("exit:3");
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::failed, settle);
+        QTRY_VERIFY(sheet->fullLogText().contains("Server exited with code 3"));
+
+        setFixtureMode("healthy");
+        QTest::keyClick(sheet.get(), Qt::Key_Return);
+        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+        QVERIFY(!part<QLabel>("error-line")->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        const QString text = sheet->fullLogText();
+        QVERIFY2(!text.contains("exited with code 3"), qPrintable(text));
+        QVERIFY(text.startsWith("——— Start "));
+        QCOMPARE(text.count("——— Start "), 1);
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QVERIFY(sheet->isVisible());
+    }
+
+    void closingWhileStartingCancelsTheStart_data() {
+        QTest::addColumn<bool>("useEscape");
+        QTest::newRow("Esc") << true;
+        QTest::newRow("Cancel button") << false;
+    }
+
+    void closingWhileStartingCancelsTheStart() {
+        QFETCH(bool, useEscape);
+        beginStart("slow:600000");
+        QTRY_COMPARE_WITH_TIMEOUT(manager->startupPhase(), StartupPhase::waiting, settle);
+        const qint64 child = *manager->childProcessId();
+        QCOMPARE(sheet->statusLine(), QString("Waiting for server…"));
+        QCOMPARE(sheet->statusColor(), StartupProgressView::progressColor());
+        snapshot("startup-waiting");
+
+        // No default action while starting, and the window's close button
+        // does not abandon the start either.
+        QTest::keyClick(sheet.get(), Qt::Key_Return);
+        QVERIFY(!sheet->close());
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(manager->status(), ServerStatus::starting);
+
+        if (useEscape)
+            QTest::keyClick(logView(), Qt::Key_Escape);
+        else
+            button("cancel")->click();
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(manager->status(), ServerStatus::stopped);
+        QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), settle);
+        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+    }
+
+    void theSheetClosesWhenItsManagerGoesAway() {
+        make();
+        openSheet();
+        manager.reset();
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(sheet->server(), nullptr);
+    }
+
+    void logPanelFollowsCopiesAndSelects() {
+        make();
+        openSheet();
+        // Nothing logged yet: the area keeps its line, Copy leaves the clipboard alone.
+        QCOMPARE(sheet->fullLogText(), QString());
+        QCOMPARE(logView()->toPlainText(), QString(" "));
+        QGuiApplication::clipboard()->setText("before");
+        button("copy-log")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
+
+        // The in-memory log stands in until the file has a line.
+        manager->appendLog("only in memory");
+        QCOMPARE(sheet->fullLogText(), QString("only in memory"));
+        for (int i = 1; i <= 120; ++i)
+            manager->appendLog(QString("line %1").arg(i));
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->logTailer().lines().size(), 121, settle);
+        QScrollBar* bar = logView()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QVERIFY(logView()->toPlainText().endsWith("line 120"));
+
+        button("copy-log")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), sheet->fullLogText());
+        button("select-all")->click();
+        QCOMPARE(logView()->textCursor().selectedText().size(), sheet->fullLogText().size());
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN(TestStartupProgress)
+#include "tst_startupprogress.moc"

@@ -1,0 +1,644 @@
+#include "app/AppViewModel.h"
+
+#include "models/BookmarksConfig.h"
+#include "models/BookmarksFileIO.h"
+#include "models/JsonCoding.h"
+#include "models/PlaylistsFileIO.h"
+#include "models/TranslationSelectionRequest.h"
+#include "services/APIClient.h"
+#include "services/BundleRepair.h"
+#include "services/BundleRuntime.h"
+#include "services/NetworkUtils.h"
+#include "services/OutputWindowController.h"
+#include "services/Preferences.h"
+#include "services/ProjectPaths.h"
+#include "services/ServerManager.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace {
+
+const QString showStartupLogKey = QStringLiteral("showStartupLog");
+const QString showWebOutputHintKey = QStringLiteral("showWebOutputHint");
+const QString outputDisplayIDKey = QStringLiteral("outputDisplayID");
+const QString outputWidthKey = QStringLiteral("outputWidth");
+const QString outputHeightKey = QStringLiteral("outputHeight");
+const QString serverPortKey = QStringLiteral("serverPort");
+
+const QString translationsNeedServer = QStringLiteral("Start the server to manage translations");
+
+// Preference writes that fail leave the value in memory for this session; the
+// next launch falls back to the default, which is all a failed write can cost.
+void store(VoidResult result, const QString& key) {
+    if (!result.ok())
+        qWarning("Could not store preference %s: %s", qPrintable(key), qPrintable(result.error()));
+}
+
+// Absent, or stored with another type: written as true first.
+bool flagDefaultingToTrue(const QString& key) {
+    if (const auto value = Preferences::boolValue(key))
+        return *value;
+    store(Preferences::setBool(key, true), key);
+    return true;
+}
+
+quint32 initialDisplayID() {
+    if (const auto stored = Preferences::integerValue(outputDisplayIDKey);
+        stored && *stored >= 0 && *stored <= qint64(std::numeric_limits<quint32>::max()))
+        return quint32(*stored);
+    if (const QScreen* primary = QGuiApplication::primaryScreen();
+        primary && !primary->name().isEmpty())
+        return DisplayScreen::from(primary).id;
+    const QList<DisplayScreen> displays = DisplayScreen::enumerate();
+    return displays.isEmpty() ? 0 : displays.first().id;
+}
+
+// A hand-edited port outside the TCP range would only make every start fail.
+int storedPort() {
+    const auto stored = Preferences::integerValue(serverPortKey);
+    if (stored && *stored >= 1 && *stored <= 65535)
+        return int(*stored);
+    return AppViewModel::defaultPort;
+}
+
+bool fileExists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
+
+QString portText(int port) {
+    return QString::number(port);
+}
+
+// "<path>: <reason>", the form the file readers report in.
+std::optional<QString> makeDirectories(const QString& path) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path.toStdString()), error);
+    if (!error)
+        return std::nullopt;
+    return path + QStringLiteral(": ") + QString::fromStdString(error.message());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- environment
+
+AppViewModel::Environment AppViewModel::Environment::current() {
+    return forLayout(BundleLayout::current());
+}
+
+AppViewModel::Environment AppViewModel::Environment::forLayout(const BundleLayout& layout) {
+    Environment environment;
+    environment.layout = layout;
+    environment.findNode = [layout] {
+        return NodeChecker::findNode(
+            BundleRuntime::embeddedNodePath(layout), NodeChecker::candidatePaths(),
+            [] { return NodeChecker::shellWhich(QStringLiteral("node")); });
+    };
+    return environment;
+}
+
+// ---------------------------------------------------------------- construction
+
+AppViewModel::AppViewModel(QObject* parent) : AppViewModel(Environment::current(), parent) {}
+
+AppViewModel::AppViewModel(Environment environment, QObject* parent)
+    : QObject(parent), environment_(std::move(environment)) {
+    // 1. Read before seeding, so a first launch shows the fallback.
+    translationInfo_ = ApplicationSupport::loadTranslation();
+
+    // 2.
+    displayOutput_ = new OutputWindowController(this);
+
+    // 3. Preferences.
+    showStartupLog_ = flagDefaultingToTrue(showStartupLogKey);
+    showWebOutputHint_ = flagDefaultingToTrue(showWebOutputHintKey);
+    selectedDisplayID_ = initialDisplayID();
+    outputWidth_ = clampOutputDimension(
+        Preferences::integerValue(outputWidthKey).value_or(defaultOutputWidth));
+    outputHeight_ = clampOutputDimension(
+        Preferences::integerValue(outputHeightKey).value_or(defaultOutputHeight));
+    const int port = storedPort();
+
+    // 4.
+    const std::optional<QString> bundledProject =
+        ProjectPaths::bundledProjectRoot(environment_.layout);
+
+    // 5.
+    projectRoot_ = ApplicationSupport::hasHotPatchedRuntime()
+                       ? ApplicationSupport::path(QStringLiteral("runtime/current"))
+                       : ProjectPaths::resolvedReleaseRuntimeRoot(environment_.layout);
+
+    // 6.
+    std::optional<QString> startupMessage = ApplicationSupport::bootstrap(bundledProject);
+
+    // 7. Runtime repair, for a runtime that ships with the program.
+    const bool hasServerBuild = fileExists(ProjectPaths{projectRoot_}.serverEntryScript());
+    if (bundledProject || (BundleRuntime::isSelfContained(environment_.layout) && hasServerBuild)) {
+        const BundleRepair::Result repair =
+            BundleRepair::ensureBundleReady(projectRoot_, {}, environment_.layout);
+        if (!repair.hasTypeModule) {
+            QStringList texts;
+            for (const std::optional<QString>& text :
+                 {startupMessage, std::optional<QString>(repair.message)}) {
+                if (text && !text->isEmpty())
+                    texts << *text;
+            }
+            startupMessage =
+                texts.isEmpty() ? std::nullopt : std::optional<QString>(texts.join('\n'));
+        }
+    }
+
+    // 8.
+    if (environment_.findNode)
+        nodeInfo_ = environment_.findNode();
+
+    // 9., 10.
+    server_ = new ServerManager(ProjectPaths{projectRoot_}, nodePathOrFallback(), port, this);
+    bindServer(server_);
+    publishServerMirror();
+
+    // 11.
+    bootstrapError_ = startupMessage;
+
+    // 12. Esc, or the window closed by other means.
+    displayOutput_->onClosed = [self = QPointer<AppViewModel>(this)] {
+        if (self)
+            self->assign(self->isDisplayOutputOpen_, false);
+    };
+
+    // 13.
+    refreshDisplays();
+
+    // 14. Runs until its first wait here, then on the event loop.
+    restoreServerState(server_, false);
+}
+
+AppViewModel::~AppViewModel() {
+    QObject::disconnect(serverObservation_);
+    // The controller tears its window down without calling back.
+    displayOutput_->onClosed = nullptr;
+}
+
+QString AppViewModel::nodePathOrFallback() const {
+    return nodeInfo_ ? nodeInfo_->path : fallbackNodePath;
+}
+
+// ---------------------------------------------------------------- published setters
+
+void AppViewModel::setSelectedTab(AppTab tab) {
+    assign(selectedTab_, tab);
+}
+
+void AppViewModel::setStatusMessage(std::optional<QString> message) {
+    assign(statusMessage_, std::move(message));
+}
+
+void AppViewModel::setShowStartupLog(bool show) {
+    store(Preferences::setBool(showStartupLogKey, show), showStartupLogKey);
+    assign(showStartupLog_, show);
+}
+
+void AppViewModel::setShowWebOutputHint(bool show) {
+    store(Preferences::setBool(showWebOutputHintKey, show), showWebOutputHintKey);
+    assign(showWebOutputHint_, show);
+}
+
+void AppViewModel::setSelectedDisplayID(quint32 id) {
+    store(Preferences::setInteger(outputDisplayIDKey, qint64(id)), outputDisplayIDKey);
+    assign(selectedDisplayID_, id);
+}
+
+// ---------------------------------------------------------------- derived values
+
+QString AppViewModel::outputURLString() const {
+    return QStringLiteral("http://127.0.0.1:") + portText(server_->port()) +
+           QStringLiteral("/output?w=") + QString::number(outputWidth_) + QStringLiteral("&h=") +
+           QString::number(outputHeight_);
+}
+
+bool AppViewModel::isSelfContained() const {
+    return BundleRuntime::isSelfContained(environment_.layout) &&
+           fileExists(ProjectPaths{projectRoot_}.serverEntryScript());
+}
+
+QStringList AppViewModel::startBlockedReasons() const {
+    QStringList reasons;
+    const ProjectPaths paths{projectRoot_};
+    const bool hasServerBuild = fileExists(paths.serverEntryScript());
+    if (!nodeInfo_)
+        reasons << QStringLiteral("Bundled Node missing — reinstall from the DMG.");
+    if (!hasServerBuild)
+        reasons << QStringLiteral(
+            "Server build missing — run ./scripts/bundle-for-macos.sh (or build-release).");
+    if (BundleRuntime::isSelfContained(environment_.layout) && hasServerBuild &&
+        !fileExists(projectRoot_ + QStringLiteral("/node_modules/fastify/package.json")))
+        reasons << QStringLiteral("Server dependencies missing in the app bundle.");
+    if (!paths.hasBibleDatabase())
+        reasons << QStringLiteral("Bible database missing under Application Support.");
+    return reasons;
+}
+
+int AppViewModel::clampOutputDimension(qint64 value) {
+    return int(std::clamp<qint64>(value, minimumOutputDimension, maximumOutputDimension));
+}
+
+// ---------------------------------------------------------------- the server mirror
+
+void AppViewModel::bindServer(ServerManager* manager) {
+    QObject::disconnect(serverObservation_);
+    // Queued: each delivery sees the manager after its change, one event-loop
+    // turn later, and an operation that emits many times in one turn (a start
+    // logs a dozen lines) costs the screens one re-render, not a dozen.
+    serverObservation_ =
+        connect(manager, &ServerManager::changed, this,
+                [this, pending = std::make_shared<bool>(false), manager = QPointer(manager)] {
+                    if (*pending)
+                        return;
+                    *pending = true;
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, pending, manager] {
+                            *pending = false;
+                            // A manager replaced meanwhile has nothing more to say.
+                            if (manager == server_)
+                                publishServerMirror();
+                        },
+                        Qt::QueuedConnection);
+                });
+}
+
+void AppViewModel::publishServerMirror() {
+    const ServerStatus status = server_->status();
+    const QString n = portText(server_->port());
+    mirroredServerStatus_ = status;
+    mirroredServerRunning_ = server_->isRunning() || status == ServerStatus::stopping;
+    mirroredExternallyManaged_ = status == ServerStatus::running && !server_->spawnedByApp();
+
+    const auto messageStartsWith = [this](const QString& prefix) {
+        return statusMessage_ && statusMessage_->startsWith(prefix);
+    };
+    if (status == ServerStatus::stopping) {
+        statusMessage_ = QStringLiteral("Stopping server on port ") + n + QStringLiteral("…");
+    } else if (mirroredServerRunning_ &&
+               (messageStartsWith(QStringLiteral("No server responding")) ||
+                (statusMessage_ && statusMessage_->contains(QStringLiteral("health failed"))))) {
+        statusMessage_ = mirroredExternallyManaged_
+                             ? QStringLiteral("Connected to server on port ") + n
+                             : QStringLiteral("Server running on port ") + n;
+    }
+    if (!mirroredServerRunning_ && status != ServerStatus::stopping &&
+        (messageStartsWith(QStringLiteral("Server running")) ||
+         messageStartsWith(QStringLiteral("Connected to server")) ||
+         messageStartsWith(QStringLiteral("Stopping")))) {
+        statusMessage_ = serverStatusText();
+    }
+    // Always: the screens also show the manager's own fields.
+    notify();
+}
+
+QString AppViewModel::serverStatusText() const {
+    const QString n = portText(server_->port());
+    if (mirroredServerStatus_ == ServerStatus::stopping)
+        return QStringLiteral("Stopping server on port ") + n + QStringLiteral("…");
+    if (mirroredServerRunning_)
+        return mirroredExternallyManaged_ ? QStringLiteral("Connected to server on port ") + n
+                                          : QStringLiteral("Server running on port ") + n;
+    if (server_->isPortOccupied())
+        return QStringLiteral("Port ") + n +
+               QStringLiteral(" is busy but /api/health failed — try Force Stop, then Start");
+    return QStringLiteral("No server responding on port ") + n;
+}
+
+QCoro::Task<> AppViewModel::syncServerStatus() {
+    QPointer<AppViewModel> self(this);
+    QPointer<ServerManager> manager(server_);
+    co_await manager->syncStatusFromHealth();
+    // A manager replaced during the check was mirrored by the replacement.
+    if (!self || manager != server_)
+        co_return;
+    publishServerMirror();
+    setStatusMessage(serverStatusText());
+}
+
+QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
+                                               bool startWhenRestored) {
+    QPointer<AppViewModel> self(this);
+    co_await manager->restoreStateOnLaunch();
+    if (!self || manager != server_)
+        co_return;
+    publishServerMirror();
+    const ServerStatus status = manager->status();
+    if (startWhenRestored && (status == ServerStatus::stopped || status == ServerStatus::crashed))
+        manager->start();
+}
+
+void AppViewModel::replaceServer(int port, const QString& nodePath, bool startWhenRestored) {
+    ServerManager* previous = server_;
+    previous->shutdownOnTerminate();
+    QObject::disconnect(serverObservation_);
+    server_ = new ServerManager(ProjectPaths{projectRoot_}, nodePath, port, this);
+    bindServer(server_);
+    publishServerMirror();
+    restoreServerState(server_, startWhenRestored);
+    // Later: a task of the old manager may be running this very turn. Its
+    // coroutines check for their manager after every wait.
+    previous->deleteLater();
+}
+
+void AppViewModel::setPort(int port) {
+    if (port == server_->port())
+        return;
+    store(Preferences::setInteger(serverPortKey, port), serverPortKey);
+    const bool wasRunning = server_->isRunning();
+    if (wasRunning)
+        server_->stop();
+    replaceServer(port, nodePathOrFallback(), wasRunning);
+    if (displayOutput_->isOpen() && server_->isRunning())
+        displayOutput_->reload(QUrl(outputURLString()));
+}
+
+void AppViewModel::refreshNode() {
+    assign(nodeInfo_, environment_.findNode ? environment_.findNode() : std::nullopt);
+    if (nodeInfo_)
+        replaceServer(server_->port(), nodeInfo_->path);
+}
+
+// ---------------------------------------------------------------- church data
+//
+// Each request is made into a named task before it is awaited: GCC 12
+// destroys temporaries of a co_await full-expression twice.
+
+QCoro::Task<> AppViewModel::reloadBookmarks() {
+    QPointer<AppViewModel> self(this);
+    assign(bookmarksError_, {});
+    if (server_->isRunning()) {
+        auto request =
+            APIClient(server_->port()).get<BookmarksConfig>(QStringLiteral("/api/bookmarks"));
+        auto result = co_await request;
+        if (!self)
+            co_return;
+        if (result)
+            assign(bookmarks_, std::move(result).value().bookmarks);
+        else
+            assign(bookmarksError_, std::optional(result.error().description()));
+        co_return;
+    }
+    const QString file = ApplicationSupport::path(QStringLiteral("bookmarks.json"));
+    if (!QFileInfo::exists(file)) {
+        assign(bookmarks_, {});
+        assign(bookmarksError_, std::optional(QStringLiteral("bookmarks.json not found")));
+        co_return;
+    }
+    auto decoded = JsonCoding::decodeFile<BookmarksConfig>(file);
+    if (decoded)
+        assign(bookmarks_, std::move(decoded).value().bookmarks);
+    else
+        assign(bookmarksError_, std::optional(decoded.error()));
+}
+
+QCoro::Task<> AppViewModel::saveBookmarks(std::vector<Bookmark> list) {
+    QPointer<AppViewModel> self(this);
+    if (server_->isRunning()) {
+        auto request =
+            APIClient(server_->port())
+                .put<BookmarksConfig>(QStringLiteral("/api/bookmarks"), BookmarksConfig{list});
+        auto result = co_await request;
+        if (!self)
+            co_return;
+        if (result) {
+            assign(bookmarks_, std::move(result).value().bookmarks);
+            setStatusMessage(QStringLiteral("Bookmarks saved"));
+        } else {
+            assign(bookmarksError_, std::optional(result.error().description()));
+        }
+        co_return;
+    }
+    const VoidResult saved = BookmarksFileIO::save(
+        BookmarksConfig{list}, ApplicationSupport::path(QStringLiteral("bookmarks.json")));
+    if (saved) {
+        assign(bookmarks_, std::move(list));
+        setStatusMessage(QStringLiteral("Bookmarks saved to file (server stopped)"));
+    } else {
+        assign(bookmarksError_, std::optional(saved.error()));
+    }
+}
+
+QCoro::Task<> AppViewModel::reloadPlaylists() {
+    QPointer<AppViewModel> self(this);
+    assign(playlistsError_, {});
+    if (server_->isRunning()) {
+        auto request =
+            APIClient(server_->port()).get<PlaylistsConfig>(QStringLiteral("/api/playlists"));
+        auto result = co_await request;
+        if (!self)
+            co_return;
+        if (result)
+            assign(playlistsConfig_, std::move(result).value());
+        else
+            assign(playlistsError_, std::optional(result.error().description()));
+        co_return;
+    }
+    const QString file = ApplicationSupport::path(QStringLiteral("playlists.json"));
+    if (!QFileInfo::exists(file)) {
+        // No playlists yet is the normal state of a new installation.
+        assign(playlistsConfig_, PlaylistsConfig{});
+        co_return;
+    }
+    auto decoded = JsonCoding::decodeFile<PlaylistsConfig>(file);
+    if (decoded)
+        assign(playlistsConfig_, std::move(decoded).value());
+    else
+        assign(playlistsError_, std::optional(decoded.error()));
+}
+
+QCoro::Task<> AppViewModel::savePlaylists(PlaylistsConfig config) {
+    QPointer<AppViewModel> self(this);
+    if (server_->isRunning()) {
+        auto request = APIClient(server_->port())
+                           .put<PlaylistsConfig>(QStringLiteral("/api/playlists"), config);
+        auto result = co_await request;
+        if (!self)
+            co_return;
+        if (result) {
+            assign(playlistsConfig_, std::move(result).value());
+            setStatusMessage(QStringLiteral("Playlists saved"));
+        } else {
+            assign(playlistsError_, std::optional(result.error().description()));
+        }
+        co_return;
+    }
+    if (const auto error =
+            makeDirectories(ApplicationSupport::path(QStringLiteral("media/slides")))) {
+        assign(playlistsError_, error);
+        co_return;
+    }
+    const VoidResult saved =
+        PlaylistsFileIO::save(config, ApplicationSupport::path(QStringLiteral("playlists.json")));
+    if (saved) {
+        assign(playlistsConfig_, std::move(config));
+        setStatusMessage(QStringLiteral("Playlists saved to file (server stopped)"));
+    } else {
+        assign(playlistsError_, std::optional(saved.error()));
+    }
+}
+
+QCoro::Task<> AppViewModel::reloadThemes() {
+    QPointer<AppViewModel> self(this);
+    assign(themesError_, {});
+    if (server_->isRunning()) {
+        auto request = APIClient(server_->port()).get<ThemesConfig>(QStringLiteral("/api/themes"));
+        auto result = co_await request;
+        if (!self)
+            co_return;
+        if (result)
+            assign(themesConfig_, std::optional(std::move(result).value()));
+        else
+            assign(themesError_, std::optional(result.error().description()));
+        co_return;
+    }
+    const QString file = ApplicationSupport::path(QStringLiteral("themes.json"));
+    if (!QFileInfo::exists(file)) {
+        assign(themesConfig_, {});
+        assign(themesError_, std::optional(QStringLiteral("themes.json not found")));
+        co_return;
+    }
+    auto decoded = JsonCoding::decodeFile<ThemesConfig>(file);
+    if (decoded)
+        assign(themesConfig_, std::optional(std::move(decoded).value()));
+    else
+        assign(themesError_, std::optional(decoded.error()));
+}
+
+QCoro::Task<> AppViewModel::reloadTranslations() {
+    QPointer<AppViewModel> self(this);
+    assign(translationsError_, {});
+    if (!server_->isRunning()) {
+        assign(translationsPayload_, {});
+        assign(translationsError_, std::optional(translationsNeedServer));
+        co_return;
+    }
+    auto request =
+        APIClient(server_->port()).get<TranslationsPayload>(QStringLiteral("/api/translations"));
+    auto result = co_await request;
+    if (!self)
+        co_return;
+    if (result) {
+        assign(translationsPayload_, std::optional(std::move(result).value()));
+        assign(translationInfo_, ApplicationSupport::loadTranslation());
+    } else {
+        assign(translationsError_, std::optional(result.error().description()));
+    }
+}
+
+QCoro::Task<> AppViewModel::saveTranslations(QString primaryId,
+                                             std::optional<QString> secondaryId) {
+    QPointer<AppViewModel> self(this);
+    if (!server_->isRunning()) {
+        assign(translationsError_, std::optional(translationsNeedServer));
+        co_return;
+    }
+    assign(isSavingTranslations_, true);
+    assign(translationsError_, {});
+    auto request =
+        APIClient(server_->port())
+            .put<TranslationsPayload>(QStringLiteral("/api/translations"),
+                                      TranslationSelectionRequest{primaryId, secondaryId});
+    auto result = co_await request;
+    if (!self)
+        co_return;
+    if (result) {
+        assign(translationsPayload_, std::optional(std::move(result).value()));
+        assign(translationInfo_, ApplicationSupport::loadTranslation());
+        setStatusMessage(QStringLiteral("Translations updated"));
+    } else {
+        assign(translationsError_, std::optional(result.error().description()));
+    }
+    assign(isSavingTranslations_, false);
+}
+
+// ---------------------------------------------------------------- display output
+
+void AppViewModel::refreshDisplays() {
+    assign(availableDisplays_, DisplayScreen::enumerate());
+    if (availableDisplays_.isEmpty())
+        return;
+    const bool selectedIsThere = std::any_of(
+        availableDisplays_.cbegin(), availableDisplays_.cend(),
+        [this](const DisplayScreen& display) { return display.id == selectedDisplayID_; });
+    if (!selectedIsThere)
+        setSelectedDisplayID(availableDisplays_.first().id);
+}
+
+void AppViewModel::openDisplayOutput() {
+    if (!server_->isRunning()) {
+        setStatusMessage(QStringLiteral("Start the server before opening display output"));
+        return;
+    }
+    refreshDisplays();
+    QScreen* screen = DisplayScreen::screen(selectedDisplayID_);
+    if (!screen)
+        screen = DisplayScreen::defaultScreen();
+    if (!screen) {
+        setStatusMessage(QStringLiteral("No display found"));
+        return;
+    }
+    const QString url = outputURLString();
+    // Opening over an open window closes it first, and its onClosed clears
+    // the flag; it is set again here.
+    displayOutput_->open(QUrl(url), screen);
+    assign(isDisplayOutputOpen_, true);
+    setStatusMessage(QStringLiteral("Display output open on ") + DisplayScreen::from(screen).name +
+                     QStringLiteral(" — ") + url);
+}
+
+void AppViewModel::closeDisplayOutput() {
+    displayOutput_->close();
+    assign(isDisplayOutputOpen_, false);
+    setStatusMessage(QStringLiteral("Display output closed"));
+}
+
+void AppViewModel::setOutputSize(int width, int height) {
+    const int clampedWidth = clampOutputDimension(width);
+    const int clampedHeight = clampOutputDimension(height);
+    store(Preferences::setInteger(outputWidthKey, clampedWidth), outputWidthKey);
+    store(Preferences::setInteger(outputHeightKey, clampedHeight), outputHeightKey);
+    const bool changedSize = clampedWidth != outputWidth_ || clampedHeight != outputHeight_;
+    outputWidth_ = clampedWidth;
+    outputHeight_ = clampedHeight;
+    if (changedSize)
+        notify();
+    if (displayOutput_->isOpen() && server_->isRunning())
+        displayOutput_->reload(QUrl(outputURLString()));
+}
+
+// ---------------------------------------------------------------- desktop services
+
+void AppViewModel::openURL(const QString& path, bool useLAN) {
+    QString host = QStringLiteral("127.0.0.1");
+    if (useLAN) {
+        const QStringList addresses = NetworkUtils::localIPv4Addresses();
+        if (!addresses.isEmpty())
+            host = addresses.first();
+    }
+    const QUrl url(QStringLiteral("http://") + host + ':' + portText(server_->port()) + path,
+                   QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return;
+    QDesktopServices::openUrl(url);
+}
+
+void AppViewModel::copyToPasteboard(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+    setStatusMessage(QStringLiteral("Copied to clipboard"));
+}

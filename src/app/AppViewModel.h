@@ -1,0 +1,246 @@
+#pragma once
+
+#include "app/AppTab.h"
+#include "models/Bookmark.h"
+#include "models/PlaylistsConfig.h"
+#include "models/ServerStatus.h"
+#include "models/ThemesConfig.h"
+#include "models/TranslationsPayload.h"
+#include "services/ApplicationSupport.h"
+#include "services/BundleLayout.h"
+#include "services/DisplayScreen.h"
+#include "services/NodeChecker.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <qcoro/qcorotask.h>
+#include <vector>
+
+class OutputWindowController;
+class ServerManager;
+
+// The one observable state object of the program. The application creates it
+// once; every screen reads its getters, calls its operations and re-renders on
+// changed(), which is emitted after any published field changes (and after
+// every server mirror update, changed or not). Screens never keep a copy of
+// what it holds.
+//
+// Construction does the whole start-up bootstrap and never waits on the
+// network. The server manager is replaced, never reconfigured: read server()
+// afresh each time instead of keeping the reference.
+//
+// Main thread only. The asynchronous operations are coroutines that may be
+// started and dropped (`app.reloadBookmarks();`): they run to completion on
+// their own, and do nothing more once the object is gone.
+class AppViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int defaultPort = 3847;
+    static constexpr int defaultOutputWidth = 1920;
+    static constexpr int defaultOutputHeight = 1080;
+    static constexpr int minimumOutputDimension = 320;
+    static constexpr int maximumOutputDimension = 7680;
+    // What the server manager is given when no Node.js was found, so that it
+    // exists regardless and explains what is missing when started.
+    static inline const QString fallbackNodePath = QStringLiteral("/usr/local/bin/node");
+
+    // Where the bootstrap looks for the installed program's files, and how it
+    // finds Node.js. current() is the real program; tests point it elsewhere.
+    struct Environment {
+        BundleLayout layout;
+        std::function<std::optional<NodeChecker::NodeInfo>()> findNode;
+
+        static Environment current();
+        // The normal Node.js search, with the embedded Node.js of `layout`.
+        static Environment forLayout(const BundleLayout& layout);
+    };
+
+    explicit AppViewModel(QObject* parent = nullptr);
+    explicit AppViewModel(Environment environment, QObject* parent = nullptr);
+    ~AppViewModel() override;
+
+    // ------------------------------------------------------------ published state
+
+    AppTab selectedTab() const { return selectedTab_; }
+    void setSelectedTab(AppTab tab);
+
+    // The runtime root in use.
+    const QString& projectRoot() const { return projectRoot_; }
+    const std::optional<NodeChecker::NodeInfo>& nodeInfo() const { return nodeInfo_; }
+    // The current server manager.
+    ServerManager& server() const { return *server_; }
+
+    // The one-line status shown on the Dashboard; the server status texts
+    // replace it within a poll.
+    const std::optional<QString>& statusMessage() const { return statusMessage_; }
+    void setStatusMessage(std::optional<QString> message);
+
+    // A start-up warning for the Dashboard (seeding or runtime repair failed).
+    const std::optional<QString>& bootstrapError() const { return bootstrapError_; }
+    const ApplicationSupport::TranslationInfo& translationInfo() const { return translationInfo_; }
+
+    bool isImporting() const { return isImporting_; }
+    const std::optional<QString>& nkjvImportError() const { return nkjvImportError_; }
+    bool isTestingApiKey() const { return isTestingApiKey_; }
+    const std::optional<QString>& apiKeyTestMessage() const { return apiKeyTestMessage_; }
+
+    // Show the startup progress sheet when Start is pressed; stored as
+    // "showStartupLog".
+    bool showStartupLog() const { return showStartupLog_; }
+    void setShowStartupLog(bool show);
+
+    const std::vector<Bookmark>& bookmarks() const { return bookmarks_; }
+    const PlaylistsConfig& playlistsConfig() const { return playlistsConfig_; }
+    // Absent until a load succeeds.
+    const std::optional<ThemesConfig>& themesConfig() const { return themesConfig_; }
+    const std::optional<QString>& bookmarksError() const { return bookmarksError_; }
+    const std::optional<QString>& playlistsError() const { return playlistsError_; }
+    const std::optional<QString>& themesError() const { return themesError_; }
+    const std::optional<TranslationsPayload>& translationsPayload() const {
+        return translationsPayload_;
+    }
+    const std::optional<QString>& translationsError() const { return translationsError_; }
+    bool isSavingTranslations() const { return isSavingTranslations_; }
+
+    // Monitors that can host the display output, as of the last refreshDisplays().
+    const QList<DisplayScreen>& availableDisplays() const { return availableDisplays_; }
+    quint32 selectedDisplayID() const { return selectedDisplayID_; }
+    // The Dashboard's picker; stored as "outputDisplayID".
+    void setSelectedDisplayID(quint32 id);
+    int outputWidth() const { return outputWidth_; }
+    int outputHeight() const { return outputHeight_; }
+    // Stored as "showWebOutputHint".
+    bool showWebOutputHint() const { return showWebOutputHint_; }
+    void setShowWebOutputHint(bool show);
+    bool isDisplayOutputOpen() const { return isDisplayOutputOpen_; }
+
+    // The server manager's status as of the last mirror update, which follows
+    // the manager one event-loop turn later.
+    ServerStatus mirroredServerStatus() const { return mirroredServerStatus_; }
+    // Running, starting or stopping.
+    bool mirroredServerRunning() const { return mirroredServerRunning_; }
+    // Running, but started by someone else.
+    bool mirroredExternallyManaged() const { return mirroredExternallyManaged_; }
+
+    OutputWindowController& displayOutput() const { return *displayOutput_; }
+
+    // ------------------------------------------------------------ derived values
+
+    // "http://127.0.0.1:<port>/output?w=<width>&h=<height>".
+    QString outputURLString() const;
+    // The program carries its own Node.js and runtime, and the server build is there.
+    bool isSelfContained() const;
+    // Why Start cannot work yet, in a fixed order; empty when nothing blocks it.
+    QStringList startBlockedReasons() const;
+
+    // ------------------------------------------------------------ operations
+
+    // Re-checks /api/health, mirrors the result and rewrites statusMessage
+    // with the server's status text.
+    QCoro::Task<> syncServerStatus();
+
+    // A new server manager on the port; a running server is stopped and the
+    // new one started. The same port does nothing at all.
+    void setPort(int port);
+    // Searches for Node.js again; a found one gets a fresh server manager.
+    void refreshNode();
+
+    // Each data operation goes to the server's API when the server is running
+    // or starting at the moment it begins, otherwise to the files in the
+    // support directory. Failures land in the matching *Error field; the data
+    // keeps its value.
+    QCoro::Task<> reloadBookmarks();
+    QCoro::Task<> saveBookmarks(std::vector<Bookmark> list);
+    QCoro::Task<> reloadPlaylists();
+    QCoro::Task<> savePlaylists(PlaylistsConfig config);
+    QCoro::Task<> reloadThemes();
+    // Translations exist only through a running server.
+    QCoro::Task<> reloadTranslations();
+    QCoro::Task<> saveTranslations(QString primaryId, std::optional<QString> secondaryId);
+
+    // Lists the monitors again; a selected monitor that is gone gives way to
+    // the first one (and that choice is stored).
+    void refreshDisplays();
+    void openDisplayOutput();
+    void closeDisplayOutput();
+    // Clamped to 320…7680 each and stored; an open output reloads.
+    void setOutputSize(int width, int height);
+
+    // Opens http://<host>:<port><path> in the default browser; the host is
+    // the first LAN address when asked for and there is one, else 127.0.0.1.
+    void openURL(const QString& path, bool useLAN);
+    void copyToPasteboard(const QString& text);
+
+    static int clampOutputDimension(qint64 value);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    // Operations specified elsewhere (the licensed import, the API key test,
+    // hot-patched runtimes) are members of this class too, defined in their
+    // own AppViewModel*.cpp files: they set the fields below and call notify(),
+    // and replaceServer() when the runtime changes.
+    void notify() { Q_EMIT changed(); }
+
+    void bindServer(ServerManager* manager);
+    void publishServerMirror();
+    // `startWhenRestored`: start the new manager once its launch-time restore
+    // has finished without finding a server (the restore holds the status at
+    // starting meanwhile, and a start then would be ignored).
+    void replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
+    // Waits for the manager's launch-time restore, then mirrors it.
+    QCoro::Task<> restoreServerState(QPointer<ServerManager> manager, bool startWhenRestored);
+    QString serverStatusText() const;
+    QString nodePathOrFallback() const;
+
+    template <typename T> void assign(T& field, T value) {
+        if (field == value)
+            return;
+        field = std::move(value);
+        notify();
+    }
+
+    Environment environment_;
+
+    AppTab selectedTab_ = AppTab::dashboard;
+    QString projectRoot_;
+    std::optional<NodeChecker::NodeInfo> nodeInfo_;
+    ServerManager* server_ = nullptr;
+    std::optional<QString> statusMessage_;
+    bool isImporting_ = false;
+    std::optional<QString> bootstrapError_;
+    ApplicationSupport::TranslationInfo translationInfo_;
+    std::optional<QString> nkjvImportError_;
+    bool isTestingApiKey_ = false;
+    std::optional<QString> apiKeyTestMessage_;
+    bool showStartupLog_ = true;
+    std::vector<Bookmark> bookmarks_;
+    PlaylistsConfig playlistsConfig_;
+    std::optional<ThemesConfig> themesConfig_;
+    std::optional<QString> bookmarksError_;
+    std::optional<QString> playlistsError_;
+    std::optional<QString> themesError_;
+    std::optional<TranslationsPayload> translationsPayload_;
+    std::optional<QString> translationsError_;
+    bool isSavingTranslations_ = false;
+    QList<DisplayScreen> availableDisplays_;
+    quint32 selectedDisplayID_ = 0;
+    int outputWidth_ = defaultOutputWidth;
+    int outputHeight_ = defaultOutputHeight;
+    bool showWebOutputHint_ = true;
+    bool isDisplayOutputOpen_ = false;
+    ServerStatus mirroredServerStatus_ = ServerStatus::stopped;
+    bool mirroredServerRunning_ = false;
+    bool mirroredExternallyManaged_ = false;
+
+    OutputWindowController* displayOutput_ = nullptr;
+    QMetaObject::Connection serverObservation_;
+};

@@ -1,0 +1,543 @@
+#include "app/AppTestSupport.h"
+#include "app/AppViewModel.h"
+#include "models/BookmarksConfig.h"
+#include "models/JsonCoding.h"
+#include "services/ApplicationSupport.h"
+#include "services/DisplayScreen.h"
+#include "services/NetworkUtils.h"
+#include "services/Preferences.h"
+#include "services/ServerManager.h"
+#include "support/GuiTestMain.h"
+#include "support/ServerFixtures.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QSignalSpy>
+
+using namespace TestSupport;
+using AppTest::InstallTree;
+
+namespace {
+
+// Two monitors, so that a choice between them means something.
+void twoScreens() {
+    const QString config = qEnvironmentVariable("HOME") + "/screens.json";
+    writeFile(config, "{\"screens\": ["
+                      "{\"name\": \"DP-1\", \"x\": 0, \"y\": 0, \"width\": 1280, \"height\": 720,"
+                      " \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1},"
+                      "{\"name\": \"HDMI-2\", \"x\": 1280, \"y\": 0, \"width\": 1024,"
+                      " \"height\": 768, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}"
+                      "]}");
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toUtf8());
+}
+
+Bookmark bookmark(const QString& id, const QString& label) {
+    Bookmark b;
+    b.id = id;
+    b.label = label;
+    b.book = "Psalms";
+    b.chapter = 23;
+    b.verseStart = 1;
+    b.verseEnd = 6;
+    b.bucket = "Comfort";
+    return b;
+}
+
+QString supportFile(const QString& name) {
+    return ApplicationSupport::path(name);
+}
+
+// Records every status text the model published, in order.
+class StatusTexts {
+public:
+    explicit StatusTexts(AppViewModel& app) {
+        QObject::connect(&app, &AppViewModel::changed, &context, [this, &app] {
+            const QString text = app.statusMessage().value_or(QString());
+            if (!text.isEmpty() && (texts.isEmpty() || texts.last() != text))
+                texts << text;
+        });
+    }
+    QStringList texts;
+
+private:
+    QObject context;
+};
+
+// URLs handed to the desktop's browser, caught before they leave the program.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler("http", this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("http"); }
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+} // namespace
+
+class TestAppViewModel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstallTree> tree;
+    std::unique_ptr<AppViewModel> app;
+    int port = 0;
+    QString n;
+
+    AppViewModel& make(AppViewModel::Environment environment) {
+        app = std::make_unique<AppViewModel>(std::move(environment));
+        return *app;
+    }
+    AppViewModel& make() { return make(tree->environment()); }
+
+    // The launch-time restore has finished and the mirror has followed it.
+    void awaitRestore() {
+        QTRY_VERIFY_WITH_TIMEOUT(app->server().status() != ServerStatus::starting &&
+                                     app->mirroredServerStatus() == app->server().status(),
+                                 TestSupport::settle);
+    }
+
+    void startServer(const QString& mode) {
+        setFixtureMode(mode);
+        app->server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running),
+                                 TestSupport::settle);
+    }
+
+private Q_SLOTS:
+    void init() {
+        AppTest::resetUserData();
+        port = freePort();
+        n = QString::number(port);
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
+        setFixtureMode("healthy");
+        tree = InstallTree::withFixtureRuntime();
+    }
+
+    void cleanup() {
+        if (app) {
+            await(app->server().forceStopOnPortAsync());
+            app.reset();
+        }
+        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
+
+    void firstLaunchSeedsTheSupportDirectoryWithoutWaitingForTheNetwork() {
+        // Something holds the port and is never ready: construction must not wait for it.
+        ExternalServer notReady("slow:600000", port);
+        auto& a = make();
+        QCOMPARE(a.server().status(), ServerStatus::starting);
+
+        QCOMPARE(a.projectRoot(), tree->projectRoot());
+        QVERIFY(a.nodeInfo().has_value());
+        QCOMPARE(a.bootstrapError(), std::nullopt);
+        QCOMPARE(a.startBlockedReasons(), QStringList());
+        QVERIFY(!a.isSelfContained());
+        for (const char* seeded :
+             {"data/bible.sqlite", "bookmarks.json", "themes.json", "translation.json"})
+            QVERIFY2(QFile::exists(supportFile(seeded)), seeded);
+        QVERIFY(QFileInfo(supportFile("media/slides")).isDir());
+        // Read before the seeding wrote it.
+        QCOMPARE(a.translationInfo(), ApplicationSupport::TranslationInfo::webDefaults());
+
+        QCOMPARE(Preferences::boolValue("showStartupLog"), true);
+        QCOMPARE(Preferences::boolValue("showWebOutputHint"), true);
+        QCOMPARE(a.outputURLString(), "http://127.0.0.1:" + n + "/output?w=1920&h=1080");
+        QCOMPARE(a.selectedTab(), AppTab::dashboard);
+
+        awaitRestore();
+        QCOMPARE(a.mirroredServerStatus(), ServerStatus::stopped);
+    }
+
+    void unusablePreferencesFallBackToDefaults() {
+        writeFile(Preferences::filePath(),
+                  "{\"showStartupLog\": \"no\", \"showWebOutputHint\": false,"
+                  " \"outputWidth\": 100, \"outputHeight\": 1080.5, \"serverPort\": 70000,"
+                  " \"outputDisplayID\": -4}\n");
+        auto& a = make();
+        QVERIFY(a.showStartupLog());
+        QCOMPARE(Preferences::boolValue("showStartupLog"), true);
+        QVERIFY(!a.showWebOutputHint());
+        QCOMPARE(a.outputWidth(), 320);
+        QCOMPARE(a.outputHeight(), 1080);
+        QCOMPARE(a.server().port(), AppViewModel::defaultPort);
+        // The primary monitor when no usable choice is stored.
+        QCOMPARE(a.selectedDisplayID(), DisplayScreen::displayNumber("DP-1"));
+        awaitRestore();
+    }
+
+    void mirrorFollowsTheManagerOneTurnLaterWithItsStatusTexts() {
+        auto& a = make();
+        awaitRestore();
+        StatusTexts seen(a);
+        await(a.syncServerStatus());
+        QCOMPARE(a.statusMessage(), "No server responding on port " + n);
+
+        setFixtureMode("healthy");
+        a.server().start();
+        QCOMPARE(a.server().status(), ServerStatus::starting);
+        QCOMPARE(a.mirroredServerStatus(), ServerStatus::stopped);
+        QTRY_COMPARE(a.mirroredServerStatus(), ServerStatus::starting);
+        QVERIFY(a.mirroredServerRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
+                                 TestSupport::settle);
+        QVERIFY(!a.mirroredExternallyManaged());
+        QCOMPARE(a.statusMessage(), "Server running on port " + n);
+
+        await(a.server().stopAsync());
+        QTRY_VERIFY(AppTest::mirrorReached(a, ServerStatus::stopped));
+        QVERIFY(!a.mirroredServerRunning());
+        QCOMPARE(a.statusMessage(), "No server responding on port " + n);
+        QCOMPARE(seen.texts,
+                 QStringList({"No server responding on port " + n, "Server running on port " + n,
+                              "Stopping server on port " + n + "…",
+                              "No server responding on port " + n}));
+
+        {
+            ExternalServer other("healthy", port);
+            await(a.syncServerStatus());
+            QCOMPARE(a.mirroredServerStatus(), ServerStatus::running);
+            QVERIFY(a.mirroredExternallyManaged());
+            QCOMPARE(a.statusMessage(), "Connected to server on port " + n);
+        }
+        // The adopted server went away: once the manager gives up on it, the
+        // mirror turns the connected text into the no-server one by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(!a.mirroredServerRunning(), slowSettle);
+        QCOMPARE(a.statusMessage(), "No server responding on port " + n);
+    }
+
+    void aStatusTextOfAnotherOperationSurvivesTheMirror() {
+        auto& a = make();
+        awaitRestore();
+        a.setStatusMessage("Bookmarks saved");
+        startServer("healthy");
+        QCOMPARE(a.statusMessage(), "Bookmarks saved");
+        await(a.syncServerStatus());
+        QCOMPARE(a.statusMessage(), "Server running on port " + n);
+    }
+
+    void aBusyPortWithoutHealthSaysSo() {
+        ExternalServer notReady("slow:600000", port);
+        auto& a = make();
+        awaitRestore();
+        await(a.syncServerStatus());
+        QVERIFY(!a.mirroredServerRunning());
+        QCOMPARE(a.statusMessage(),
+                 "Port " + n + " is busy but /api/health failed — try Force Stop, then Start");
+    }
+
+    void dataGoesToTheFilesWhileTheServerIsStopped() {
+        auto& a = make();
+        awaitRestore();
+        await(a.reloadBookmarks());
+        QCOMPARE(a.bookmarksError(), std::nullopt);
+        QCOMPARE(a.bookmarks().size(), size_t(1));
+        QCOMPARE(a.bookmarks()[0].label, QString("John 3:16"));
+
+        const std::vector<Bookmark> list{bookmark("b1", "Shepherd"),
+                                         bookmark("b2", "Still waters")};
+        await(a.saveBookmarks(list));
+        QCOMPARE(a.bookmarks(), list);
+        QCOMPARE(a.statusMessage(), QString("Bookmarks saved to file (server stopped)"));
+        auto onDisk = JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json"));
+        QVERIFY(onDisk.ok());
+        QCOMPARE(onDisk.value().bookmarks, list);
+
+        // No playlists yet is not an error; no bookmarks file is.
+        await(a.reloadPlaylists());
+        QCOMPARE(a.playlistsError(), std::nullopt);
+        QVERIFY(a.playlistsConfig().playlists.empty() && a.playlistsConfig().slides.empty());
+        QFile::remove(supportFile("bookmarks.json"));
+        await(a.reloadBookmarks());
+        QVERIFY(a.bookmarks().empty());
+        QCOMPARE(a.bookmarksError(), QString("bookmarks.json not found"));
+
+        await(a.reloadThemes());
+        QCOMPARE(a.themesError(), std::nullopt);
+        QCOMPARE(a.themesConfig()->defaultThemeId, QString("lowerThird"));
+        QFile::remove(supportFile("themes.json"));
+        await(a.reloadThemes());
+        QCOMPARE(a.themesConfig(), std::nullopt);
+        QCOMPARE(a.themesError(), QString("themes.json not found"));
+
+        PlaylistsConfig config;
+        config.slides.push_back(LessonSlide{"s1", "Welcome", "welcome.png"});
+        QDir(supportFile("media")).removeRecursively();
+        await(a.savePlaylists(config));
+        QCOMPARE(a.playlistsConfig(), config);
+        QCOMPARE(a.statusMessage(), QString("Playlists saved to file (server stopped)"));
+        QVERIFY(QFileInfo(supportFile("media/slides")).isDir());
+        QCOMPARE(JsonCoding::decodeFile<PlaylistsConfig>(supportFile("playlists.json")).value(),
+                 config);
+
+        await(a.reloadTranslations());
+        QCOMPARE(a.translationsPayload(), std::nullopt);
+        QCOMPARE(a.translationsError(), QString("Start the server to manage translations"));
+        a.setStatusMessage(std::nullopt);
+        await(a.saveTranslations("WEB", std::nullopt));
+        QCOMPARE(a.translationsError(), QString("Start the server to manage translations"));
+        QCOMPARE(a.statusMessage(), std::nullopt);
+    }
+
+    void failedFileOperationsKeepTheDataAndShowTheError() {
+        auto& a = make();
+        awaitRestore();
+        await(a.reloadBookmarks());
+        const std::vector<Bookmark> before = a.bookmarks();
+
+        writeFile(supportFile("bookmarks.json"), "{\"bookmarks\": [{\"id\": 1}]}");
+        await(a.reloadBookmarks());
+        QVERIFY(a.bookmarksError().has_value());
+        QVERIFY2(a.bookmarksError()->contains("id"), qPrintable(*a.bookmarksError()));
+        QCOMPARE(a.bookmarks(), before);
+
+        // A folder where the file should be: the write fails, nothing is lost.
+        QFile::remove(supportFile("bookmarks.json"));
+        QDir().mkpath(supportFile("bookmarks.json"));
+        a.setStatusMessage(std::nullopt);
+        await(a.saveBookmarks({bookmark("b9", "Lost?")}));
+        QVERIFY(a.bookmarksError().has_value());
+        QCOMPARE(a.bookmarks(), before);
+        QCOMPARE(a.statusMessage(), std::nullopt);
+
+        // "media" is a file, so the slides folder cannot be made: no playlists
+        // file is written either.
+        QDir(supportFile("media")).removeRecursively();
+        writeFile(supportFile("media"), "not a folder");
+        PlaylistsConfig config;
+        config.playlists.push_back(Playlist{"p1", "Sunday", {}});
+        await(a.savePlaylists(config));
+        QVERIFY(a.playlistsError().has_value());
+        QVERIFY2(a.playlistsError()->startsWith(supportFile("media/slides") + ": "),
+                 qPrintable(*a.playlistsError()));
+        QVERIFY(a.playlistsConfig().playlists.empty());
+        QVERIFY(!QFile::exists(supportFile("playlists.json")));
+    }
+
+    void savesWhileStartingGoToTheServer() {
+        auto& a = make();
+        awaitRestore();
+        await(a.reloadBookmarks());
+        const QByteArray fileBefore = readFile(supportFile("bookmarks.json"));
+        // Listening but not ready: the start is still under way.
+        setFixtureMode("slow:600000");
+        a.server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(ServerManager::isLocalTCPPortOpen(port), TestSupport::settle);
+        QCOMPARE(a.server().status(), ServerStatus::starting);
+        await(a.saveBookmarks({bookmark("b1", "Shepherd")}));
+        // The fixture knows only /api/health.
+        QCOMPARE(a.bookmarksError(), QString("Server returned HTTP 404"));
+        QCOMPARE(a.bookmarks().size(), size_t(1));
+        QCOMPARE(readFile(supportFile("bookmarks.json")), fileBefore);
+        a.server().cancelStart();
+    }
+
+    void theRealServerTakesTheSavesWhileItRuns() {
+        auto staged = InstallTree::withStagedRuntime();
+        if (!staged)
+            QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
+        auto& a = make(staged->environment());
+        QVERIFY(a.isSelfContained());
+        QCOMPARE(a.startBlockedReasons(), QStringList());
+        awaitRestore();
+        a.server().prepareStartupLog();
+        a.server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running), slowSettle);
+
+        await(a.reloadBookmarks());
+        QCOMPARE(a.bookmarksError(), std::nullopt);
+        const std::vector<Bookmark> list{bookmark("b1", "Shepherd")};
+        await(a.saveBookmarks(list));
+        QCOMPARE(a.bookmarksError(), std::nullopt);
+        QCOMPARE(a.statusMessage(), QString("Bookmarks saved"));
+        QCOMPARE(a.bookmarks(), list);
+        // The server wrote the church's file, not the program.
+        QCOMPARE(JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json"))
+                     .value()
+                     .bookmarks,
+                 list);
+
+        PlaylistsConfig config;
+        PlaylistItem item;
+        item.id = "i1";
+        item.kind = PlaylistItemKind::bookmark;
+        item.bookmarkId = QString("b1");
+        config.playlists.push_back(Playlist{"p1", "Sunday", {item}});
+        await(a.savePlaylists(config));
+        QCOMPARE(a.playlistsError(), std::nullopt);
+        QCOMPARE(a.statusMessage(), QString("Playlists saved"));
+        QCOMPARE(a.playlistsConfig().playlists.size(), size_t(1));
+        await(a.reloadPlaylists());
+        QCOMPARE(a.playlistsConfig().playlists[0].items.size(), size_t(1));
+
+        await(a.reloadThemes());
+        QCOMPARE(a.themesError(), std::nullopt);
+        QVERIFY(a.themesConfig().has_value() && !a.themesConfig()->themes.empty());
+
+        await(a.reloadTranslations());
+        QCOMPARE(a.translationsError(), std::nullopt);
+        QVERIFY(a.translationsPayload().has_value());
+        await(a.saveTranslations(a.translationsPayload()->selection.primaryId, std::nullopt));
+        QCOMPARE(a.translationsError(), std::nullopt);
+        QVERIFY(!a.isSavingTranslations());
+        QCOMPARE(a.statusMessage(), QString("Translations updated"));
+
+        // The server cannot write the file: its error shows, the list stays.
+        QFile::remove(supportFile("bookmarks.json"));
+        QDir().mkpath(supportFile("bookmarks.json"));
+        await(a.saveBookmarks({bookmark("b2", "Still waters")}));
+        QCOMPARE(a.bookmarksError(), QString("Server returned HTTP 500"));
+        QCOMPARE(a.bookmarks(), list);
+    }
+
+    void setPortWithTheSamePortDoesNothing() {
+        auto& a = make();
+        awaitRestore();
+        QVERIFY(Preferences::remove("serverPort").ok());
+        ServerManager* before = &a.server();
+        QSignalSpy changes(&a, &AppViewModel::changed);
+        a.setPort(port);
+        QCOMPARE(&a.server(), before);
+        QVERIFY(!Preferences::contains("serverPort"));
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void setPortMovesARunningServer() {
+        auto& a = make();
+        awaitRestore();
+        startServer("healthy");
+        const qint64 oldChild = *a.server().childProcessId();
+        const int newPort = freePort();
+        a.setPort(newPort);
+        QCOMPARE(a.server().port(), newPort);
+        QCOMPARE(Preferences::integerValue("serverPort"), qint64(newPort));
+        QTRY_VERIFY(!processAlive(oldChild));
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
+                                 TestSupport::settle);
+        QVERIFY(a.server().spawnedByApp());
+        QCOMPARE(a.outputURLString(),
+                 "http://127.0.0.1:" + QString::number(newPort) + "/output?w=1920&h=1080");
+        await(a.server().forceStopOnPortAsync());
+        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(newPort));
+    }
+
+    void replacingTheManagerEndsOnlyAServerItStarted() {
+        auto& a = make();
+        awaitRestore();
+        startServer("healthy");
+        const qint64 child = *a.server().childProcessId();
+        QPointer<ServerManager> old(&a.server());
+        // Recheck replaces the manager when it finds Node.js.
+        a.refreshNode();
+        QVERIFY(&a.server() != old.data());
+        QTRY_VERIFY(!processAlive(child));
+        QTRY_VERIFY(old.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::stopped),
+                                 TestSupport::settle);
+
+        ExternalServer other("healthy", port);
+        await(a.syncServerStatus());
+        QVERIFY(a.mirroredExternallyManaged());
+        a.refreshNode();
+        // The new manager adopts it again at once; it was never stopped.
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
+                                 TestSupport::settle);
+        QVERIFY(other.isRunning());
+        QVERIFY(!a.server().spawnedByApp());
+    }
+
+    void startBlockedReasonsComeInTheirOrder() {
+        // Nothing at all: no Node.js, no server build, no database.
+        auto bare = InstallTree::withFixtureRuntime();
+        QFile::remove(bare->projectRoot() + "/apps/server/dist/index.js");
+        QFile::remove(bare->projectRoot() + "/data/bible.sqlite");
+        auto& a = make(bare->environment(false));
+        QCOMPARE(a.nodeInfo(), std::nullopt);
+        QCOMPARE(a.server().nodePath(), AppViewModel::fallbackNodePath);
+        QCOMPARE(a.startBlockedReasons(),
+                 QStringList({"Bundled Node missing — reinstall from the DMG.",
+                              "Server build missing — run ./scripts/bundle-for-macos.sh (or "
+                              "build-release).",
+                              "Bible database missing under Application Support."}));
+        awaitRestore();
+        app.reset();
+
+        // Self-contained but without its dependencies.
+        AppTest::resetUserData();
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
+        auto bundled = InstallTree::withFixtureRuntime(true);
+        auto& b = make(bundled->environment());
+        QVERIFY(b.isSelfContained());
+        QVERIFY(b.nodeInfo() && b.nodeInfo()->isEmbedded);
+        QCOMPARE(b.startBlockedReasons(),
+                 QStringList({"Server dependencies missing in the app bundle."}));
+        writeFile(bundled->projectRoot() + "/node_modules/fastify/package.json", "{}");
+        QCOMPARE(b.startBlockedReasons(), QStringList());
+        QFile::remove(supportFile("data/bible.sqlite"));
+        QCOMPARE(b.startBlockedReasons(),
+                 QStringList({"Bible database missing under Application Support."}));
+        awaitRestore();
+    }
+
+    void outputSizeIsClampedAndStored() {
+        auto& a = make();
+        awaitRestore();
+        a.setOutputSize(100, 9000);
+        QCOMPARE(a.outputWidth(), 320);
+        QCOMPARE(a.outputHeight(), 7680);
+        QCOMPARE(Preferences::integerValue("outputWidth"), qint64(320));
+        QCOMPARE(Preferences::integerValue("outputHeight"), qint64(7680));
+        QCOMPARE(a.outputURLString(), "http://127.0.0.1:" + n + "/output?w=320&h=7680");
+        a.setOutputSize(1280, 720);
+        QCOMPARE(a.outputURLString(), "http://127.0.0.1:" + n + "/output?w=1280&h=720");
+    }
+
+    void aVanishedMonitorGivesWayToTheFirstOne() {
+        const quint32 unplugged = DisplayScreen::displayNumber("VGA-9");
+        QVERIFY(Preferences::setInteger("outputDisplayID", unplugged).ok());
+        auto& a = make();
+        QCOMPARE(a.availableDisplays().size(), 2);
+        QCOMPARE(a.selectedDisplayID(), DisplayScreen::displayNumber("DP-1"));
+        QCOMPARE(Preferences::integerValue("outputDisplayID"),
+                 qint64(DisplayScreen::displayNumber("DP-1")));
+
+        // A monitor that is there stays chosen.
+        a.setSelectedDisplayID(DisplayScreen::displayNumber("HDMI-2"));
+        a.refreshDisplays();
+        QCOMPARE(a.selectedDisplayID(), DisplayScreen::displayNumber("HDMI-2"));
+        awaitRestore();
+    }
+
+    void displayOutputNeedsARunningServer() {
+        auto& a = make();
+        awaitRestore();
+        a.openDisplayOutput();
+        QVERIFY(!a.isDisplayOutputOpen());
+        QCOMPARE(a.statusMessage(), QString("Start the server before opening display output"));
+        a.closeDisplayOutput();
+        QVERIFY(!a.isDisplayOutputOpen());
+        QCOMPARE(a.statusMessage(), QString("Display output closed"));
+    }
+
+    void urlsOpenOnThisComputerOrTheLan() {
+        auto& a = make();
+        awaitRestore();
+        UrlCatcher browser;
+        a.openURL("/presenter", false);
+        const QStringList lan = NetworkUtils::localIPv4Addresses();
+        a.openURL("/presenter", true);
+        a.openURL("/output?w=1&h=2 3", false); // not a URL: ignored
+        QCOMPARE(browser.opened.size(), 2);
+        QCOMPARE(browser.opened[0], QUrl("http://127.0.0.1:" + n + "/presenter"));
+        const QString host = lan.isEmpty() ? QString("127.0.0.1") : lan.first();
+        QCOMPARE(browser.opened[1], QUrl("http://" + host + ":" + n + "/presenter"));
+
+        a.copyToPasteboard("http://127.0.0.1:" + n + "/operator");
+        QCOMPARE(QGuiApplication::clipboard()->text(), "http://127.0.0.1:" + n + "/operator");
+        QCOMPARE(a.statusMessage(), QString("Copied to clipboard"));
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN_WITH(TestAppViewModel, twoScreens)
+#include "tst_appviewmodel.moc"

@@ -11,6 +11,20 @@ const QHash<QString, QString>& themeNames() {
     static const QHash<QString, QString> names{
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok")},
         {QStringLiteral("xmark.octagon.fill"), QStringLiteral("dialog-error")},
+        // The sidebar's tabs: symbolic (single-colour) icons, tinted like the
+        // bundled ones when drawn.
+        {QStringLiteral("gauge.with.dots.needle.67percent"),
+         QStringLiteral("power-profile-performance-symbolic")},
+        {QStringLiteral("ipad.and.iphone"), QStringLiteral("computer-apple-ipad-symbolic")},
+        {QStringLiteral("bookmark.fill"), QStringLiteral("bookmark-new-symbolic")},
+        {QStringLiteral("list.bullet.rectangle.portrait.fill"),
+         QStringLiteral("view-list-bullet-symbolic")},
+        {QStringLiteral("paintpalette.fill"),
+         QStringLiteral("preferences-desktop-appearance-symbolic")},
+        {QStringLiteral("slider.horizontal.3"), QStringLiteral("preferences-other-symbolic")},
+        {QStringLiteral("arrow.triangle.2.circlepath"),
+         QStringLiteral("emblem-synchronizing-symbolic")},
+        {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
     };
     return names;
 }

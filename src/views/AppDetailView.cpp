@@ -1,0 +1,74 @@
+#include "views/AppDetailView.h"
+
+#include "app/AppViewModel.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+// What a tab shows until its screen exists: its title, set like a screen's
+// heading, so the window already has its final shape.
+QWidget* titleOnly(AppTab tab, QWidget* parent) {
+    auto* screen = new QWidget(parent);
+    auto* column = new QVBoxLayout(screen);
+    column->setContentsMargins(24, 24, 24, 24);
+    auto* title = new QLabel(AppTabs::title(tab), screen);
+    title->setObjectName(QStringLiteral("screenTitle"));
+    QFont heading = title->font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.9);
+    heading.setWeight(QFont::Bold);
+    title->setFont(heading);
+    title->setTextInteractionFlags(Qt::NoTextInteraction);
+    column->addWidget(title, 0, Qt::AlignLeft | Qt::AlignTop);
+    column->addStretch(1);
+    return screen;
+}
+
+} // namespace
+
+AppDetailView::AppDetailView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
+    tab_ = app.selectedTab();
+    screen_ = makeScreen(tab_, app, this);
+    layout->addWidget(screen_);
+}
+
+void AppDetailView::setTab(AppTab tab) {
+    if (tab == tab_ && screen_)
+        return;
+    tab_ = tab;
+    QWidget* next = makeScreen(tab, app, this);
+    if (screen_) {
+        layout()->replaceWidget(screen_, next);
+        // Later: the old screen may be the sender of the click that got here.
+        screen_->hide();
+        screen_->deleteLater();
+    } else {
+        layout()->addWidget(next);
+    }
+    screen_ = next;
+    next->show();
+}
+
+QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* parent) {
+    Q_UNUSED(app);
+    // Each case returns its screen (`new DashboardView(app, parent)`) once
+    // that screen exists; until then the tab shows its title.
+    switch (tab) {
+    case AppTab::dashboard:
+    case AppTab::ipad:
+    case AppTab::bookmarks:
+    case AppTab::playlists:
+    case AppTab::themes:
+    case AppTab::admin:
+    case AppTab::updates:
+    case AppTab::settings:
+        break;
+    }
+    return titleOnly(tab, parent);
+}

@@ -20,7 +20,13 @@ MainWindow::MainWindow(AppViewModel& app, QWidget* parent)
     // File: Quit only; the program has no documents to make.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     quit_ = file->addAction(QStringLiteral("&Quit"));
-    quit_->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q whatever the platform theme's key scheme says (some have no
+    // Quit binding at all), plus any binding of its own.
+    QList<QKeySequence> quitKeys{QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Quit))
+        if (!quitKeys.contains(key))
+            quitKeys << key;
+    quit_->setShortcuts(quitKeys);
     quit_->setMenuRole(QAction::QuitRole);
     quit_->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit_, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -1,0 +1,207 @@
+// The application's own loop: quitting by Ctrl+Q and by signal runs the
+// termination steps, closing the window does not quit, and the Output menu
+// follows the model. Each quitting test runs QApplication::exec() for real.
+#include "app/AppTestSupport.h"
+#include "app/MainWindow.h"
+#include "app/TerminationSignals.h"
+#include "app/VesperlineApp.h"
+#include "services/Preferences.h"
+#include "support/GuiTestMain.h"
+#include "views/ContentView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <csignal>
+
+using namespace TestSupport;
+using AppTest::InstallTree;
+
+namespace {
+
+// Sees the application's Quit event, which is how a quit would show.
+class QuitWatcher : public QObject {
+public:
+    QuitWatcher() { qApp->installEventFilter(this); }
+    ~QuitWatcher() override { qApp->removeEventFilter(this); }
+    int quits = 0;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (receiver == qApp && event->type() == QEvent::Quit)
+            ++quits;
+        return false;
+    }
+};
+
+// Runs the application's loop until it quits, starting `trigger` inside it;
+// false when it did not quit in time.
+bool runUntilQuit(const std::function<void()>& trigger) {
+    bool timedOut = false;
+    QTimer::singleShot(0, qApp, trigger);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, qApp, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    guard.start(slowSettle);
+    QApplication::exec();
+    return !timedOut;
+}
+
+} // namespace
+
+class TestLifecycle : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstallTree> tree;
+    std::unique_ptr<VesperlineApp> vesperline;
+    int port = 0;
+
+    AppViewModel& app() { return vesperline->appModel(); }
+    MainWindow& window() { return vesperline->mainWindow(); }
+
+    void launch() {
+        vesperline = std::make_unique<VesperlineApp>(tree->environment());
+        vesperline->showMainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(app().server().status() != ServerStatus::starting &&
+                                     app().mirroredServerStatus() == app().server().status(),
+                                 settle);
+    }
+
+    void startSpawnedServer() {
+        app().server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(app(), ServerStatus::running), settle);
+    }
+
+private Q_SLOTS:
+    void init() {
+        AppTest::resetUserData();
+        port = freePort();
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
+        setFixtureMode("healthy");
+        tree = InstallTree::withFixtureRuntime();
+    }
+
+    void cleanup() {
+        if (vesperline) {
+            await(app().server().forceStopOnPortAsync());
+            vesperline.reset();
+        }
+        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
+
+    void menusOfferOutputAndQuitButNoNew() {
+        launch();
+        QStringList menus;
+        for (QAction* menu : window().menuBar()->actions())
+            menus << menu->text().remove('&');
+        QCOMPARE(menus, QStringList({"File", "Output"}));
+        QMenu* file = window().menuBar()->actions()[0]->menu();
+        QStringList fileItems;
+        for (QAction* item : file->actions())
+            fileItems << item->text().remove('&');
+        QCOMPARE(fileItems, QStringList({"Quit"}));
+        QCOMPARE(window().quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+        QAction* open = window().openDisplayOutputAction();
+        QAction* close = window().closeDisplayOutputAction();
+        QCOMPARE(open->text(), QString("Open Display Output"));
+        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+        QCOMPARE(close->text(), QString("Close Display Output"));
+        QVERIFY(close->shortcut().isEmpty());
+        QVERIFY(!open->isEnabled());
+        QVERIFY(!close->isEnabled());
+
+        // Disabled, the shortcut does nothing.
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        QTest::keyClick(&window(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(app().statusMessage() != "Start the server before opening display output");
+        // Enabled, it reaches the model (which refuses with the server stopped).
+        open->setEnabled(true);
+        QTest::keyClick(&window(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(app().statusMessage(), QString("Start the server before opening display output"));
+        app().setStatusMessage(std::nullopt); // re-renders the menu from the model
+        QVERIFY(!open->isEnabled());
+
+        setFixtureMode("slow:1500");
+        app().server().start();
+        QTRY_VERIFY(open->isEnabled()); // starting counts
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(app(), ServerStatus::running), settle);
+        QVERIFY(open->isEnabled());
+        await(app().server().stopAsync());
+        QTRY_VERIFY(!open->isEnabled());
+        QVERIFY(!close->isEnabled());
+    }
+
+    void closingTheWindowDoesNotQuit() {
+        launch();
+        QuitWatcher watcher;
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        window().close();
+        QApplication::processEvents();
+        QCOMPARE(watcher.quits, 0);
+        QVERIFY(!window().isVisible());
+        // The background poll stops with the window and starts with it again.
+        QVERIFY(!window().content().isPolling());
+        vesperline->showMainWindow();
+        QVERIFY(window().isVisible());
+        QVERIFY(window().content().isPolling());
+    }
+
+    void ctrlQEndsAServerThisProgramStarted() {
+        launch();
+        startSpawnedServer();
+        const qint64 child = *app().server().childProcessId();
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        QVERIFY(
+            runUntilQuit([this] { QTest::keyClick(&window(), Qt::Key_Q, Qt::ControlModifier); }));
+        QCOMPARE(app().statusMessage(), QString("Display output closed"));
+        QVERIFY(!app().isDisplayOutputOpen());
+        QTRY_VERIFY(!processAlive(child));
+        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
+    }
+
+    void eachTerminationSignalQuitsCleanly() {
+        launch();
+        TerminationSignals signalWatch;
+        connect(&signalWatch, &TerminationSignals::received, qApp, &QCoreApplication::quit);
+        for (const int signal : TerminationSignals::handledSignals()) {
+            app().setStatusMessage(std::nullopt);
+            QVERIFY2(runUntilQuit([signal] { ::raise(signal); }),
+                     qPrintable(TerminationSignals::name(signal)));
+            QCOMPARE(app().statusMessage(), QString("Display output closed"));
+        }
+        // The previous dispositions are back once the watcher goes.
+    }
+
+    void sigtermLeavesAnAdoptedServerRunning() {
+        ExternalServer other("healthy", port);
+        launch();
+        QVERIFY(AppTest::mirrorReached(app(), ServerStatus::running));
+        QVERIFY(app().mirroredExternallyManaged());
+        TerminationSignals signalWatch;
+        connect(&signalWatch, &TerminationSignals::received, qApp, &QCoreApplication::quit);
+        QVERIFY(runUntilQuit([] { ::raise(SIGTERM); }));
+        QCOMPARE(app().statusMessage(), QString("Display output closed"));
+        QVERIFY(other.isRunning());
+        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        vesperline.reset();
+    }
+
+    void quittingBeforeTheWindowWasShownCleansNothingUp() {
+        vesperline = std::make_unique<VesperlineApp>(tree->environment());
+        app().setStatusMessage("untouched");
+        QCOMPARE(vesperline->appDelegate().appViewModel.data(), nullptr);
+        QVERIFY(runUntilQuit([] { QCoreApplication::quit(); }));
+        QCOMPARE(app().statusMessage(), QString("untouched"));
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"

@@ -118,7 +118,6 @@ private Q_SLOTS:
         ContentView& content = window().content();
         const QImage image = shoot("dashboard");
         const qreal ratio = image.devicePixelRatio();
-        const QPoint origin = content.mapTo(&window(), QPoint(0, 0));
 
         QWidget* sidebar = content.findChild<QWidget*>("sidebar");
         QVERIFY(sidebar);
@@ -158,7 +157,6 @@ private Q_SLOTS:
             QVERIFY2(inkIn(image, QRect(icon.topLeft() * ratio, icon.size() * ratio), behind) > 20,
                      qPrintable(AppTabs::title(tab)));
         }
-        Q_UNUSED(origin);
     }
 
     void everyTabAtTheSmallestSizeLightAndDark() {

@@ -1,0 +1,182 @@
+#include "app/AppTestSupport.h"
+#include "app/AppViewModel.h"
+#include "services/Preferences.h"
+#include "support/GuiTestMain.h"
+#include "views/AppDetailView.h"
+#include "views/ContentView.h"
+#include "views/ServerStatusFooter.h"
+#include "views/SidebarTabButton.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+using AppTest::InstallTree;
+using Tone = SemanticColors::Tone;
+
+class TestContentView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstallTree> tree;
+    std::unique_ptr<AppViewModel> app;
+    std::unique_ptr<ContentView> view;
+    int port = 0;
+    QString n;
+
+    ContentView& make(bool show) {
+        app = std::make_unique<AppViewModel>(tree->environment());
+        (void)QTest::qWaitFor(
+            [this] {
+                return app->server().status() != ServerStatus::starting &&
+                       app->mirroredServerStatus() == app->server().status();
+            },
+            settle);
+        view = std::make_unique<ContentView>(*app);
+        if (show) {
+            view->show();
+            view->resize(900, 600);
+        }
+        return *view;
+    }
+
+    ServerStatusFooter::Appearance footerNow() {
+        view->footer().render();
+        return view->footer().shown();
+    }
+
+private Q_SLOTS:
+    void init() {
+        AppTest::resetUserData();
+        port = freePort();
+        n = QString::number(port);
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
+        setFixtureMode("healthy");
+        tree = InstallTree::withFixtureRuntime();
+    }
+
+    void cleanup() {
+        view.reset();
+        if (app) {
+            await(app->server().forceStopOnPortAsync());
+            app.reset();
+        }
+        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
+
+    void footerFollowsTheServerThroughEveryState() {
+        make(false);
+        using A = ServerStatusFooter::Appearance;
+        QCOMPARE(footerNow(), (A{"Server stopped", Tone::secondary}));
+        {
+            // Someone else holds the port: a fresh test each time it is drawn.
+            ExternalServer squatter("silent", port);
+            QCOMPARE(footerNow(), (A{"Port " + n + " busy", Tone::orange}));
+        }
+        QTRY_COMPARE(footerNow(), (A{"Server stopped", Tone::secondary}));
+
+        setFixtureMode("slow:1500");
+        app->server().start();
+        QTRY_COMPARE(view->footer().shown(), (A{"Starting :" + n + "…", Tone::orange}));
+        QCOMPARE(view->footer().accessibleName(), "Starting :" + n + "…");
+        QTRY_COMPARE_WITH_TIMEOUT(view->footer().shown(), (A{"Server on :" + n, Tone::green}),
+                                  settle);
+
+        await(app->server().forceStopOnPortAsync());
+        QTRY_COMPARE(view->footer().shown(), (A{"Server stopped", Tone::secondary}));
+        // Healthy at first, then the process dies under the running server.
+        setFixtureMode("die:2500");
+        app->server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::crashed), settle);
+        QTRY_COMPARE(view->footer().shown(), (A{"Server failed", Tone::red}));
+
+        // Last: a server that ignores SIGTERM keeps the manager in stopping a while.
+        setFixtureMode("stubborn");
+        app->server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        app->server().stop();
+        QTRY_COMPARE(view->footer().shown(), (A{"Stopping…", Tone::orange}));
+    }
+
+    void clickingATabShowsItsScreenAndSyncsAtOnce() {
+        // Not shown, so no poll runs: only the tab change can sync.
+        auto& v = make(false);
+        ExternalServer other("healthy", port);
+        app->setStatusMessage("Bookmarks saved");
+        SidebarTabButton* bookmarks = v.tabButton(AppTab::bookmarks);
+        QTest::mouseClick(bookmarks, Qt::LeftButton);
+        QCOMPARE(app->selectedTab(), AppTab::bookmarks);
+        QVERIFY(bookmarks->isChecked());
+        QVERIFY(!v.tabButton(AppTab::dashboard)->isChecked());
+        QCOMPARE(v.detail().tab(), AppTab::bookmarks);
+        auto* title = v.detail().screen()->findChild<QLabel*>("screenTitle");
+        QVERIFY(title);
+        QCOMPARE(title->text(), QString("Bookmarks"));
+        QTRY_COMPARE(app->statusMessage(), "Connected to server on port " + n);
+        QVERIFY(app->mirroredExternallyManaged());
+
+        // Every tab, in sidebar order, maps to a screen titled like the tab.
+        QPointer<QWidget> previous = v.detail().screen();
+        for (const AppTab tab : AppTabs::all()) {
+            app->setSelectedTab(tab);
+            QCOMPARE(v.detail().tab(), tab);
+            QCOMPARE(v.detail().screen()->findChild<QLabel*>("screenTitle")->text(),
+                     AppTabs::title(tab));
+        }
+        // The screens of tabs left behind go away.
+        QTRY_VERIFY(previous.isNull());
+        await(app->server().stopAsync());
+    }
+
+    void whileShownTheStatusIsPolledAndTheDataLoaded() {
+        auto& v = make(true);
+        QVERIFY(v.isPolling());
+        // The first round loads the data files nobody asked for yet.
+        QTRY_COMPARE(app->bookmarks().size(), size_t(1));
+        QTRY_VERIFY(app->themesConfig().has_value());
+        // Any other text gives way to the server's within a poll.
+        app->setStatusMessage("Bookmarks saved");
+        QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), "No server responding on port " + n,
+                                  2 * int(ContentView::statusPollInterval.count()) + settle);
+        v.hide();
+        QVERIFY(!v.isPolling());
+        v.show();
+        QVERIFY(v.isPolling());
+    }
+
+    void reachingRunningReloadsFromTheServer() {
+        make(false);
+        await(app->reloadBookmarks());
+        QCOMPARE(app->bookmarksError(), std::nullopt);
+        app->server().start();
+        // The fixture has no bookmarks endpoint: the failed GET shows the
+        // reload went to the server on its own.
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        QTRY_COMPARE(app->bookmarksError(), QString("Server returned HTTP 404"));
+        QTRY_COMPARE(app->playlistsError(), QString("Server returned HTTP 404"));
+        QTRY_COMPARE(app->themesError(), QString("Server returned HTTP 404"));
+        QCOMPARE(app->bookmarks().size(), size_t(1));
+    }
+
+    void layoutVersionIsRecordedOnce() {
+        QVERIFY(!Preferences::contains("uiLayoutVersion"));
+        auto& v = make(false);
+        QSignalSpy firstShown(&v, &ContentView::firstShown);
+        v.show();
+        QCOMPARE(Preferences::integerValue("uiLayoutVersion"), qint64(3));
+        v.hide();
+        v.show();
+        QCOMPARE(firstShown.count(), 1);
+
+        QVERIFY(Preferences::setInteger("uiLayoutVersion", 1).ok());
+        ContentView::clearLegacySplitViewDefaultsIfNeeded();
+        QCOMPARE(Preferences::integerValue("uiLayoutVersion"), qint64(3));
+        QVERIFY(Preferences::setInteger("uiLayoutVersion", 7).ok());
+        ContentView::clearLegacySplitViewDefaultsIfNeeded();
+        QCOMPARE(Preferences::integerValue("uiLayoutVersion"), qint64(7));
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN(TestContentView)
+#include "tst_contentview.moc"

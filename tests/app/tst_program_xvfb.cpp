@@ -1,0 +1,167 @@
+// The real executable on a real X display, installed in a temporary tree
+// beside a fixture runtime, with the test's own temporary home: it starts,
+// shows its window, and a signal ends it cleanly without touching a server
+// it did not start.
+#include "app/AppTestSupport.h"
+#include "services/ApplicationSupport.h"
+#include "services/Preferences.h"
+#include "support/ServerFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <csignal>
+
+using namespace TestSupport;
+using AppTest::InstallTree;
+
+namespace {
+
+QString builtExecutable() {
+    const QString fromEnvironment = qEnvironmentVariable("VESPERLINE_EXECUTABLE");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QCoreApplication::applicationDirPath() + "/../src/app/vesperline";
+}
+
+constexpr char shownLine[] = "vesperline: main window shown";
+
+// One run of the program installed in `tree`.
+class Program {
+public:
+    explicit Program(const InstallTree& tree) {
+        executable = tree.binDir() + "/vesperline";
+        if (!QFile::exists(executable) && !QFile::copy(builtExecutable(), executable))
+            qFatal("cannot install %s", qPrintable(builtExecutable()));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VESPERLINE_REPORT_SHOWN", "1");
+        environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        process.setProcessEnvironment(environment);
+    }
+    ~Program() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+
+    void start() {
+        process.start(executable, {});
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+    }
+
+    bool waitShown() {
+        return QTest::qWaitFor(
+                   [this] {
+                       output += process.readAllStandardOutput();
+                       return output.contains(shownLine) || process.state() == QProcess::NotRunning;
+                   },
+                   slowSettle) &&
+               output.contains(shownLine);
+    }
+
+    // Sends the signal and waits for the program to end; its exit code, or
+    // -1 when it did not end normally in time.
+    int endWith(int signal) {
+        ::kill(pid_t(process.processId()), signal);
+        if (!process.waitForFinished(settle) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        output += process.readAllStandardOutput();
+        errors += process.readAllStandardError();
+        return process.exitCode();
+    }
+
+    bool finishes(int timeout) {
+        const bool done = process.waitForFinished(timeout);
+        output += process.readAllStandardOutput();
+        errors += process.readAllStandardError();
+        return done;
+    }
+
+    QProcess process;
+    QString executable;
+    QByteArray output;
+    QByteArray errors;
+};
+
+bool logHas(const QString& line) {
+    return readFile(ServerManager::logFilePath()).contains(line.toUtf8());
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstallTree> tree;
+    int port = 0;
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (!QFile::exists(builtExecutable()))
+            QFAIL(qPrintable("the program is not built: " + builtExecutable()));
+    }
+
+    void init() {
+        AppTest::resetUserData();
+        port = freePort();
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
+        tree = InstallTree::withFixtureRuntime();
+    }
+
+    void cleanup() {
+        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
+
+    void firstLaunchSeedsAndSigtermLeavesAnAdoptedServerRunning() {
+        ExternalServer other("healthy", port);
+        Program program(*tree);
+        program.start();
+        QVERIFY2(program.waitShown(), program.errors.constData());
+        // The support directory was seeded from the installed runtime.
+        for (const char* seeded :
+             {"data/bible.sqlite", "bookmarks.json", "themes.json", "translation.json"})
+            QVERIFY2(QFile::exists(ApplicationSupport::path(seeded)), seeded);
+        QTRY_VERIFY_WITH_TIMEOUT(logHas("Server already running on port " + QString::number(port)),
+                                 settle);
+
+        QCOMPARE(program.endWith(SIGTERM), 0);
+        QVERIFY2(program.errors.contains("SIGTERM received, quitting"), program.errors.constData());
+        QVERIFY(other.isRunning());
+        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+    }
+
+    void sigintAndSighupQuitCleanlyToo() {
+        for (const int signal : {SIGINT, SIGHUP}) {
+            Program program(*tree);
+            program.start();
+            QVERIFY2(program.waitShown(), program.errors.constData());
+            QCOMPARE(program.endWith(signal), 0);
+        }
+    }
+
+    void aSecondLaunchBringsBackTheFirstInsteadOfStartingAnother() {
+        Program first(*tree);
+        first.start();
+        QVERIFY2(first.waitShown(), first.errors.constData());
+
+        Program second(*tree);
+        second.start();
+        QVERIFY(second.finishes(settle));
+        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process.exitCode(), 0);
+        QVERIFY(!second.output.contains(shownLine));
+        QVERIFY2(second.errors.contains("already running"), second.errors.constData());
+        QCOMPARE(first.process.state(), QProcess::Running);
+
+        QCOMPARE(first.endWith(SIGTERM), 0);
+        // Gone with its owner: the next launch is a first one again.
+        Program third(*tree);
+        third.start();
+        QVERIFY2(third.waitShown(), third.errors.constData());
+        QCOMPARE(third.endWith(SIGTERM), 0);
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestProgram)
+#include "tst_program_xvfb.moc"

@@ -207,16 +207,6 @@ private Q_SLOTS:
         QCOMPARE(a.statusMessage(), "No server responding on port " + n);
     }
 
-    void aStatusTextOfAnotherOperationSurvivesTheMirror() {
-        auto& a = make();
-        awaitRestore();
-        a.setStatusMessage("Bookmarks saved");
-        startServer("healthy");
-        QCOMPARE(a.statusMessage(), "Bookmarks saved");
-        await(a.syncServerStatus());
-        QCOMPARE(a.statusMessage(), "Server running on port " + n);
-    }
-
     void aBusyPortWithoutHealthSaysSo() {
         ExternalServer notReady("slow:600000", port);
         auto& a = make();
@@ -507,17 +497,6 @@ private Q_SLOTS:
         a.refreshDisplays();
         QCOMPARE(a.selectedDisplayID(), DisplayScreen::displayNumber("HDMI-2"));
         awaitRestore();
-    }
-
-    void displayOutputNeedsARunningServer() {
-        auto& a = make();
-        awaitRestore();
-        a.openDisplayOutput();
-        QVERIFY(!a.isDisplayOutputOpen());
-        QCOMPARE(a.statusMessage(), QString("Start the server before opening display output"));
-        a.closeDisplayOutput();
-        QVERIFY(!a.isDisplayOutputOpen());
-        QCOMPARE(a.statusMessage(), QString("Display output closed"));
     }
 
     void urlsOpenOnThisComputerOrTheLan() {

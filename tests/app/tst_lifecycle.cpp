@@ -167,19 +167,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
     }
 
-    void eachTerminationSignalQuitsCleanly() {
-        launch();
-        TerminationSignals signalWatch;
-        connect(&signalWatch, &TerminationSignals::received, qApp, &QCoreApplication::quit);
-        for (const int signal : TerminationSignals::handledSignals()) {
-            app().setStatusMessage(std::nullopt);
-            QVERIFY2(runUntilQuit([signal] { ::raise(signal); }),
-                     qPrintable(TerminationSignals::name(signal)));
-            QCOMPARE(app().statusMessage(), QString("Display output closed"));
-        }
-        // The previous dispositions are back once the watcher goes.
-    }
-
     void sigtermLeavesAnAdoptedServerRunning() {
         ExternalServer other("healthy", port);
         launch();
@@ -192,14 +179,6 @@ private Q_SLOTS:
         QVERIFY(other.isRunning());
         QVERIFY(ServerManager::isLocalTCPPortOpen(port));
         vesperline.reset();
-    }
-
-    void quittingBeforeTheWindowWasShownCleansNothingUp() {
-        vesperline = std::make_unique<VesperlineApp>(tree->environment());
-        app().setStatusMessage("untouched");
-        QCOMPARE(vesperline->appDelegate().appViewModel.data(), nullptr);
-        QVERIFY(runUntilQuit([] { QCoreApplication::quit(); }));
-        QCOMPARE(app().statusMessage(), QString("untouched"));
     }
 };
 

@@ -320,6 +320,7 @@ QString AppViewModel::serverStatusText() const {
 
 QCoro::Task<> AppViewModel::syncServerStatus() {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     QPointer<ServerManager> manager(server_);
     co_await manager->syncStatusFromHealth();
     // A manager replaced during the check was mirrored by the replacement.
@@ -332,6 +333,7 @@ QCoro::Task<> AppViewModel::syncServerStatus() {
 QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
                                                bool startWhenRestored) {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     co_await manager->restoreStateOnLaunch();
     if (!self || manager != server_)
         co_return;
@@ -379,6 +381,7 @@ void AppViewModel::refreshNode() {
 
 QCoro::Task<> AppViewModel::reloadBookmarks() {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     assign(bookmarksError_, {});
     if (server_->isRunning()) {
         auto request =
@@ -407,6 +410,7 @@ QCoro::Task<> AppViewModel::reloadBookmarks() {
 
 QCoro::Task<> AppViewModel::saveBookmarks(std::vector<Bookmark> list) {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     if (server_->isRunning()) {
         auto request =
             APIClient(server_->port())
@@ -434,6 +438,7 @@ QCoro::Task<> AppViewModel::saveBookmarks(std::vector<Bookmark> list) {
 
 QCoro::Task<> AppViewModel::reloadPlaylists() {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     assign(playlistsError_, {});
     if (server_->isRunning()) {
         auto request =
@@ -462,6 +467,7 @@ QCoro::Task<> AppViewModel::reloadPlaylists() {
 
 QCoro::Task<> AppViewModel::savePlaylists(PlaylistsConfig config) {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     if (server_->isRunning()) {
         auto request = APIClient(server_->port())
                            .put<PlaylistsConfig>(QStringLiteral("/api/playlists"), config);
@@ -493,6 +499,7 @@ QCoro::Task<> AppViewModel::savePlaylists(PlaylistsConfig config) {
 
 QCoro::Task<> AppViewModel::reloadThemes() {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     assign(themesError_, {});
     if (server_->isRunning()) {
         auto request = APIClient(server_->port()).get<ThemesConfig>(QStringLiteral("/api/themes"));
@@ -520,6 +527,7 @@ QCoro::Task<> AppViewModel::reloadThemes() {
 
 QCoro::Task<> AppViewModel::reloadTranslations() {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     assign(translationsError_, {});
     if (!server_->isRunning()) {
         assign(translationsPayload_, {});
@@ -542,6 +550,7 @@ QCoro::Task<> AppViewModel::reloadTranslations() {
 QCoro::Task<> AppViewModel::saveTranslations(QString primaryId,
                                              std::optional<QString> secondaryId) {
     QPointer<AppViewModel> self(this);
+    const Operation operation(this);
     if (!server_->isRunning()) {
         assign(translationsError_, std::optional(translationsNeedServer));
         co_return;

@@ -180,6 +180,11 @@ public:
 
     static int clampOutputDimension(qint64 value);
 
+    // Asynchronous operations of this object still under way. Whoever tears
+    // the object down on purpose (a test, between cases) waits for zero, so
+    // that no suspended operation outlives the event loop.
+    int pendingOperations() const { return pendingOperations_; }
+
 Q_SIGNALS:
     void changed();
 
@@ -200,6 +205,21 @@ private:
     QCoro::Task<> restoreServerState(QPointer<ServerManager> manager, bool startWhenRestored);
     QString serverStatusText() const;
     QString nodePathOrFallback() const;
+
+    // Counts one asynchronous operation for as long as it exists.
+    class Operation {
+    public:
+        explicit Operation(AppViewModel* owner) : owner(owner) { ++owner->pendingOperations_; }
+        ~Operation() {
+            if (owner)
+                --owner->pendingOperations_;
+        }
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        QPointer<AppViewModel> owner;
+    };
 
     template <typename T> void assign(T& field, T value) {
         if (field == value)
@@ -242,5 +262,6 @@ private:
     bool mirroredExternallyManaged_ = false;
 
     OutputWindowController* displayOutput_ = nullptr;
+    int pendingOperations_ = 0;
     QMetaObject::Connection serverObservation_;
 };

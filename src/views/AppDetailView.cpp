@@ -44,7 +44,7 @@ void AppDetailView::setTab(AppTab tab) {
     tab_ = tab;
     QWidget* next = makeScreen(tab, app, this);
     if (screen_) {
-        layout()->replaceWidget(screen_, next);
+        delete layout()->replaceWidget(screen_, next);
         // Later: the old screen may be the sender of the click that got here.
         screen_->hide();
         screen_->deleteLater();

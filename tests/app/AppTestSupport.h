@@ -108,4 +108,19 @@ inline bool mirrorReached(const AppViewModel& app, ServerStatus status) {
     return app.server().status() == status && app.mirroredServerStatus() == status;
 }
 
+// Waits until the model has no asynchronous operation left, so that the test
+// can tear it down without leaving a suspended one behind.
+inline void awaitQuiet(const AppViewModel& app) {
+    // A cancelled wait returns on the next turn of the loop.
+    QCoreApplication::processEvents();
+    QTRY_COMPARE_WITH_TIMEOUT(app.pendingOperations(), 0, TestSupport::slowSettle);
+}
+
+// After the objects are gone: one more turn, for the waits their destructors
+// cancelled, and the deferred deletions.
+inline void finishTearDown() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 } // namespace AppTest

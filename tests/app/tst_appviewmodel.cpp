@@ -118,7 +118,9 @@ private Q_SLOTS:
     void cleanup() {
         if (app) {
             await(app->server().forceStopOnPortAsync());
+            AppTest::awaitQuiet(*app);
             app.reset();
+            AppTest::finishTearDown();
         }
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }

@@ -88,8 +88,11 @@ private Q_SLOTS:
 
     void cleanup() {
         if (vesperline) {
+            window().close();
             await(app().server().forceStopOnPortAsync());
+            AppTest::awaitQuiet(app());
             vesperline.reset();
+            AppTest::finishTearDown();
         }
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }
@@ -178,7 +181,10 @@ private Q_SLOTS:
         QCOMPARE(app().statusMessage(), QString("Display output closed"));
         QVERIFY(other.isRunning());
         QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        window().close();
+        AppTest::awaitQuiet(app());
         vesperline.reset();
+        AppTest::finishTearDown();
     }
 };
 

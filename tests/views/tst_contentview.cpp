@@ -59,7 +59,9 @@ private Q_SLOTS:
         view.reset();
         if (app) {
             await(app->server().forceStopOnPortAsync());
+            AppTest::awaitQuiet(*app);
             app.reset();
+            AppTest::finishTearDown();
         }
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }

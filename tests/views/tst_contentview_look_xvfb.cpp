@@ -108,8 +108,11 @@ private Q_SLOTS:
     }
 
     void cleanup() {
+        window().close();
         await(app().server().forceStopOnPortAsync());
+        AppTest::awaitQuiet(app());
         vesperline.reset();
+        AppTest::finishTearDown();
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 

@@ -25,6 +25,12 @@ QWidget* titleOnly(AppTab tab, QWidget* parent) {
     return screen;
 }
 
+// Whatever the screen, the detail area announces which one it is.
+QWidget* named(QWidget* screen, AppTab tab) {
+    screen->setAccessibleName(AppTabs::title(tab));
+    return screen;
+}
+
 } // namespace
 
 AppDetailView::AppDetailView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
@@ -34,7 +40,7 @@ AppDetailView::AppDetailView(AppViewModel& app, QWidget* parent) : QWidget(paren
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     tab_ = app.selectedTab();
-    screen_ = makeScreen(tab_, app, this);
+    screen_ = named(makeScreen(tab_, app, this), tab_);
     layout->addWidget(screen_);
 }
 
@@ -42,7 +48,7 @@ void AppDetailView::setTab(AppTab tab) {
     if (tab == tab_ && screen_)
         return;
     tab_ = tab;
-    QWidget* next = makeScreen(tab, app, this);
+    QWidget* next = named(makeScreen(tab, app, this), tab);
     if (screen_) {
         delete layout()->replaceWidget(screen_, next);
         // Later: the old screen may be the sender of the click that got here.

@@ -197,6 +197,7 @@ void ServerManager::start() {
     }
     if (status_ != ServerStatus::stopped && status_ != ServerStatus::crashed)
         return;
+    ++lifecycleSequence;
     openLogFile();
     appendLog(QStringLiteral("Start clicked"));
     setLastError(std::nullopt);
@@ -888,8 +889,11 @@ QCoro::Task<> ServerManager::stopAsync() {
         spawnedByApp_ = false;
         closeLogFile();
         clearPidFile();
+        const quint64 sequence = ++lifecycleSequence;
         co_await CancellationToken::sleep(400ms, nullptr);
-        if (!self)
+        // A forced stop or a new start meanwhile owns the port now: this stop
+        // must neither kill its server nor mark it stopped.
+        if (!self || lifecycleSequence != sequence || status_ != ServerStatus::stopping)
             co_return;
         killListenersOnPortSync(port_);
         setHealth(std::nullopt);
@@ -919,6 +923,7 @@ void ServerManager::forceStopOnPort() {
 }
 
 QCoro::Task<> ServerManager::forceStopOnPortAsync() {
+    ++lifecycleSequence;
     cancelTask(healthTask);
     cancelTask(startupWatchTask);
     cancelTask(startTask);

@@ -178,4 +178,7 @@ private:
     QString stderrBuffer_;
     int healthFailureStreak = 0;
     bool spawnedByApp_ = false;
+    // Counts starts and stops, so a stop that resumes after its wait can tell
+    // that a later start or forced stop has taken over.
+    quint64 lifecycleSequence = 0;
 };

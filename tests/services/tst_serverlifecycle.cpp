@@ -36,6 +36,22 @@ private Q_SLOTS:
         QVERIFY(!manager->canForceStop());
     }
 
+    void aStopOvertakenByAForcedStopAndANewStartLeavesTheNewServerAlone() {
+        startAndWaitRunning("stubborn");
+        manager->stop(); // now waiting for the stubborn child
+        setFixtureMode("healthy");
+        manager->forceStopOnPort(); // runs to its end at once
+        QCOMPARE(manager->status(), ServerStatus::stopped);
+        manager->start();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
+        const qint64 child = *manager->childProcessId();
+        // Long past the first stop's wait and its grace period.
+        QTest::qWait(2000);
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QVERIFY(processAlive(child));
+        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+    }
+
     void stopWhileStopped() {
         auto& m = make();
         await(m.stopAsync());

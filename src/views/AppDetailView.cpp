@@ -1,6 +1,7 @@
 #include "views/AppDetailView.h"
 
 #include "app/AppViewModel.h"
+#include "views/DashboardView.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -62,11 +63,11 @@ void AppDetailView::setTab(AppTab tab) {
 }
 
 QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* parent) {
-    Q_UNUSED(app);
-    // Each case returns its screen (`new DashboardView(app, parent)`) once
-    // that screen exists; until then the tab shows its title.
+    // Each case returns its screen once that screen exists; until then the
+    // tab shows its title.
     switch (tab) {
     case AppTab::dashboard:
+        return new DashboardView(app, parent);
     case AppTab::ipad:
     case AppTab::bookmarks:
     case AppTab::playlists:

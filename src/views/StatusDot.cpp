@@ -1,0 +1,22 @@
+#include "views/StatusDot.h"
+
+#include <QPainter>
+
+StatusDot::StatusDot(int diameter, QWidget* parent) : QWidget(parent) {
+    setFixedSize(diameter, diameter);
+}
+
+void StatusDot::setColor(const QColor& color) {
+    if (color_ == color)
+        return;
+    color_ = color;
+    update();
+}
+
+void StatusDot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color_);
+    painter.drawEllipse(QRectF(rect()));
+}

@@ -1,0 +1,321 @@
+#include "app/AppTestSupport.h"
+#include "app/AppViewModel.h"
+#include "services/ApplicationSupport.h"
+#include "services/Preferences.h"
+#include "services/ServerManager.h"
+#include "support/GuiTestMain.h"
+#include "support/ServerFixtures.h"
+#include "views/DashboardView.h"
+#include "views/StartupProgressView.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+using namespace TestSupport;
+using AppTest::InstallTree;
+
+namespace {
+
+template <typename T = QWidget> T* child(QWidget& root, const char* name) {
+    auto* found = root.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no widget named %s", name);
+    return found;
+}
+
+// Visible as far as the screen's own tree goes (the screen itself is shown).
+bool shown(QWidget* widget) {
+    return widget->isVisibleTo(widget->window());
+}
+
+QString text(QWidget& root, const char* name) {
+    return child<QLabel>(root, name)->text();
+}
+
+// With VESPERLINE_SCREENSHOT_DIR set, keeps a picture of the widget for a
+// person to look at.
+void snapshot(QWidget& widget, const QString& name) {
+    const QString dir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    widget.grab().save(dir + "/" + name + ".png");
+}
+
+bool showsLabel(QWidget& root, const QString& text) {
+    const auto labels = root.findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](QLabel* label) { return shown(label) && label->text() == text; });
+}
+
+} // namespace
+
+class TestDashboard : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstallTree> tree;
+    std::unique_ptr<AppViewModel> app;
+    std::unique_ptr<DashboardView> view;
+    int port = 0;
+
+    DashboardView& open(bool node = true) {
+        Preferences::setInteger("serverPort", port);
+        app = std::make_unique<AppViewModel>(tree->environment(node));
+        // The launch-time restore settles before the screen is looked at.
+        const auto settled = [&] {
+            const ServerStatus status = app->server().status();
+            return status != ServerStatus::starting && AppTest::mirrorReached(*app, status);
+        };
+        if (!QTest::qWaitFor(settled, settle))
+            qFatal("the launch-time restore never settled");
+        view = std::make_unique<DashboardView>(*app);
+        view->resize(900, 1400);
+        view->show();
+        return *view;
+    }
+
+    void startServer(const QString& mode) {
+        setFixtureMode(mode);
+        app->setShowStartupLog(false);
+        view->beginStart();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+    }
+
+private Q_SLOTS:
+    void init() {
+        AppTest::resetUserData();
+        tree = InstallTree::withFixtureRuntime();
+        port = freePort();
+        setFixtureMode("healthy");
+    }
+
+    void cleanup() {
+        view.reset();
+        if (app) {
+            await(app->server().forceStopOnPortAsync());
+            AppTest::awaitQuiet(*app);
+            app.reset();
+        }
+        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
+    }
+
+    void aMachineThatIsNotSetUpSaysWhatIsMissing() {
+        QFile::remove(tree->projectRoot() + "/apps/server/dist/index.js");
+        QFile::remove(tree->projectRoot() + "/data/bible.sqlite");
+        auto& dashboard = open(false);
+        for (const char* warning : {"nodeWarning", "databaseWarning", "buildWarning"})
+            QVERIFY2(shown(child(dashboard, warning)), warning);
+        QVERIFY(!shown(child(dashboard, "bootstrapWarning")));
+        QVERIFY(child<QLabel>(dashboard, "readiness")->text().contains("Setup needed"));
+        QVERIFY(!child<QPushButton>(dashboard, "start")->isEnabled());
+        const QStringList lines = text(dashboard, "blockedReasons").split('\n');
+        QCOMPARE(lines.size(), app->startBlockedReasons().size());
+        QCOMPARE(lines.first(), "• " + app->startBlockedReasons().first());
+        QVERIFY(text(dashboard, "blockedReasons")
+                    .contains("• Bible database missing under Application Support."));
+        QVERIFY(showsLabel(dashboard, ApplicationSupport::path("data/bible.sqlite")));
+        QVERIFY(showsLabel(dashboard, "Server build not bundled"));
+        QVERIFY(showsLabel(dashboard, "Node.js 20+ required"));
+        snapshot(dashboard, "dashboard-setup-needed");
+    }
+
+    void aReadyMachineOffersStart() {
+        auto& dashboard = open();
+        for (const char* warning :
+             {"bootstrapWarning", "nodeWarning", "databaseWarning", "buildWarning"})
+            QVERIFY2(!shown(child(dashboard, warning)), warning);
+        QVERIFY(child<QLabel>(dashboard, "readiness")->text().contains("Ready"));
+        QCOMPARE(text(dashboard, "statusBadge"), QString("Stopped"));
+        auto* start = child<QPushButton>(dashboard, "start");
+        QVERIFY(shown(start) && start->isEnabled());
+        QCOMPARE(start->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!shown(child(dashboard, "stop")));
+        QVERIFY(!child<QPushButton>(dashboard, "restart")->isEnabled());
+        QVERIFY(!shown(child(dashboard, "forceStop")));
+        QVERIFY(!shown(child(dashboard, "blockedReasons")));
+        QCOMPARE(text(dashboard, "value-port"), QString::number(port));
+        QVERIFY(!shown(child(dashboard, "value-clients")));
+        QVERIFY(shown(child(dashboard, "value-translation")));
+        QCOMPARE(text(dashboard, "value-translation"), QString("World English Bible"));
+        snapshot(dashboard, "dashboard-stopped");
+    }
+
+    void runningStoppingAndStoppedReadAsTheyShould() {
+        auto& dashboard = open();
+        startServer("stubborn");
+        QTRY_COMPARE(text(dashboard, "statusBadge"), QString("Running"));
+        auto* stop = child<QPushButton>(dashboard, "stop");
+        QVERIFY(shown(stop));
+        QCOMPARE(stop->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Period));
+        QVERIFY(!shown(child(dashboard, "start")));
+        QVERIFY(child<QPushButton>(dashboard, "restart")->isEnabled());
+        QTRY_VERIFY(shown(child(dashboard, "value-clients")));
+        QCOMPARE(text(dashboard, "value-database"), QString("Ready"));
+        QCOMPARE(text(dashboard, "value-build"), QString("vfixture"));
+        QVERIFY(child<QPushButton>(dashboard, "openOutput")->isEnabled());
+        snapshot(dashboard, "dashboard-running");
+
+        // The stubborn child keeps the stop busy for the grace period.
+        stop->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app->mirroredServerStatus(), ServerStatus::stopping, settle);
+        QVERIFY(!shown(stop));
+        QVERIFY(!shown(child(dashboard, "start")));
+        QVERIFY(!child<QPushButton>(dashboard, "restart")->isEnabled());
+        const QString port = QString::number(this->port);
+        QVERIFY(showsLabel(dashboard, "Shutting down Node and freeing port " + port +
+                                          ". This can take a couple of seconds — hang tight."));
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::stopped), settle);
+        QVERIFY(shown(child(dashboard, "start")));
+        QVERIFY(!shown(child(dashboard, "value-clients")));
+    }
+
+    void anAdoptedServerOffersForceStop() {
+        ExternalServer other("healthy", port);
+        auto& dashboard = open();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        QTRY_VERIFY(app->mirroredExternallyManaged());
+        auto* forceStop = child<QPushButton>(dashboard, "forceStop");
+        QVERIFY(shown(forceStop) && forceStop->isEnabled());
+        QVERIFY(
+            text(dashboard, "recoveryCaption")
+                .startsWith("Port stuck? <b>Force Stop</b> frees port " + QString::number(port)));
+        QVERIFY(showsLabel(
+            dashboard, "Server was already running on this port (not started in this session)."));
+        forceStop->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), settle);
+        QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
+    }
+
+    void startOnARunningServerOnlySaysSoBriefly() {
+        auto& dashboard = open();
+        startServer("healthy");
+        dashboard.beginStart();
+        QCOMPARE(app->statusMessage(), QString("Server already running"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), std::nullopt, 5000);
+
+        dashboard.beginStart();
+        app->setStatusMessage(QString("Copied to clipboard"));
+        QTest::qWait(1500);
+        QCOMPARE(app->statusMessage(), QString("Copied to clipboard"));
+    }
+
+    void startOpensTheProgressSheetWhenWanted() {
+        auto& dashboard = open();
+        app->setShowStartupLog(true);
+        dashboard.beginStart();
+        QVERIFY(dashboard.showStartProgress());
+        snapshot(dashboard, "dashboard-starting");
+        snapshot(*dashboard.startupSheet(), "dashboard-starting-sheet");
+        QTRY_COMPARE_WITH_TIMEOUT(dashboard.startupSheet()->outcome(),
+                                  StartupProgressView::Outcome::success, settle);
+        // The sheet closes itself after its countdown and the screen forgets it.
+        QTRY_VERIFY_WITH_TIMEOUT(!dashboard.showStartProgress(), settle);
+        QCOMPARE(app->server().status(), ServerStatus::running);
+    }
+
+    void aFailedStartShowsItsErrorAndTheWayOut() {
+        auto& dashboard = open();
+        setFixtureMode("syntax-error");
+        app->setShowStartupLog(false);
+        dashboard.beginStart();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::crashed), settle);
+        QCOMPARE(text(dashboard, "statusBadge"), QString("Failed"));
+        auto* error = child<QLabel>(dashboard, "lastError");
+        QTRY_VERIFY(shown(error));
+        QCOMPARE(error->text(), *app->server().lastError());
+        QVERIFY(error->text().startsWith("Server bundle is missing ESM package.json"));
+        // Crashed always allows a forced stop, so its hint wins over "Start again".
+        QVERIFY(text(dashboard, "recoveryCaption").startsWith("Port stuck?"));
+        QVERIFY(child<QPushButton>(dashboard, "restart")->isEnabled());
+        QVERIFY(shown(child(dashboard, "start")));
+        snapshot(dashboard, "dashboard-failed");
+    }
+
+    void urlRowsFollowTheWebOutputToggle() {
+        auto& dashboard = open();
+        app->setOutputSize(1280, 720);
+        const QString base = "http://127.0.0.1:" + QString::number(port);
+        QList<DashboardView::UrlRow> rows = DashboardView::urlRows(*app);
+        QCOMPARE(rows.size(), 7);
+        QCOMPARE(rows[0],
+                 (DashboardView::UrlRow{"Presenter (iPad)", "/presenter", base + "/presenter"}));
+        QCOMPARE(rows[2],
+                 (DashboardView::UrlRow{"Output (OBS · follow theme)", "/output?w=1280&h=720",
+                                        base + "/output?w=1280&h=720"}));
+        QCOMPARE(rows[3].shown, base + "/output?layout=lowerThird&w=1280&h=720");
+        QCOMPARE(rows[5].path, QString("/output?layout=fullscreen&w=1280&h=720"));
+        QCOMPARE(rows[6].title, QString("Admin (web)"));
+
+        auto* toggle = child<QCheckBox>(dashboard, "webOutputToggle");
+        QVERIFY(toggle->isChecked());
+        toggle->click();
+        QCOMPARE(Preferences::boolValue("showWebOutputHint"), false);
+        rows = DashboardView::urlRows(*app);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1].title, QString("Operator"));
+        QCOMPARE(rows[2].title, QString("Admin (web)"));
+        const auto visibleUrls = [&] {
+            QStringList urls;
+            for (QLabel* label : dashboard.findChildren<QLabel*>())
+                if (shown(label) && label->text().startsWith(base))
+                    urls << label->text();
+            return urls;
+        };
+        QCOMPARE(visibleUrls().size(), 3);
+        toggle->click();
+        QCOMPARE(visibleUrls().size(), 7);
+    }
+
+    void copyAndOpenActOnTheShownAddress() {
+        auto& dashboard = open();
+        auto* copy = dashboard.findChildren<QPushButton*>().at(0);
+        for (QPushButton* button : dashboard.findChildren<QPushButton*>())
+            if (button->toolTip() == "Copy URL") {
+                copy = button;
+                break;
+            }
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "http://127.0.0.1:" + QString::number(port) + "/presenter");
+        QCOMPARE(app->statusMessage(), QString("Copied to clipboard"));
+        for (QPushButton* button : dashboard.findChildren<QPushButton*>())
+            if (button->text() == "Open")
+                QVERIFY(!button->isEnabled());
+    }
+
+    void steppersStayWithinTheirRange() {
+        auto& dashboard = open();
+        auto* width = child<QSpinBox>(dashboard, "width");
+        auto* height = child<QSpinBox>(dashboard, "height");
+        QCOMPARE(width->value(), 1920);
+        width->setValue(100);
+        QCOMPARE(app->outputWidth(), 640);
+        height->setValue(9000);
+        QCOMPARE(app->outputHeight(), 7680);
+        height->stepDown();
+        QCOMPARE(app->outputHeight(), 7670);
+        QCOMPARE(Preferences::integerValue("outputHeight"), 7670);
+        QCOMPARE(width->singleStep(), 10);
+    }
+
+    void logBoxShowsAndClearsTheLog() {
+        auto& dashboard = open();
+        app->server().appendLog("first line");
+        app->server().appendLog("second line");
+        QTRY_VERIFY(child<QPlainTextEdit>(dashboard, "serverLog")
+                        ->toPlainText()
+                        .endsWith("first line\nsecond line"));
+        child<QPushButton>(dashboard, "clearLog")->click();
+        QTRY_COMPARE(child<QPlainTextEdit>(dashboard, "serverLog")->toPlainText(), QString());
+        QCOMPARE(TestSupport::readFile(ServerManager::logFilePath()), QByteArray());
+    }
+};
+
+VESPERLINE_GUI_TEST_MAIN(TestDashboard)
+#include "tst_dashboard.moc"

@@ -29,7 +29,9 @@ MainWindow::MainWindow(AppViewModel& app, QWidget* parent)
     quit_->setShortcuts(quitKeys);
     quit_->setMenuRole(QAction::QuitRole);
     quit_->setShortcutContext(Qt::ApplicationShortcut);
-    connect(quit_, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Like the termination signals: no window may veto the operator's Quit.
+    connect(
+        quit_, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 
     QMenu* output = menuBar()->addMenu(QStringLiteral("Output"));
     openOutput_ = output->addAction(QStringLiteral("Open Display Output"));

@@ -41,7 +41,10 @@ int main(int argc, char** argv) {
     QObject::connect(
         &terminationSignals, &TerminationSignals::received, &application, [](int signal) {
             qCInfo(lcApp, "%s received, quitting", qPrintable(TerminationSignals::name(signal)));
-            QCoreApplication::quit();
+            // exit(), not quit(): quit() first asks every window to close, and
+            // the startup sheet refuses while a start is under way, which
+            // would leave a logout or kill waiting for good.
+            QCoreApplication::exit(0);
         });
 
     SingleInstance instance;

@@ -4,6 +4,7 @@
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -77,6 +78,30 @@ private Q_SLOTS:
         xdotool({"key", "--clearmodifiers", "ctrl+period"});
         QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Server stopped"), slowSettle);
         QTRY_VERIFY_WITH_TIMEOUT(!ServerManager::isLocalTCPPortOpen(port), settle);
+    }
+
+    void quittingBySigtermEndsTheServerItStarted() {
+        QFile::remove(ServerManager::logFilePath());
+        const QString window =
+            xdotool({"search", "--onlyvisible", "--name", "^Vesperline$"}).section('\n', 0, 0);
+        bool started = false;
+        for (int attempt = 0; attempt < 15 && !started; ++attempt) {
+            xdotool({"windowfocus", "--sync", window});
+            xdotool({"key", "--clearmodifiers", "ctrl+r"});
+            started = QTest::qWaitFor([] { return logText().contains("Start clicked"); }, 2000);
+        }
+        QVERIFY(started);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logText().contains("Server started on port " + QString::number(port)), slowSettle);
+        const auto pid = ServerManager::readPidFile();
+        QVERIFY(pid.has_value());
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(*pid), settle);
+        QTRY_VERIFY_WITH_TIMEOUT(!ServerManager::isLocalTCPPortOpen(port), settle);
+        QVERIFY(!QFileInfo::exists(ServerManager::pidFilePath()));
     }
 
     void cleanupTestCase() {

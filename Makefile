@@ -20,8 +20,8 @@ build: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The sanitized build leaves out the widgets and web views: Chromium's own
-# allocator does not run under AddressSanitizer.
+# The sanitized run leaves out the tests that host a web view (label
+# "webview"): Chromium's own allocator does not run under AddressSanitizer.
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DVESPERLINE_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)

@@ -2,7 +2,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import WebSocket from 'ws';
-import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, supportDir, startServer, request, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -108,15 +108,7 @@ describe('live state', () => {
   let s;
   let srv;
   const scope = suiteScope();
-  const call = (method, p, body) => (method === 'GET' ? srv.get(p) : fetchJson(method, p, body));
-  async function fetchJson(method, p, body) {
-    const res = await fetch(srv.base + p, {
-      method,
-      headers: body === undefined ? {} : { 'content-type': 'application/json' },
-      body: body === undefined ? undefined : JSON.stringify(body),
-    });
-    return { status: res.status, json: await res.json() };
-  }
+  const call = (method, p, body) => request(srv.base, method, p, body);
   before(async () => {
     s = seeded(scope);
     srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '150' } });

@@ -6,7 +6,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import net from 'node:net';
-import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { suiteScope, supportDir, startServer, request, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
 import { launchBrowser, buildPages, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
@@ -71,13 +71,8 @@ async function relay(t, target) {
 }
 
 async function api(srv, method, p, body) {
-  const res = await fetch(srv.base + p, {
-    method,
-    headers: body === undefined ? {} : { 'content-type': 'application/json' },
-    body: body === undefined ? undefined : JSON.stringify(body),
-  });
-  const json = await res.json();
-  assert.ok(res.ok, `${method} ${p}: ${json.message}`);
+  const { status, json } = await request(srv.base, method, p, body);
+  assert.ok(status >= 200 && status < 300, `${method} ${p}: ${json?.message}`);
   return json;
 }
 

@@ -379,20 +379,53 @@ void AppViewModel::refreshNode() {
 // Each request is made into a named task before it is awaited: GCC 12
 // destroys temporaries of a co_await full-expression twice.
 
-QCoro::Task<> AppViewModel::reloadBookmarks() {
+namespace {
+
+const QString& describe(const QString& error) {
+    return error;
+}
+
+QString describe(const APIRequestError& error) {
+    return error.description();
+}
+
+} // namespace
+
+template <typename T, typename E>
+std::optional<T> AppViewModel::valueOrError(Result<T, E> outcome, ErrorField error) {
+    if (outcome)
+        return std::move(outcome).value();
+    assign(this->*error, std::optional(describe(outcome.error())));
+    return std::nullopt;
+}
+
+template <typename E>
+bool AppViewModel::savedOrError(const Result<void, E>& outcome, ErrorField error) {
+    if (!outcome)
+        assign(this->*error, std::optional(describe(outcome.error())));
+    return outcome.ok();
+}
+
+template <typename T>
+QCoro::Task<std::optional<T>>
+AppViewModel::answerOrError(QCoro::Task<Result<T, APIRequestError>> request, ErrorField error) {
     QPointer<AppViewModel> self(this);
+    auto result = co_await request;
+    if (!self)
+        co_return std::nullopt;
+    co_return valueOrError(std::move(result), error);
+}
+
+QCoro::Task<> AppViewModel::reloadBookmarks() {
     const Operation operation(this);
     assign(bookmarksError_, {});
     if (server_->isRunning()) {
-        auto request =
-            APIClient(server_->port()).get<BookmarksConfig>(QStringLiteral("/api/bookmarks"));
-        auto result = co_await request;
-        if (!self)
-            co_return;
-        if (result)
-            assign(bookmarks_, std::move(result).value().bookmarks);
-        else
-            assign(bookmarksError_, std::optional(result.error().description()));
+        auto answer = answerOrError(
+            APIClient(server_->port()).get<BookmarksConfig>(QStringLiteral("/api/bookmarks")),
+            &AppViewModel::bookmarksError_);
+        auto config = co_await answer;
+        if (config)
+            assign(bookmarks_, std::move(config->bookmarks));
         co_return;
     }
     const QString file = ApplicationSupport::path(QStringLiteral("bookmarks.json"));
@@ -401,55 +434,44 @@ QCoro::Task<> AppViewModel::reloadBookmarks() {
         assign(bookmarksError_, std::optional(QStringLiteral("bookmarks.json not found")));
         co_return;
     }
-    auto decoded = JsonCoding::decodeFile<BookmarksConfig>(file);
-    if (decoded)
-        assign(bookmarks_, std::move(decoded).value().bookmarks);
-    else
-        assign(bookmarksError_, std::optional(decoded.error()));
+    if (auto config = valueOrError(JsonCoding::decodeFile<BookmarksConfig>(file),
+                                   &AppViewModel::bookmarksError_))
+        assign(bookmarks_, std::move(config->bookmarks));
 }
 
 QCoro::Task<> AppViewModel::saveBookmarks(std::vector<Bookmark> list) {
-    QPointer<AppViewModel> self(this);
     const Operation operation(this);
     if (server_->isRunning()) {
-        auto request =
+        auto answer = answerOrError(
             APIClient(server_->port())
-                .put<BookmarksConfig>(QStringLiteral("/api/bookmarks"), BookmarksConfig{list});
-        auto result = co_await request;
-        if (!self)
-            co_return;
-        if (result) {
-            assign(bookmarks_, std::move(result).value().bookmarks);
+                .put<BookmarksConfig>(QStringLiteral("/api/bookmarks"), BookmarksConfig{list}),
+            &AppViewModel::bookmarksError_);
+        auto saved = co_await answer;
+        if (saved) {
+            assign(bookmarks_, std::move(saved->bookmarks));
             setStatusMessage(QStringLiteral("Bookmarks saved"));
-        } else {
-            assign(bookmarksError_, std::optional(result.error().description()));
         }
         co_return;
     }
-    const VoidResult saved = BookmarksFileIO::save(
-        BookmarksConfig{list}, ApplicationSupport::path(QStringLiteral("bookmarks.json")));
-    if (saved) {
+    if (savedOrError(
+            BookmarksFileIO::save(BookmarksConfig{list},
+                                  ApplicationSupport::path(QStringLiteral("bookmarks.json"))),
+            &AppViewModel::bookmarksError_)) {
         assign(bookmarks_, std::move(list));
         setStatusMessage(QStringLiteral("Bookmarks saved to file (server stopped)"));
-    } else {
-        assign(bookmarksError_, std::optional(saved.error()));
     }
 }
 
 QCoro::Task<> AppViewModel::reloadPlaylists() {
-    QPointer<AppViewModel> self(this);
     const Operation operation(this);
     assign(playlistsError_, {});
     if (server_->isRunning()) {
-        auto request =
-            APIClient(server_->port()).get<PlaylistsConfig>(QStringLiteral("/api/playlists"));
-        auto result = co_await request;
-        if (!self)
-            co_return;
-        if (result)
-            assign(playlistsConfig_, std::move(result).value());
-        else
-            assign(playlistsError_, std::optional(result.error().description()));
+        auto answer = answerOrError(
+            APIClient(server_->port()).get<PlaylistsConfig>(QStringLiteral("/api/playlists")),
+            &AppViewModel::playlistsError_);
+        auto config = co_await answer;
+        if (config)
+            assign(playlistsConfig_, std::move(*config));
         co_return;
     }
     const QString file = ApplicationSupport::path(QStringLiteral("playlists.json"));
@@ -458,27 +480,22 @@ QCoro::Task<> AppViewModel::reloadPlaylists() {
         assign(playlistsConfig_, PlaylistsConfig{});
         co_return;
     }
-    auto decoded = JsonCoding::decodeFile<PlaylistsConfig>(file);
-    if (decoded)
-        assign(playlistsConfig_, std::move(decoded).value());
-    else
-        assign(playlistsError_, std::optional(decoded.error()));
+    if (auto config = valueOrError(JsonCoding::decodeFile<PlaylistsConfig>(file),
+                                   &AppViewModel::playlistsError_))
+        assign(playlistsConfig_, std::move(*config));
 }
 
 QCoro::Task<> AppViewModel::savePlaylists(PlaylistsConfig config) {
-    QPointer<AppViewModel> self(this);
     const Operation operation(this);
     if (server_->isRunning()) {
-        auto request = APIClient(server_->port())
-                           .put<PlaylistsConfig>(QStringLiteral("/api/playlists"), config);
-        auto result = co_await request;
-        if (!self)
-            co_return;
-        if (result) {
-            assign(playlistsConfig_, std::move(result).value());
+        auto answer =
+            answerOrError(APIClient(server_->port())
+                              .put<PlaylistsConfig>(QStringLiteral("/api/playlists"), config),
+                          &AppViewModel::playlistsError_);
+        auto saved = co_await answer;
+        if (saved) {
+            assign(playlistsConfig_, std::move(*saved));
             setStatusMessage(QStringLiteral("Playlists saved"));
-        } else {
-            assign(playlistsError_, std::optional(result.error().description()));
         }
         co_return;
     }
@@ -487,29 +504,24 @@ QCoro::Task<> AppViewModel::savePlaylists(PlaylistsConfig config) {
         assign(playlistsError_, error);
         co_return;
     }
-    const VoidResult saved =
-        PlaylistsFileIO::save(config, ApplicationSupport::path(QStringLiteral("playlists.json")));
-    if (saved) {
+    if (savedOrError(PlaylistsFileIO::save(
+                         config, ApplicationSupport::path(QStringLiteral("playlists.json"))),
+                     &AppViewModel::playlistsError_)) {
         assign(playlistsConfig_, std::move(config));
         setStatusMessage(QStringLiteral("Playlists saved to file (server stopped)"));
-    } else {
-        assign(playlistsError_, std::optional(saved.error()));
     }
 }
 
 QCoro::Task<> AppViewModel::reloadThemes() {
-    QPointer<AppViewModel> self(this);
     const Operation operation(this);
     assign(themesError_, {});
     if (server_->isRunning()) {
-        auto request = APIClient(server_->port()).get<ThemesConfig>(QStringLiteral("/api/themes"));
-        auto result = co_await request;
-        if (!self)
-            co_return;
-        if (result)
-            assign(themesConfig_, std::optional(std::move(result).value()));
-        else
-            assign(themesError_, std::optional(result.error().description()));
+        auto answer = answerOrError(
+            APIClient(server_->port()).get<ThemesConfig>(QStringLiteral("/api/themes")),
+            &AppViewModel::themesError_);
+        auto config = co_await answer;
+        if (config)
+            assign(themesConfig_, std::move(config));
         co_return;
     }
     const QString file = ApplicationSupport::path(QStringLiteral("themes.json"));
@@ -518,15 +530,12 @@ QCoro::Task<> AppViewModel::reloadThemes() {
         assign(themesError_, std::optional(QStringLiteral("themes.json not found")));
         co_return;
     }
-    auto decoded = JsonCoding::decodeFile<ThemesConfig>(file);
-    if (decoded)
-        assign(themesConfig_, std::optional(std::move(decoded).value()));
-    else
-        assign(themesError_, std::optional(decoded.error()));
+    if (auto config =
+            valueOrError(JsonCoding::decodeFile<ThemesConfig>(file), &AppViewModel::themesError_))
+        assign(themesConfig_, std::move(config));
 }
 
 QCoro::Task<> AppViewModel::reloadTranslations() {
-    QPointer<AppViewModel> self(this);
     const Operation operation(this);
     assign(translationsError_, {});
     if (!server_->isRunning()) {
@@ -534,16 +543,13 @@ QCoro::Task<> AppViewModel::reloadTranslations() {
         assign(translationsError_, std::optional(translationsNeedServer));
         co_return;
     }
-    auto request =
-        APIClient(server_->port()).get<TranslationsPayload>(QStringLiteral("/api/translations"));
-    auto result = co_await request;
-    if (!self)
-        co_return;
-    if (result) {
-        assign(translationsPayload_, std::optional(std::move(result).value()));
+    auto answer = answerOrError(
+        APIClient(server_->port()).get<TranslationsPayload>(QStringLiteral("/api/translations")),
+        &AppViewModel::translationsError_);
+    auto payload = co_await answer;
+    if (payload) {
+        assign(translationsPayload_, std::move(payload));
         assign(translationInfo_, ApplicationSupport::loadTranslation());
-    } else {
-        assign(translationsError_, std::optional(result.error().description()));
     }
 }
 
@@ -557,19 +563,18 @@ QCoro::Task<> AppViewModel::saveTranslations(QString primaryId,
     }
     assign(isSavingTranslations_, true);
     assign(translationsError_, {});
-    auto request =
+    auto answer = answerOrError(
         APIClient(server_->port())
             .put<TranslationsPayload>(QStringLiteral("/api/translations"),
-                                      TranslationSelectionRequest{primaryId, secondaryId});
-    auto result = co_await request;
+                                      TranslationSelectionRequest{primaryId, secondaryId}),
+        &AppViewModel::translationsError_);
+    auto payload = co_await answer;
     if (!self)
         co_return;
-    if (result) {
-        assign(translationsPayload_, std::optional(std::move(result).value()));
+    if (payload) {
+        assign(translationsPayload_, std::move(payload));
         assign(translationInfo_, ApplicationSupport::loadTranslation());
         setStatusMessage(QStringLiteral("Translations updated"));
-    } else {
-        assign(translationsError_, std::optional(result.error().description()));
     }
     assign(isSavingTranslations_, false);
 }

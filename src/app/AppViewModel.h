@@ -3,6 +3,7 @@
 #include "app/AppTab.h"
 #include "models/Bookmark.h"
 #include "models/PlaylistsConfig.h"
+#include "models/Result.h"
 #include "models/ServerStatus.h"
 #include "models/ThemesConfig.h"
 #include "models/TranslationsPayload.h"
@@ -22,6 +23,7 @@
 #include <qcoro/qcorotask.h>
 #include <vector>
 
+class APIRequestError;
 class OutputWindowController;
 class ServerManager;
 
@@ -227,6 +229,21 @@ private:
         field = std::move(value);
         notify();
     }
+
+    // The shared end of the church-data operations, which ask the server while
+    // it runs and use the files while it is stopped: a failure's description
+    // goes into the operation's own error field, a success comes back for the
+    // operation to apply.
+    using ErrorField = std::optional<QString> AppViewModel::*;
+    template <typename T, typename E>
+    std::optional<T> valueOrError(Result<T, E> outcome, ErrorField error);
+    template <typename E> bool savedOrError(const Result<void, E>& outcome, ErrorField error);
+    // Awaits a request to the server, then as valueOrError. Nothing comes
+    // back either when this object went away meanwhile, so a value also means
+    // that the object is still there.
+    template <typename T>
+    QCoro::Task<std::optional<T>> answerOrError(QCoro::Task<Result<T, APIRequestError>> request,
+                                                ErrorField error);
 
     Environment environment_;
 

@@ -2,35 +2,11 @@
 
 #include "app/AppViewModel.h"
 #include "services/ServerManager.h"
+#include "views/StatusDot.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-
-class ServerStatusFooter::Dot : public QWidget {
-public:
-    explicit Dot(QWidget* parent) : QWidget(parent) {
-        setFixedSize(8, 8);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    void setTone(SemanticColors::Tone tone) {
-        this->tone = tone;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(SemanticColors::tone(tone, palette()));
-        painter.drawEllipse(QRectF(rect()));
-    }
-
-private:
-    SemanticColors::Tone tone = SemanticColors::Tone::secondary;
-};
 
 ServerStatusFooter::Appearance ServerStatusFooter::appearance(ServerStatus status,
                                                               bool portOccupied, int port) {
@@ -54,10 +30,11 @@ ServerStatusFooter::Appearance ServerStatusFooter::appearance(ServerStatus statu
 }
 
 ServerStatusFooter::ServerStatusFooter(AppViewModel& app, QWidget* parent)
-    : QWidget(parent), app(app), dot(new Dot(this)), label(new QLabel(this)) {
+    : QWidget(parent), app(app), dot(new StatusDot(8, this)), label(new QLabel(this)) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
+    dot->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(dot, 0, Qt::AlignVCenter);
     row->addWidget(label, 1, Qt::AlignVCenter);
 
@@ -79,7 +56,7 @@ void ServerStatusFooter::render() {
     shown_ = appearance(status, occupied, server.port());
     label->setText(shown_.label);
     setAccessibleName(shown_.label);
-    dot->setTone(shown_.dot);
+    dot->setColor(SemanticColors::tone(shown_.dot, palette()));
 }
 
 void ServerStatusFooter::applyColours() {
@@ -87,7 +64,7 @@ void ServerStatusFooter::applyColours() {
     secondary.setColor(QPalette::WindowText,
                        SemanticColors::secondaryLabel(palette(), backgroundRole()));
     label->setPalette(secondary);
-    dot->update();
+    dot->setColor(SemanticColors::tone(shown_.dot, palette()));
 }
 
 void ServerStatusFooter::changeEvent(QEvent* event) {

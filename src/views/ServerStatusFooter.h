@@ -8,6 +8,7 @@
 
 class AppViewModel;
 class QLabel;
+class StatusDot;
 
 // The sidebar's one-line server state: a coloured dot and a short label.
 class ServerStatusFooter : public QWidget {
@@ -16,7 +17,7 @@ class ServerStatusFooter : public QWidget {
 public:
     struct Appearance {
         QString label;
-        SemanticColors::Tone dot;
+        SemanticColors::Tone dot = SemanticColors::Tone::secondary;
         bool operator==(const Appearance&) const = default;
     };
 
@@ -34,12 +35,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    class Dot;
-
     void applyColours();
 
     AppViewModel& app;
-    Dot* dot;
+    StatusDot* dot;
     QLabel* label;
     Appearance shown_;
 };

@@ -2,6 +2,7 @@
 
 #include "services/ServerManager.h"
 #include "views/AppLogoView.h"
+#include "views/StatusDot.h"
 #include "views/Symbols.h"
 
 #include <QApplication>
@@ -98,31 +99,6 @@ private:
     static constexpr int spokes = 12;
     QTimer timer;
     int step = 0;
-};
-
-class StatusDot : public QWidget {
-public:
-    explicit StatusDot(QWidget* parent) : QWidget(parent) {
-        setFixedSize(statusDotSize, statusDotSize);
-    }
-    void setColor(const QColor& value) {
-        if (value == color)
-            return;
-        color = value;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(QRectF(rect()));
-    }
-
-private:
-    QColor color;
 };
 
 QPushButton* makeButton(const QString& text, const QString& name, QWidget* parent) {
@@ -238,7 +214,7 @@ void StartupProgressView::buildLayout() {
     // Status row.
     auto* statusRow = new QHBoxLayout;
     statusRow->setSpacing(statusSpacing);
-    statusDot = new StatusDot(this);
+    statusDot = new StatusDot(statusDotSize, this);
     statusRow->addWidget(statusDot, 0, Qt::AlignVCenter);
     statusLabel = new QLabel(this);
     statusLabel->setObjectName(QStringLiteral("status-line"));
@@ -679,7 +655,7 @@ void StartupProgressView::render() {
                                                                       : QStringLiteral("Failed"));
     }
 
-    static_cast<StatusDot*>(statusDot)->setColor(statusColor());
+    statusDot->setColor(statusColor());
     statusLabel->setText(statusLine());
 
     const auto error = server_ ? server_->lastError() : std::nullopt;

@@ -20,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
 class QVariantAnimation;
+class StatusDot;
 
 // The sheet that follows one start of the server: the current phase, the log
 // file live, and the outcome. It decides by itself when the start succeeded
@@ -126,7 +127,7 @@ private:
     QLabel* titleLabel = nullptr;
     QWidget* spinner = nullptr;
     QLabel* outcomeSymbol = nullptr;
-    QWidget* statusDot = nullptr;
+    StatusDot* statusDot = nullptr;
     QLabel* statusLabel = nullptr;
     QScrollArea* errorArea = nullptr;
     QLabel* errorLabel = nullptr;

@@ -8,50 +8,17 @@
 // Usage: node bench/fanout/run.mjs [stage dir]   (default build/stage; run `make stage` first)
 // Env: BENCH_ROUNDS (default 300), BENCH_CLIENTS (default 50).
 import fs from 'node:fs';
-import os from 'node:os';
-import net from 'node:net';
 import path from 'node:path';
-import { spawn } from 'node:child_process';
 import { createRequire } from 'node:module';
-import { fileURLToPath } from 'node:url';
 import { performance } from 'node:perf_hooks';
+import { repo, stagedRuntime, freePort, startNode, startServer, inTempDir } from '../lib/stage.mjs';
 
-const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const stage = path.resolve(process.argv[2] ?? path.join(repo, 'build/stage'));
-const project = path.join(stage, 'share/vesperline/project');
-const node = path.join(stage, 'share/vesperline/node/bin/node');
+const runtime = stagedRuntime();
+const { project } = runtime;
 const rounds = Number(process.env.BENCH_ROUNDS ?? 300);
 const clients = Number(process.env.BENCH_CLIENTS ?? 50);
 
-if (!fs.existsSync(path.join(project, 'apps/server/dist/index.js')) || !fs.existsSync(node)) {
-  console.error(`No staged runtime under ${stage}; run \`make stage\` first.`);
-  process.exit(2);
-}
 const WebSocket = createRequire(path.join(project, 'package.json'))('ws');
-
-const freePort = () =>
-  new Promise((resolve) => {
-    const s = net.createServer().listen(0, '127.0.0.1', () => {
-      const { port } = s.address();
-      s.close(() => resolve(port));
-    });
-  });
-
-const children = [];
-function start(args, env) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(node, args, { cwd: project, env, stdio: ['ignore', 'pipe', 'pipe'] });
-    children.push(child);
-    let out = '';
-    child.stdout.on('data', (d) => {
-      out += d;
-      if (out.includes('Listening on')) resolve(child);
-    });
-    child.stderr.on('data', (d) => (out += d));
-    child.on('exit', (code) => reject(new Error(`server exited with ${code}:\n${out}`)));
-  });
-}
-process.on('exit', () => children.forEach((c) => c.kill('SIGTERM')));
 
 /** 50 display clients; resolves `wait(match)` when every one of them got a matching message. */
 async function displays(url) {
@@ -91,30 +58,13 @@ async function post(url, body) {
 
 const percentile = (sorted, p) => sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
 
-const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'vesperline-fanout-'));
-try {
+await inTempDir('vesperline-fanout-', async (tmp) => {
   const support = path.join(tmp, 'support');
   fs.mkdirSync(path.join(support, 'data'), { recursive: true });
   fs.copyFileSync(path.join(project, 'data/bible.sqlite'), path.join(support, 'data/bible.sqlite'));
   const [appPort, barePort] = [await freePort(), await freePort()];
-  await start(['apps/server/dist/index.js'], {
-    PATH: process.env.PATH,
-    HOME: tmp,
-    PORT: String(appPort),
-    HOST: '127.0.0.1',
-    VESPERLINE_ROOT: project,
-    VESPERLINE_CONFIG_DIR: support,
-    VESPERLINE_DB_PATH: path.join(support, 'data/bible.sqlite'),
-    VESPERLINE_BOOKMARKS_PATH: path.join(support, 'bookmarks.json'),
-    VESPERLINE_THEMES_PATH: path.join(support, 'themes.json'),
-    VESPERLINE_WEB_DIST: path.join(project, 'apps/web/dist'),
-    VESPERLINE_LOG_PATH: path.join(support, 'server.log'),
-    VESPERLINE_TRANSLATION_ID: 'WEB',
-    VESPERLINE_SERVER_NAME: 'bench',
-    NODE_PATH: path.join(project, 'node_modules'),
-    NODE_OPTIONS: '--experimental-default-type=module',
-  });
-  await start([path.join(repo, 'bench/fanout/bare.mjs')], { PATH: process.env.PATH, PORT: String(barePort), PROJECT: project });
+  await startServer(runtime, { home: tmp, support, port: appPort });
+  await startNode(runtime, [path.join(repo, 'bench/fanout/bare.mjs')], { PATH: process.env.PATH, PORT: String(barePort), PROJECT: project });
 
   const app = `http://127.0.0.1:${appPort}`;
   const bare = `http://127.0.0.1:${barePort}`;
@@ -184,7 +134,4 @@ try {
   const okRatio = ratio99 <= 2;
   console.log(`goal: p99 under 20 ms ${ok99 ? 'ok' : 'MISSED'}; p99 at most 2x the floor ${okRatio ? 'ok' : 'MISSED'}`);
   process.exitCode = ok99 && okRatio ? 0 : 1;
-} finally {
-  children.forEach((c) => c.kill('SIGTERM'));
-  fs.rmSync(tmp, { recursive: true, force: true });
-}
+});

@@ -108,6 +108,13 @@ inline bool mirrorReached(const AppViewModel& app, ServerStatus status) {
     return app.server().status() == status && app.mirroredServerStatus() == status;
 }
 
+// The launch-time restore has finished and the model's mirror has followed
+// it: what a test waits for before it looks at a freshly made model.
+inline bool restoreSettled(const AppViewModel& app) {
+    const ServerStatus status = app.server().status();
+    return status != ServerStatus::starting && mirrorReached(app, status);
+}
+
 // Waits until the model has no asynchronous operation left, so that the test
 // can tear it down without leaving a suspended one behind.
 inline void awaitQuiet(const AppViewModel& app) {
@@ -121,6 +128,17 @@ inline void awaitQuiet(const AppViewModel& app) {
 inline void finishTearDown() {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Ends what a test made, in the order that leaves nothing behind: whatever
+// server holds the model's port, then the model's pending operations, then
+// `holder` (the model itself, or the program around it) and the deletions it
+// deferred.
+template <typename Holder> void tearDown(AppViewModel& app, std::unique_ptr<Holder>& holder) {
+    TestSupport::await(app.server().forceStopOnPortAsync());
+    awaitQuiet(app);
+    holder.reset();
+    finishTearDown();
 }
 
 } // namespace AppTest

@@ -67,9 +67,7 @@ class TestLifecycle : public QObject {
     void launch() {
         vesperline = std::make_unique<VesperlineApp>(tree->environment());
         vesperline->showMainWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(app().server().status() != ServerStatus::starting &&
-                                     app().mirroredServerStatus() == app().server().status(),
-                                 settle);
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(app()), settle);
     }
 
     void startSpawnedServer() {
@@ -89,10 +87,7 @@ private Q_SLOTS:
     void cleanup() {
         if (vesperline) {
             window().close();
-            await(app().server().forceStopOnPortAsync());
-            AppTest::awaitQuiet(app());
-            vesperline.reset();
-            AppTest::finishTearDown();
+            AppTest::tearDown(app(), vesperline);
         }
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }

@@ -27,12 +27,7 @@ class TestContentView : public QObject {
 
     ContentView& make(bool show) {
         app = std::make_unique<AppViewModel>(tree->environment());
-        (void)QTest::qWaitFor(
-            [this] {
-                return app->server().status() != ServerStatus::starting &&
-                       app->mirroredServerStatus() == app->server().status();
-            },
-            settle);
+        (void)QTest::qWaitFor([this] { return AppTest::restoreSettled(*app); }, settle);
         view = std::make_unique<ContentView>(*app);
         if (show) {
             view->show();
@@ -58,12 +53,8 @@ private Q_SLOTS:
 
     void cleanup() {
         view.reset();
-        if (app) {
-            await(app->server().forceStopOnPortAsync());
-            AppTest::awaitQuiet(*app);
-            app.reset();
-            AppTest::finishTearDown();
-        }
+        if (app)
+            AppTest::tearDown(*app, app);
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 

@@ -92,9 +92,7 @@ class TestContentViewLook : public QObject {
         window().resize(size);
         vesperline->showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
-        QTRY_VERIFY_WITH_TIMEOUT(app().server().status() != ServerStatus::starting &&
-                                     app().mirroredServerStatus() == app().server().status(),
-                                 settle);
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(app()), settle);
     }
 
 private Q_SLOTS:
@@ -109,10 +107,7 @@ private Q_SLOTS:
 
     void cleanup() {
         window().close();
-        await(app().server().forceStopOnPortAsync());
-        AppTest::awaitQuiet(app());
-        vesperline.reset();
-        AppTest::finishTearDown();
+        AppTest::tearDown(app(), vesperline);
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 

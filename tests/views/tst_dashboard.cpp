@@ -68,11 +68,7 @@ class TestDashboard : public QObject {
         Preferences::setInteger("serverPort", port);
         app = std::make_unique<AppViewModel>(tree->environment(node));
         // The launch-time restore settles before the screen is looked at.
-        const auto settled = [&] {
-            const ServerStatus status = app->server().status();
-            return status != ServerStatus::starting && AppTest::mirrorReached(*app, status);
-        };
-        if (!QTest::qWaitFor(settled, settle))
+        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
             qFatal("the launch-time restore never settled");
         view = std::make_unique<DashboardView>(*app);
         view->resize(900, 1400);
@@ -97,11 +93,8 @@ private Q_SLOTS:
 
     void cleanup() {
         view.reset();
-        if (app) {
-            await(app->server().forceStopOnPortAsync());
-            AppTest::awaitQuiet(*app);
-            app.reset();
-        }
+        if (app)
+            AppTest::tearDown(*app, app);
         QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
     }
 

@@ -758,8 +758,9 @@ QCoro::Task<> ServerManager::syncStatusFromHealth() {
 
 // Probes up to `attempts` times (the first one logged, unless logNote is
 // absent, which keeps them all quiet) and adopts the first answer.
-QCoro::Task<bool> ServerManager::adoptFirstAnswer(int attempts, int intervalMs, QString note,
-                                                  std::optional<QString> adoptNote) {
+QCoro::Task<bool> ServerManager::adoptFirstAnswer(int attempts, int intervalMs,
+                                                  std::optional<QString> logNote,
+                                                  QString adoptNote) {
     QPointer<ServerManager> self(this);
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) {
@@ -767,11 +768,12 @@ QCoro::Task<bool> ServerManager::adoptFirstAnswer(int attempts, int intervalMs, 
             if (!self)
                 co_return false;
         }
-        const auto health = co_await probeHealth(note, attempt > 0);
+        const auto health =
+            co_await probeHealth(logNote.value_or(QString()), !logNote || attempt > 0);
         if (!self)
             co_return false;
         if (health) {
-            attachToRunningServer(*health, adoptNote.value_or(note));
+            attachToRunningServer(*health, adoptNote);
             co_return true;
         }
     }
@@ -812,21 +814,9 @@ QCoro::Task<> ServerManager::restoreStateOnLaunch() {
         clearPidFile();
     }
 
-    const APIClient client(port_);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (attempt > 0) {
-            co_await CancellationToken::sleep(400ms, nullptr);
-            if (!self)
-                co_return;
-        }
-        const auto result = co_await client.get<HealthResponse>(QStringLiteral("/api/health"));
-        if (!self)
-            co_return;
-        if (result.ok() && result.value().ok) {
-            attachToRunningServer(result.value(), alreadyRunning);
-            co_return;
-        }
-    }
+    const bool answered = co_await adoptFirstAnswer(4, 400, std::nullopt, alreadyRunning);
+    if (!self || answered)
+        co_return;
     if (!isLocalTCPPortOpen(port_))
         co_return;
     const bool adopted =

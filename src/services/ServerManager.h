@@ -130,9 +130,8 @@ private:
     void startStartupWatch(QProcess* process);
     QCoro::Task<> startupWatch(CancellationHandle token, QPointer<QProcess> process);
     void resolveStartupFailure();
-    QCoro::Task<> restoreFromPidFile(bool& adopted);
-    QCoro::Task<bool> adoptFirstAnswer(int attempts, int intervalMs, QString note,
-                                       std::optional<QString> logNote);
+    QCoro::Task<bool> adoptFirstAnswer(int attempts, int intervalMs, std::optional<QString> logNote,
+                                       QString adoptNote);
     void resetAfterRestore();
 
     // Stopping.

@@ -82,8 +82,11 @@ export function serverEnv(s, port, extra = {}) {
   return { ...env, ...extra };
 }
 
-/** Collects a child's output and lets a test wait for a line or the exit. */
-function watch(child) {
+/**
+ * Collects a child's output and lets a test wait for a line or the exit. A
+ * child still running when the test ends is killed.
+ */
+function watch(t, child) {
   const state = { stdout: '', stderr: '', exit: undefined };
   const waiters = new Set();
   const poke = () => {
@@ -126,19 +129,19 @@ function watch(child) {
       waiters.add(check);
       check();
     });
+  t.after(async () => {
+    if (!state.exit) {
+      child.kill('SIGKILL');
+      await exited;
+    }
+  });
   return { child, state, exited, until };
 }
 
 export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, cwd = s.root, node = process.execPath } = {}) {
   port ??= await freePort();
   const child = spawn(node, [entry], { cwd, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
-  const w = watch(child);
-  t.after(async () => {
-    if (!w.state.exit) {
-      child.kill('SIGKILL');
-      await w.exited;
-    }
-  });
+  const w = watch(t, child);
   await w.until((st) => st.stdout.includes('Listening on'), '"Listening on"');
   const base = `http://127.0.0.1:${port}`;
   return {
@@ -156,13 +159,7 @@ export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, 
 
 export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
   const child = spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
-  const w = watch(child);
-  t.after(async () => {
-    if (!w.state.exit) {
-      child.kill('SIGKILL');
-      await w.exited;
-    }
-  });
+  const w = watch(t, child);
   return w;
 }
 

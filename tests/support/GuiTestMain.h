@@ -28,9 +28,14 @@ inline void prepareWebEngineEnvironment() {
         TestSupport::prepareWebEngineEnvironment();                                                \
         (beforeApplication)();                                                                     \
         QApplication app(argc, argv);                                                              \
-        TestClass tc;                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+        int result = 0;                                                                            \
+        {                                                                                          \
+            TestClass tc;                                                                          \
+            QTEST_SET_MAIN_SOURCE_PATH                                                             \
+            result = QTest::qExec(&tc, argc, argv);                                                \
+        }                                                                                          \
+        TestSupport::drainEventLoop();                                                             \
+        return result;                                                                             \
     }
 
 #define VESPERLINE_GUI_TEST_MAIN(TestClass) VESPERLINE_GUI_TEST_MAIN_WITH(TestClass, [] {})

@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -63,6 +65,15 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(path));
     file.write(bytes);
+}
+
+void drainEventLoop() {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 200) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
 }
 
 QByteArray readFile(const QString& path) {

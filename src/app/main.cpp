@@ -18,7 +18,9 @@ void prepareWebEngine() {
     // a container) would otherwise get no display output at all.
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts here: set before QApplication it loads the
+    // OpenGL driver at every start. WebViewPlugin shares the contexts when the
+    // first web view needs it.
 }
 
 } // namespace

@@ -1,18 +1,16 @@
 #include "services/OutputWindowController.h"
 
 #include "services/DisplayScreen.h"
+#include "services/OutputWebSurfaceFactory.h"
+#include "services/WebViewPlugin.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineLoadingInfo>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 #include <QWindow>
 
 namespace {
@@ -142,10 +140,7 @@ private:
     bool installed = false;
 };
 
-OutputWindowController::OutputWindowController(QObject* parent) : QObject(parent) {
-    loadTimer_.setSingleShot(true);
-    connect(&loadTimer_, &QTimer::timeout, this, &OutputWindowController::handleLoadTimeout);
-}
+OutputWindowController::OutputWindowController(QObject* parent) : QObject(parent) {}
 
 OutputWindowController::~OutputWindowController() {
     onClosed = nullptr;
@@ -158,16 +153,37 @@ OutputWindowController::~OutputWindowController() {
         delete window.data();
 }
 
-QWebEngineProfile* OutputWindowController::profile() {
-    // Created on the first open, so that a program that never shows the output
-    // never starts the web engine. Off the record: the output page needs no
-    // cookies or storage on disk. Without an HTTP cache every load and reload
-    // asks the server for the page, so a restarted or updated server is seen.
-    if (!profile_) {
-        profile_ = new QWebEngineProfile(this);
-        profile_->setHttpCacheType(QWebEngineProfile::NoCache);
+OutputWebSurface* OutputWindowController::createSurface(OutputWindow* window) {
+    QString problem;
+    QObject* plugin = WebViewPlugin::instance(&problem);
+    auto* factory = qobject_cast<OutputWebSurfaceFactory*>(plugin);
+    if (plugin && !factory)
+        problem = WebViewPlugin::path() + QStringLiteral(" is not the web view plugin");
+    if (!factory) {
+        qCWarning(lcDisplayOutput).noquote().nospace()
+            << "[Vesperline] Display output cannot show the page: " << problem << ".";
+        return nullptr;
     }
-    return profile_;
+
+    // Reports of a window that has since closed are dropped.
+    const QPointer<OutputWindow> owner = window;
+    const auto current = [this, owner] { return owner && window_ == owner; };
+    OutputWebSurface::Handlers handlers;
+    handlers.finished = [this, current](const QUrl& shown) {
+        if (current())
+            logFinished(shown);
+    };
+    handlers.navigationFailed = [this, current](const QString& description) {
+        if (current())
+            qCInfo(lcDisplayOutput).noquote().nospace()
+                << "[Vesperline] Display output navigation failed: " << description;
+    };
+    handlers.provisionalLoadFailed = [this, current](const QString& description) {
+        if (current())
+            qCInfo(lcDisplayOutput).noquote().nospace()
+                << "[Vesperline] Display output provisional load failed: " << description;
+    };
+    return factory->createSurface(window, this, std::move(handlers));
 }
 
 void OutputWindowController::open(const QUrl& url, QScreen* screen) {
@@ -182,39 +198,22 @@ void OutputWindowController::open(const QUrl& url, QScreen* screen) {
     const QRect frame = screen->geometry();
 
     auto* window = new OutputWindow;
-    auto* view = new QWebEngineView(window);
-    auto* page = new QWebEnginePage(profile(), view);
-    page->setBackgroundColor(Qt::transparent);
-    QWebEngineSettings* settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    // Chromium's "site can't be reached" page would replace the black screen
-    // on a projector; a failure is for the log only.
-    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    view->setPage(page);
-    // Any call into the page starts its renderer and so puts the view's GL
-    // render widget in place now. Arriving after show(), that widget would make
-    // Qt recreate the native window, and the new one would have lost both the
-    // focus (Esc would never arrive) and, without a window manager, full screen.
-    page->runJavaScript(QStringLiteral("void 0"));
-    connect(page, &QWebEnginePage::loadingChanged, this,
-            [this, page](const QWebEngineLoadingInfo& info) {
-                if (webView_ && webView_->page() == page)
-                    handleLoadingChanged(info);
-            });
-
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(view);
+    OutputWebSurface* surface = createSurface(window);
+    QWidget* view = surface ? surface->widget() : nullptr;
+    if (view) {
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(view);
+    }
 
     window->setScreen(screen);
     window->setGeometry(frame);
     window->showFullScreen();
     window->raise();
     window->activateWindow();
-    view->setFocus(Qt::ActiveWindowFocusReason);
+    if (view)
+        view->setFocus(Qt::ActiveWindowFocusReason);
 
     closeObserver_ =
         connect(window, &OutputWindow::closing, this, &OutputWindowController::handleClosed);
@@ -224,16 +223,19 @@ void OutputWindowController::open(const QUrl& url, QScreen* screen) {
 
     window_ = window;
     webView_ = view;
+    surface_ = surface;
     open_ = true;
-    qCInfo(lcDisplayOutput).noquote()
-        << "[Vesperline] Display output loading" << absoluteString(url);
+    if (view)
+        qCInfo(lcDisplayOutput).noquote()
+            << "[Vesperline] Display output loading" << absoluteString(url);
     Q_EMIT changed();
 
     // After the window is on screen; dropped with the view if it closes first.
-    QTimer::singleShot(0, view, [this, view, url] {
-        if (webView_ == view)
-            load(url);
-    });
+    if (view)
+        QTimer::singleShot(0, view, [this, view, url] {
+            if (webView_ == view)
+                load(url);
+        });
 }
 
 void OutputWindowController::reload(const QUrl& url) {
@@ -261,8 +263,6 @@ void OutputWindowController::tearDown(bool closeWindow) {
         disconnect(closeObserver_);
         closeObserver_ = {};
     }
-    loadTimer_.stop();
-    timedOut_ = false;
     if (OutputWindow* window = window_) {
         window_ = nullptr;
         if (closeWindow) {
@@ -276,6 +276,7 @@ void OutputWindowController::tearDown(bool closeWindow) {
         window->deleteLater();
     }
     webView_ = nullptr;
+    surface_ = nullptr;
     pendingURL_ = QUrl();
     if (open_) {
         open_ = false;
@@ -286,69 +287,12 @@ void OutputWindowController::tearDown(bool closeWindow) {
 }
 
 void OutputWindowController::load(const QUrl& url) {
-    if (!webView_)
-        return;
-    timedOut_ = false;
-    webView_->load(url);
-    loadTimer_.start(loadTimeout_);
+    if (webView_)
+        surface_->load(url, loadTimeout_);
 }
 
-// How Qt's load states map onto the three diagnostic lines:
-// - succeeded: "loaded", with the view's URL (the one after any redirect).
-// - failed in the HTTP status domain: the server answered and the document was
-//   committed, then judged failed (404, 500): "navigation failed".
-// - failed in any other domain (connection refused, DNS, TLS, an unsafe
-//   port): nothing was ever committed, the failure came before the first
-//   response: "provisional load failed".
-// - stopped (a newer load replaced it, or the time-out below): "navigation
-//   failed", since Qt does not say whether anything had been committed.
-void OutputWindowController::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
-    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
-        return;
-    loadTimer_.stop();
-
-    if (timedOut_) {
-        timedOut_ = false;
-        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
-            return; // the time-out has logged this load already
-    }
-
-    switch (info.status()) {
-    case QWebEngineLoadingInfo::LoadSucceededStatus: {
-        QUrl shown = webView_ ? webView_->url() : QUrl();
-        if (shown.isEmpty())
-            shown = pendingURL_;
-        qCInfo(lcDisplayOutput).noquote()
-            << "[Vesperline] Display output loaded" << absoluteString(shown);
-        break;
-    }
-    case QWebEngineLoadingInfo::LoadFailedStatus:
-        // Qt's text for a status code is an unfilled error-page template.
-        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
-            qCInfo(lcDisplayOutput).noquote().nospace()
-                << "[Vesperline] Display output navigation failed: The server answered with HTTP "
-                   "status "
-                << info.errorCode() << ".";
-        else
-            qCInfo(lcDisplayOutput).noquote().nospace()
-                << "[Vesperline] Display output provisional load failed: " << info.errorString();
-        break;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        qCInfo(lcDisplayOutput).noquote().nospace()
-            << "[Vesperline] Display output navigation failed: "
-            << (info.errorString().isEmpty() ? QStringLiteral("The load was stopped.")
-                                             : info.errorString());
-        break;
-    case QWebEngineLoadingInfo::LoadStartedStatus:
-        break;
-    }
-}
-
-void OutputWindowController::handleLoadTimeout() {
-    if (!webView_)
-        return;
-    timedOut_ = true;
-    qCInfo(lcDisplayOutput).noquote() << "[Vesperline] Display output provisional load failed: "
-                                         "The request timed out.";
-    webView_->stop();
+void OutputWindowController::logFinished(const QUrl& shown) const {
+    qCInfo(lcDisplayOutput).noquote()
+        << "[Vesperline] Display output loaded"
+        << absoluteString(shown.isEmpty() ? pendingURL_ : shown);
 }

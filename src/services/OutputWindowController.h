@@ -4,16 +4,13 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QUrl>
-#include <QWebEngineView>
 #include <QWidget>
 #include <chrono>
 #include <functional>
 
+class OutputWebSurface;
 class QScreen;
-class QWebEngineLoadingInfo;
-class QWebEngineProfile;
 
 // The frameless, black, always-on-top top-level window that covers one
 // monitor. Its only addition to QWidget is that it reports its own closing
@@ -37,6 +34,10 @@ protected:
 // full screen on a chosen monitor. Esc in the window closes it. Lines beginning
 // "[Vesperline] Display output" go to the "vesperline.displayoutput" logging
 // category. Everything lives on the main thread.
+//
+// The web view comes from WebViewPlugin, loaded on the first open. Without the
+// plugin the window still opens, black and without a web view, and the log
+// says why the page cannot be shown.
 class OutputWindowController : public QObject {
     Q_OBJECT
 
@@ -58,7 +59,8 @@ public:
 
     bool isOpen() const { return open_; }
     QWidget* window() const { return window_; }
-    QWebEngineView* webView() const { return webView_; }
+    // The web view inside the window; null when closed or without the plugin.
+    QWidget* webView() const { return webView_; }
     QUrl pendingURL() const { return pendingURL_; }
 
     // A load that has not finished after this long is stopped and logged as
@@ -77,23 +79,21 @@ private:
 
     void handleClosed();
     void tearDown(bool closeWindow);
+    OutputWebSurface* createSurface(OutputWindow* window);
+    void logFinished(const QUrl& shown) const;
     void load(const QUrl& url);
-    void handleLoadingChanged(const QWebEngineLoadingInfo& info);
-    void handleLoadTimeout();
-    QWebEngineProfile* profile();
 
     QPointer<OutputWindow> window_;
-    QPointer<QWebEngineView> webView_;
+    // The surface is the web view's own; valid while webView_ is.
+    QPointer<QWidget> webView_;
+    OutputWebSurface* surface_ = nullptr;
     QMetaObject::Connection closeObserver_;
     EscapeFilter* keyMonitor_ = nullptr;
     QUrl pendingURL_;
     bool open_ = false;
 
-    QWebEngineProfile* profile_ = nullptr;
-    QTimer loadTimer_;
     std::chrono::milliseconds loadTimeout_ = defaultLoadTimeout;
-    bool timedOut_ = false;
     // Closed windows wait for deleteLater; the destructor deletes any still
-    // pending so that no page outlives the profile it was created with.
+    // pending so that no page outlives the web profile, a child of this object.
     QList<QPointer<OutputWindow>> retired_;
 };

@@ -1,17 +1,22 @@
 #include "services/DisplayScreen.h"
 #include "services/OutputWindowController.h"
+#include "services/WebViewPlugin.h"
 #include "support/GuiTestMain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <memory>
 
@@ -20,6 +25,8 @@ namespace {
 // Set in the child run that checks placement on a second monitor: Xvfb offers
 // one screen per display, the offscreen platform as many as a file lists.
 constexpr char twoScreensVariable[] = "VESPERLINE_OUTPUT_TWO_SCREENS";
+// Set in the child runs from a copy of this program in an install tree.
+constexpr char installedVariable[] = "VESPERLINE_OUTPUT_INSTALLED";
 
 void chooseScreens() {
     const QByteArray config = qgetenv(twoScreensVariable);
@@ -42,9 +49,10 @@ int logCount(const QString& line) {
     return int(outputLog.count(line));
 }
 
-// The output page's stand-in on 127.0.0.1: a red page whose script records the
-// keys it sees, served with long cache lifetimes so that a cache in the way
-// would show; an endpoint that fails with 500, and one that never answers.
+// The output page's stand-in on 127.0.0.1: a red page whose script reports
+// to the server when the page has the focus and every key it sees, served with
+// long cache lifetimes so that a cache in the way would show; an endpoint that
+// fails with 500, and one that never answers.
 class PageServer : public QObject {
 public:
     bool start() {
@@ -78,6 +86,8 @@ private:
                 respond(socket, "200 OK", "text/html", page);
             else if (path == "/keys.js")
                 respond(socket, "200 OK", "text/javascript", script);
+            else if (path == "/seen")
+                respond(socket, "204 No Content", "text/plain", "");
             else if (path == "/broken")
                 respond(socket, "500 Internal Server Error", "text/html", "<p>broken</p>");
             else if (path != "/hang")
@@ -97,8 +107,14 @@ private:
         "<!doctype html><html><head><script src=\"/keys.js\"></script>"
         "</head><body style=\"margin:0;background:#ff0000\"><p>Output</p></body></html>";
     static constexpr char script[] =
-        "window.keysSeen = [];"
-        "addEventListener('keydown', event => window.keysSeen.push(event.key));";
+        "const keysSeen = [];"
+        "addEventListener('keydown', event => {"
+        "  keysSeen.push(event.key);"
+        "  fetch('/seen?keys=' + keysSeen.join(','));"
+        "});"
+        "const focusWatch = setInterval(() => {"
+        "  if (document.hasFocus()) { clearInterval(focusWatch); fetch('/seen?focus'); }"
+        "}, 50);";
 
     QTcpServer server;
     QHash<QString, int> hitCounts;
@@ -144,18 +160,6 @@ QList<QWidget*> visibleOutputWindows() {
     return found;
 }
 
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10'000))
-        return QStringLiteral("<no answer>");
-    return result;
-}
-
 // The colour at the centre of a window, web view included.
 QColor centreColour(QWidget* window) {
     const QImage image = window->grab().toImage();
@@ -173,6 +177,46 @@ class TestOutputWindow : public QObject {
     int changedCount = 0;
 
     static bool isChild() { return qEnvironmentVariableIsSet(twoScreensVariable); }
+    static bool isInstalledChild() { return qEnvironmentVariableIsSet(installedVariable); }
+
+    // Runs the current test function (and data row) again in `program`, with
+    // `variable` set to `value`, and fails unless it passes there.
+    static void runChild(const QString& program, const char* variable, const QString& value) {
+        QString function = QString::fromLatin1(QTest::currentTestFunction());
+        if (QTest::currentDataTag())
+            function += ':' + QString::fromLatin1(QTest::currentDataTag());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(variable, value);
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(program, {function});
+        QVERIFY(child.waitForFinished(120'000));
+        const QByteArray output = child.readAll();
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            QFAIL(output.constData());
+        QVERIFY2(output.contains("PASS   : TestOutputWindow::" +
+                                 QByteArray(QTest::currentTestFunction())),
+                 output.constData());
+    }
+
+    // Runs the current test again from a copy of this program installed in a
+    // temporary tree (bin/ beside share/vesperline) whose lib/vesperline
+    // holds a copy of `plugin` under the plugin's name, or nothing.
+    static void runInstalled(const QString& plugin) {
+        QTemporaryDir tree;
+        const QString program =
+            tree.filePath("bin/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QVERIFY(QDir().mkpath(tree.filePath("bin")));
+        QVERIFY(QDir().mkpath(tree.filePath("share/vesperline")));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+        if (!plugin.isEmpty()) {
+            QVERIFY(QDir().mkpath(tree.filePath("lib/vesperline")));
+            QVERIFY(QFile::copy(plugin, tree.filePath("lib/vesperline/" +
+                                                      QFileInfo(WebViewPlugin::path()).fileName())));
+        }
+        runChild(program, installedVariable, "1");
+    }
 
     QString loadedLine(const QUrl& url) const {
         return "[Vesperline] Display output loaded " + url.toString(QUrl::FullyEncoded);
@@ -225,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(window->windowType(), Qt::Window); // not a tool window: it must take focus
         QCOMPARE(controller->webView()->parentWidget(), window);
         // The first load waits for the next turn of the event loop.
-        QVERIFY(controller->webView()->url().isEmpty());
+        QVERIFY(controller->webView()->property("url").toUrl().isEmpty());
 
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(window->screen(), screen);
@@ -244,19 +288,7 @@ private Q_SLOTS:
   {"name": "DP-1", "x": 0, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
   {"name": "HDMI-2", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
 ]})");
-            QProcess child;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(twoScreensVariable, config);
-            child.setProcessEnvironment(environment);
-            child.setProcessChannelMode(QProcess::MergedChannels);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {"placesTheWindowOnTheChosenScreen"});
-            QVERIFY(child.waitForFinished(120'000));
-            const QByteArray output = child.readAll();
-            if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-                QFAIL(output.constData());
-            QVERIFY2(output.contains("PASS   : TestOutputWindow::placesTheWindowOnTheChosenScreen"),
-                     output.constData());
+            runChild(QCoreApplication::applicationFilePath(), twoScreensVariable, config);
             return;
         }
 
@@ -283,6 +315,7 @@ private Q_SLOTS:
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
 
+        const int focusedBefore = server.hits("/seen?focus");
         QVERIFY(openAndWaitLoaded(server.url("/output")));
         QWidget* window = controller->window();
         QVERIFY(QTest::qWaitForWindowActive(window));
@@ -295,11 +328,10 @@ private Q_SLOTS:
         // Other keys reach the page. Chromium drops input that comes before
         // the page's first paint or before its renderer has the focus.
         QTRY_COMPARE(centreColour(window), QColor(Qt::red));
-        QTRY_VERIFY(evaluate(controller->webView(), "document.hasFocus()").toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(server.hits("/seen?focus"), focusedBefore + 1, 10'000);
         QTest::keyClick(handle, Qt::Key_A);
         QTest::keyClick(handle, Qt::Key_B);
-        QTRY_COMPARE(evaluate(controller->webView(), "window.keysSeen.join(',')").toString(),
-                     QStringLiteral("a,b"));
+        QTRY_COMPARE(server.hits("/seen?keys=a,b"), 1);
 
         // Esc in another window of the program stays that window's own.
         QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
@@ -436,10 +468,67 @@ private Q_SLOTS:
         QCOMPARE(outputLog.filter("navigation failed").size(), 0);
     }
 
+    void anInstalledProgramLoadsThePluginFromItsOwnTree() {
+        if (!isInstalledChild()) {
+            runInstalled(WebViewPlugin::path());
+            return;
+        }
+        QCOMPARE(QFileInfo(WebViewPlugin::path()).path(),
+                 QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/vesperline"));
+        QVERIFY(openAndWaitLoaded(server.url("/output")));
+        QTRY_COMPARE(centreColour(controller->window()), QColor(Qt::red));
+    }
+
+    void withoutItsPluginTheWindowOpensBlackAndSaysWhy_data() {
+        QTest::addColumn<QString>("plugin");
+        // The reason logged, with %1 for where the plugin was looked for.
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QString()
+                                 << R"(the web view plugin is missing \(looked for %1\))";
+        QTest::newRow("not a library") << VESPERLINE_FIXTURES_DIR "/fixture-server.mjs"
+                                       << R"(the web view plugin did not load \(.*%1.*\))";
+        QTest::newRow("another plugin")
+            << QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/imageformats/libqgif.so"
+            << R"(%1 is not the web view plugin)";
+    }
+
+    void withoutItsPluginTheWindowOpensBlackAndSaysWhy() {
+        QFETCH(QString, plugin);
+        QFETCH(QString, reason);
+        if (!isInstalledChild()) {
+            QVERIFY(plugin.isEmpty() || QFileInfo::exists(plugin));
+            runInstalled(plugin);
+            return;
+        }
+        const QUrl url = server.url("/output?unplugged");
+        controller->open(url, QGuiApplication::primaryScreen());
+        QVERIFY(controller->isOpen());
+        QCOMPARE(controller->webView(), nullptr);
+        const QRegularExpression expected(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape("[Vesperline] Display output cannot show the page: ") +
+            reason.arg(QRegularExpression::escape(WebViewPlugin::path())) + "\\."));
+        QCOMPARE(outputLog.size(), 1);
+        QVERIFY2(expected.match(outputLog.value(0)).hasMatch(), qPrintable(outputLog.value(0)));
+
+        QWidget* window = controller->window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(window->isFullScreen());
+        QCOMPARE(centreColour(window), QColor(Qt::black));
+        // With no web view there is nothing to reload, and the server is never asked.
+        controller->reload(server.url("/output?again"));
+        QCOMPARE(outputLog.size(), 1);
+        QCOMPARE(server.hits("/output?unplugged"), 0);
+        QCOMPARE(server.hits("/output?again"), 0);
+
+        QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+        QTRY_COMPARE(closedCount, 1);
+        QVERIFY(!controller->isOpen());
+    }
+
     void destroyingTheControllerTearsTheWindowDown() {
         QVERIFY(openAndWaitLoaded(server.url("/output")));
         const QPointer<QWidget> window = controller->window();
-        const QPointer<QWebEngineView> view = controller->webView();
+        const QPointer<QWidget> view = controller->webView();
         controller.reset();
         // At once, without the event loop: at exit there may be none left.
         QVERIFY(window.isNull());

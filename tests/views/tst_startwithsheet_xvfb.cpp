@@ -67,8 +67,9 @@ private Q_SLOTS:
             started = QTest::qWaitFor([] { return logText().contains("Start clicked"); }, 2000);
         }
         QVERIFY2(started, "Ctrl+R never reached the Dashboard");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            logText().contains("Server started on port " + QString::number(port)), slowSettle);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            logText().contains("Server started on port " + QString::number(port)),
+            qPrintable(logText()), slowSettle);
         QVERIFY(ServerManager::isLocalTCPPortOpen(port));
         // Three quiet seconds and a five-second countdown, then the sheet goes.
         QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Sheet dismissed (success)"), slowSettle);
@@ -91,8 +92,9 @@ private Q_SLOTS:
             started = QTest::qWaitFor([] { return logText().contains("Start clicked"); }, 2000);
         }
         QVERIFY(started);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            logText().contains("Server started on port " + QString::number(port)), slowSettle);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            logText().contains("Server started on port " + QString::number(port)),
+            qPrintable(logText()), slowSettle);
         const auto pid = ServerManager::readPidFile();
         QVERIFY(pid.has_value());
 

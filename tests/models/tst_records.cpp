@@ -2,8 +2,6 @@
 #include "models/HealthResponse.h"
 #include "models/JsonCoding.h"
 #include "models/PlaylistsConfig.h"
-#include "models/ServerStatus.h"
-#include "models/StartupPhase.h"
 #include "models/ThemesConfig.h"
 #include "models/TranslationSelectionRequest.h"
 #include "models/TranslationsPayload.h"
@@ -225,30 +223,6 @@ private Q_SLOTS:
                  QString("ok: expected a Boolean, found a string"));
         QCOMPARE(JsonCoding::decode<HealthResponse>(R"({"ok": true, "clients": 1.5})").error(),
                  QString("clients: expected an integer, found a fractional number"));
-        QVERIFY(!JsonCoding::decode<HealthResponse>(R"({"ok": 1})").ok());
-        QVERIFY(!JsonCoding::decode<HealthResponse>(R"({"runtimeVersion": 2})").ok());
-        QVERIFY(!JsonCoding::decode<HealthResponse>("[]").ok());
-    }
-
-    void statusTextsAreTheOnesTheScreensShow() {
-        QStringList raw;
-        for (auto status : {ServerStatus::stopped, ServerStatus::starting, ServerStatus::running,
-                            ServerStatus::stopping, ServerStatus::crashed}) {
-            raw << rawValue(status);
-            QVERIFY(serverStatusFromRawValue(rawValue(status)) == status);
-        }
-        QCOMPARE(raw, QStringList({"stopped", "starting", "running", "stopping", "crashed"}));
-        QVERIFY(!serverStatusFromRawValue("Running"));
-
-        QStringList shown;
-        for (auto phase : {StartupPhase::probing, StartupPhase::launching, StartupPhase::waiting,
-                           StartupPhase::running, StartupPhase::failed}) {
-            shown << displayText(phase);
-            QCOMPARE(rawValue(phase), displayText(phase));
-            QVERIFY(startupPhaseFromRawValue(displayText(phase)) == phase);
-        }
-        QCOMPARE(shown, QStringList({"Probing health…", "Launching Node…", "Waiting for server…",
-                                     "Running", "Failed"}));
     }
 };
 

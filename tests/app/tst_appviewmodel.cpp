@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QSignalSpy>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
@@ -379,6 +380,19 @@ private Q_SLOTS:
         await(a.saveBookmarks({bookmark("b2", "Still waters")}));
         QCOMPARE(a.bookmarksError(), QString("Server returned HTTP 500"));
         QCOMPARE(a.bookmarks(), list);
+    }
+
+    // Writing the same port back must not replace a supervising manager.
+    void setPortWithTheSamePortDoesNothing() {
+        auto& a = make();
+        awaitRestore();
+        QVERIFY(Preferences::remove("serverPort").ok());
+        ServerManager* before = &a.server();
+        QSignalSpy changes(&a, &AppViewModel::changed);
+        a.setPort(port);
+        QCOMPARE(&a.server(), before);
+        QVERIFY(!Preferences::contains("serverPort"));
+        QCOMPARE(changes.count(), 0);
     }
 
     void setPortMovesARunningServer() {

@@ -2,6 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "services/NodeChecker.h"
+#include "services/Preferences.h"
 #include "services/ServerManager.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
@@ -100,6 +101,17 @@ inline void resetUserData() {
     QDir(ApplicationSupport::supportURL()).removeRecursively();
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                   "/Vesperline/preferences.json");
+}
+
+// What every test of the program starts from: a first launch (see
+// resetUserData) on a free port stored in the preferences, fixture servers
+// that answer, and an install tree with the fixture runtime.
+inline void prepareFirstLaunch(std::unique_ptr<InstallTree>& tree, int& port) {
+    resetUserData();
+    port = TestSupport::freePort();
+    QVERIFY(Preferences::setInteger("serverPort", port).ok());
+    TestSupport::setFixtureMode("healthy");
+    tree = InstallTree::withFixtureRuntime();
 }
 
 // Waits until the manager behind the model has reached `status` and the

@@ -93,9 +93,7 @@ class TestAppViewModel : public QObject {
 
     // The launch-time restore has finished and the mirror has followed it.
     void awaitRestore() {
-        QTRY_VERIFY_WITH_TIMEOUT(app->server().status() != ServerStatus::starting &&
-                                     app->mirroredServerStatus() == app->server().status(),
-                                 TestSupport::settle);
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), TestSupport::settle);
     }
 
     void startServer(const QString& mode) {
@@ -107,21 +105,13 @@ class TestAppViewModel : public QObject {
 
 private Q_SLOTS:
     void init() {
-        AppTest::resetUserData();
-        port = freePort();
+        AppTest::prepareFirstLaunch(tree, port);
         n = QString::number(port);
-        QVERIFY(Preferences::setInteger("serverPort", port).ok());
-        setFixtureMode("healthy");
-        tree = InstallTree::withFixtureRuntime();
     }
 
     void cleanup() {
-        if (app) {
-            await(app->server().forceStopOnPortAsync());
-            AppTest::awaitQuiet(*app);
-            app.reset();
-            AppTest::finishTearDown();
-        }
+        if (app)
+            AppTest::tearDown(*app, app);
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 

@@ -76,13 +76,7 @@ class TestLifecycle : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        AppTest::resetUserData();
-        port = freePort();
-        QVERIFY(Preferences::setInteger("serverPort", port).ok());
-        setFixtureMode("healthy");
-        tree = InstallTree::withFixtureRuntime();
-    }
+    void init() { AppTest::prepareFirstLaunch(tree, port); }
 
     void cleanup() {
         if (vesperline) {

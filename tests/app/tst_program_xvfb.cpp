@@ -102,12 +102,7 @@ private Q_SLOTS:
             QFAIL(qPrintable("the program is not built: " + builtExecutable()));
     }
 
-    void init() {
-        AppTest::resetUserData();
-        port = freePort();
-        QVERIFY(Preferences::setInteger("serverPort", port).ok());
-        tree = InstallTree::withFixtureRuntime();
-    }
+    void init() { AppTest::prepareFirstLaunch(tree, port); }
 
     void cleanup() {
         QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");

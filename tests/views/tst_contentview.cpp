@@ -43,12 +43,8 @@ class TestContentView : public QObject {
 
 private Q_SLOTS:
     void init() {
-        AppTest::resetUserData();
-        port = freePort();
+        AppTest::prepareFirstLaunch(tree, port);
         n = QString::number(port);
-        QVERIFY(Preferences::setInteger("serverPort", port).ok());
-        setFixtureMode("healthy");
-        tree = InstallTree::withFixtureRuntime();
     }
 
     void cleanup() {

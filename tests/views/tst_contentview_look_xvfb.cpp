@@ -97,11 +97,7 @@ class TestContentViewLook : public QObject {
 
 private Q_SLOTS:
     void init() {
-        AppTest::resetUserData();
-        port = freePort();
-        QVERIFY(Preferences::setInteger("serverPort", port).ok());
-        setFixtureMode("healthy");
-        tree = InstallTree::withFixtureRuntime();
+        AppTest::prepareFirstLaunch(tree, port);
         vesperline = std::make_unique<VesperlineApp>(tree->environment());
     }
 

@@ -20,22 +20,12 @@ inline void prepareWebEngineEnvironment() {
 } // namespace TestSupport
 
 // VESPERLINE_TEST_MAIN for tests with widgets: home folders isolated first,
-// then `beforeApplication` (a callable, for example to choose the platform
-// plugin), then a QApplication.
+// then the web engine settings and `beforeApplication` (a callable, for
+// example to choose the platform plugin), then a QApplication.
 #define VESPERLINE_GUI_TEST_MAIN_WITH(TestClass, beforeApplication)                                \
-    int main(int argc, char** argv) {                                                              \
-        TestSupport::IsolatedHome isolatedHome;                                                    \
+    VESPERLINE_TEST_MAIN_USING(TestClass, QApplication, [] {                                       \
         TestSupport::prepareWebEngineEnvironment();                                                \
         (beforeApplication)();                                                                     \
-        QApplication app(argc, argv);                                                              \
-        int result = 0;                                                                            \
-        {                                                                                          \
-            TestClass tc;                                                                          \
-            QTEST_SET_MAIN_SOURCE_PATH                                                             \
-            result = QTest::qExec(&tc, argc, argv);                                                \
-        }                                                                                          \
-        TestSupport::drainEventLoop();                                                             \
-        return result;                                                                             \
-    }
+    })
 
 #define VESPERLINE_GUI_TEST_MAIN(TestClass) VESPERLINE_GUI_TEST_MAIN_WITH(TestClass, [] {})

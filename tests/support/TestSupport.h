@@ -45,11 +45,13 @@ void drainEventLoop();
 
 } // namespace TestSupport
 
-// A QtTest main() that isolates the home folders before anything else runs.
-#define VESPERLINE_TEST_MAIN(TestClass)                                                            \
+// A QtTest main() that isolates the home folders before anything else runs,
+// then calls `beforeApplication` and makes the `Application` object.
+#define VESPERLINE_TEST_MAIN_USING(TestClass, Application, beforeApplication)                      \
     int main(int argc, char** argv) {                                                              \
         TestSupport::IsolatedHome isolatedHome;                                                    \
-        QCoreApplication app(argc, argv);                                                          \
+        (beforeApplication)();                                                                     \
+        Application app(argc, argv);                                                               \
         int result = 0;                                                                            \
         {                                                                                          \
             TestClass tc;                                                                          \
@@ -59,3 +61,6 @@ void drainEventLoop();
         TestSupport::drainEventLoop();                                                             \
         return result;                                                                             \
     }
+
+#define VESPERLINE_TEST_MAIN(TestClass)                                                            \
+    VESPERLINE_TEST_MAIN_USING(TestClass, QCoreApplication, [] {})

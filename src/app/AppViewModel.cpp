@@ -610,6 +610,11 @@ void AppViewModel::openDisplayOutput() {
     // the flag; it is set again here.
     displayOutput_->open(QUrl(url), screen);
     assign(isDisplayOutputOpen_, true);
+    // A window without its web view stays black: the operator must hear why.
+    if (!displayOutput_->problem().isEmpty()) {
+        setStatusMessage(displayOutput_->problem());
+        return;
+    }
     setStatusMessage(QStringLiteral("Display output open on ") + DisplayScreen::from(screen).name +
                      QStringLiteral(" — ") + url);
 }

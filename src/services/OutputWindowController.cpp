@@ -155,13 +155,16 @@ OutputWindowController::~OutputWindowController() {
 
 OutputWebSurface* OutputWindowController::createSurface(OutputWindow* window) {
     QString problem;
+    problem_.clear();
     QObject* plugin = WebViewPlugin::instance(&problem);
     auto* factory = qobject_cast<OutputWebSurfaceFactory*>(plugin);
     if (plugin && !factory)
         problem = WebViewPlugin::path() + QStringLiteral(" is not the web view plugin");
     if (!factory) {
-        qCWarning(lcDisplayOutput).noquote().nospace()
-            << "[Vesperline] Display output cannot show the page: " << problem << ".";
+        const QString reason =
+            QStringLiteral("Display output cannot show the page: ") + problem + '.';
+        qCWarning(lcDisplayOutput).noquote() << "[Vesperline]" << reason;
+        problem_ = reason + QStringLiteral(" Reinstall Vesperline.");
         return nullptr;
     }
 
@@ -292,7 +295,6 @@ void OutputWindowController::load(const QUrl& url) {
 }
 
 void OutputWindowController::logFinished(const QUrl& shown) const {
-    qCInfo(lcDisplayOutput).noquote()
-        << "[Vesperline] Display output loaded"
-        << absoluteString(shown.isEmpty() ? pendingURL_ : shown);
+    qCInfo(lcDisplayOutput).noquote() << "[Vesperline] Display output loaded"
+                                      << absoluteString(shown.isEmpty() ? pendingURL_ : shown);
 }

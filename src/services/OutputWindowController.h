@@ -62,6 +62,9 @@ public:
     // The web view inside the window; null when closed or without the plugin.
     QWidget* webView() const { return webView_; }
     QUrl pendingURL() const { return pendingURL_; }
+    // Why the last window opened without a web view, as a sentence; empty
+    // when it has one.
+    QString problem() const { return problem_; }
 
     // A load that has not finished after this long is stopped and logged as
     // failed: a server that accepts but never answers would otherwise leave
@@ -90,6 +93,7 @@ private:
     QMetaObject::Connection closeObserver_;
     EscapeFilter* keyMonitor_ = nullptr;
     QUrl pendingURL_;
+    QString problem_;
     bool open_ = false;
 
     std::chrono::milliseconds loadTimeout_ = defaultLoadTimeout;

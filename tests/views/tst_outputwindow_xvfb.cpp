@@ -212,8 +212,9 @@ class TestOutputWindow : public QObject {
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
         if (!plugin.isEmpty()) {
             QVERIFY(QDir().mkpath(tree.filePath("lib/vesperline")));
-            QVERIFY(QFile::copy(plugin, tree.filePath("lib/vesperline/" +
-                                                      QFileInfo(WebViewPlugin::path()).fileName())));
+            QVERIFY(QFile::copy(
+                plugin,
+                tree.filePath("lib/vesperline/" + QFileInfo(WebViewPlugin::path()).fileName())));
         }
         runChild(program, installedVariable, "1");
     }
@@ -476,6 +477,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(WebViewPlugin::path()).path(),
                  QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/vesperline"));
         QVERIFY(openAndWaitLoaded(server.url("/output")));
+        QVERIFY(controller->problem().isEmpty());
         QTRY_COMPARE(centreColour(controller->window()), QColor(Qt::red));
     }
 
@@ -509,6 +511,10 @@ private Q_SLOTS:
             reason.arg(QRegularExpression::escape(WebViewPlugin::path())) + "\\."));
         QCOMPARE(outputLog.size(), 1);
         QVERIFY2(expected.match(outputLog.value(0)).hasMatch(), qPrintable(outputLog.value(0)));
+        // What the main window shows: the same reason and what to do about it.
+        QCOMPARE(controller->problem(),
+                 outputLog.value(0).mid(QStringLiteral("[Vesperline] ").size()) +
+                     " Reinstall Vesperline.");
 
         QWidget* window = controller->window();
         QVERIFY(QTest::qWaitForWindowActive(window));

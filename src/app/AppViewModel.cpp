@@ -8,6 +8,7 @@
 #include "services/APIClient.h"
 #include "services/BundleRepair.h"
 #include "services/BundleRuntime.h"
+#include "services/CancellationToken.h"
 #include "services/NetworkUtils.h"
 #include "services/OutputWindowController.h"
 #include "services/Preferences.h"
@@ -331,9 +332,18 @@ QCoro::Task<> AppViewModel::syncServerStatus() {
 }
 
 QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
-                                               bool startWhenRestored) {
+                                               bool startWhenRestored, bool afterOwnServer) {
     QPointer<AppViewModel> self(this);
     const Operation operation(this);
+    // The server exits within a second of SIGTERM; a stubborn one is the
+    // restore's to deal with, as at launch.
+    for (int check = 0; afterOwnServer && check < 40 && manager &&
+                        ServerManager::isLocalTCPPortOpen(manager->port());
+         ++check)
+        co_await CancellationToken::sleep(std::chrono::milliseconds(50),
+                                          CancellationToken::create());
+    if (!self || !manager || manager != server_)
+        co_return;
     co_await manager->restoreStateOnLaunch();
     if (!self || manager != server_)
         co_return;
@@ -345,12 +355,13 @@ QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
 
 void AppViewModel::replaceServer(int port, const QString& nodePath, bool startWhenRestored) {
     ServerManager* previous = server_;
+    const bool ownServerOnPort = previous->spawnedByApp() && previous->port() == port;
     previous->shutdownOnTerminate();
     QObject::disconnect(serverObservation_);
     server_ = new ServerManager(ProjectPaths{projectRoot_}, nodePath, port, this);
     bindServer(server_);
     publishServerMirror();
-    restoreServerState(server_, startWhenRestored);
+    restoreServerState(server_, startWhenRestored, ownServerOnPort);
     // Later: a task of the old manager may be running this very turn. Its
     // coroutines check for their manager after every wait.
     previous->deleteLater();

@@ -203,8 +203,12 @@ private:
     // has finished without finding a server (the restore holds the status at
     // starting meanwhile, and a start then would be ignored).
     void replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
-    // Waits for the manager's launch-time restore, then mirrors it.
-    QCoro::Task<> restoreServerState(QPointer<ServerManager> manager, bool startWhenRestored);
+    // Waits for the manager's launch-time restore, then mirrors it. With
+    // `afterOwnServer` the restore first lets the server a replaced manager
+    // has just signalled give up the port: found still answering, it would be
+    // adopted as someone else's and then lost moments later.
+    QCoro::Task<> restoreServerState(QPointer<ServerManager> manager, bool startWhenRestored,
+                                     bool afterOwnServer = false);
     QString serverStatusText() const;
     QString nodePathOrFallback() const;
 

@@ -5,6 +5,7 @@
 //  (c) stop() until the port is free.
 // Runs in a temporary HOME so the real support directory is never touched.
 #include "services/ApplicationSupport.h"
+#include "services/ServerEnvironment.h"
 #include "services/ServerManager.h"
 
 #include <QCoreApplication>
@@ -111,7 +112,7 @@ Round managedRound() {
         QElapsedTimer clock;
         clock.start();
         manager.stop();
-        waitFor([&] { return !ServerManager::isLocalTCPPortOpen(port); });
+        waitFor([&] { return !PortOwner::isLocalTCPPortOpen(port); });
         round.stopMs = clock.nsecsElapsed() / 1e6;
         manager.shutdownOnTerminate();
     }
@@ -139,8 +140,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
         // Alternate the two so load on the machine hits both alike.
         const int port = freePort();
-        ServerManager probe(ProjectPaths{project}, node, port);
-        floors << floorStartMs(port, probe.childEnvironment());
+        floors << floorStartMs(port,
+                               ServerEnvironment::forChild(ProjectPaths{project}, node, port));
         const Round round = managedRound();
         starts << round.startMs;
         crashes << round.crashMs;

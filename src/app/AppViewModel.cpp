@@ -337,8 +337,8 @@ QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
     const Operation operation(this);
     // The server exits within a second of SIGTERM; a stubborn one is the
     // restore's to deal with, as at launch.
-    for (int check = 0; afterOwnServer && check < 40 && manager &&
-                        ServerManager::isLocalTCPPortOpen(manager->port());
+    for (int check = 0;
+         afterOwnServer && check < 40 && manager && PortOwner::isLocalTCPPortOpen(manager->port());
          ++check)
         co_await CancellationToken::sleep(std::chrono::milliseconds(50),
                                           CancellationToken::create());

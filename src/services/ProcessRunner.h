@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <qcoro/qcorotask.h>
 
 // Runs a short-lived helper program to completion, blocking the caller, but
 // never for longer than the given bound: a helper that hangs is killed and
@@ -25,5 +26,9 @@ struct Outcome {
 
 Outcome run(const QString& program, const QStringList& arguments, int timeoutMs,
             const std::optional<QProcessEnvironment>& environment = std::nullopt);
+
+// The same bound without blocking: the caller's coroutine waits while the
+// event loop, and the window with it, goes on.
+QCoro::Task<Outcome> runAsync(QString program, QStringList arguments, int timeoutMs);
 
 } // namespace ProcessRunner

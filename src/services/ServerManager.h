@@ -4,40 +4,58 @@
 #include "models/ServerStatus.h"
 #include "models/StartupPhase.h"
 #include "services/CancellationToken.h"
+#include "services/HealthMonitor.h"
+#include "services/PortOwner.h"
 #include "services/ProjectPaths.h"
+#include "services/ServerLog.h"
+#include "services/ServerProcess.h"
 
-#include <QFile>
-#include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
 
-// Owns the Node.js server child process: starts it, watches its health, adopts
-// a server that already answers on the port, notices crashes and orphans,
-// stops it and keeps its log. Lives on the main thread; every published field
-// change emits changed().
+// Supervises the Node.js server: starts it, watches its health, adopts a
+// server that already answers on the port, notices crashes and orphans and
+// stops it. The child, the port, the log and the diagnosis of a failed start
+// are its collaborators; what remains here is the state machine. Lives on the
+// main thread; every published field change emits changed().
+//
+// One operation at a time owns the outcome: a start, a stop, a forced stop, a
+// launch restore or a cancel begins one, and so does every settled change of
+// state (running, crashed, stopped). A step that resumes late (after a wait, a
+// probe, a clean-up) acts only while the operation that began it is current.
 class ServerManager : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int maxLogLines = 500;
+    static constexpr int maxLogLines = ServerLog::maxLines;
     static constexpr quint64 startupHealthTimeoutSeconds = 8;
     static constexpr int healthFailureThreshold = 3;
     static constexpr int stderrBufferLimit = 16000;
 
+    // What the manager needs from the operating system. The program uses the
+    // real ones; tests of the state machine put stand-ins here.
+    struct Platform {
+        std::shared_ptr<const PortOwner> ports = std::make_shared<PortOwner>();
+        std::function<ServerProcess*(QObject* parent)> makeProcess = [](QObject* parent) {
+            return new ServerProcess(parent);
+        };
+    };
+
     ServerManager(ProjectPaths paths, QString nodePath, int port, QObject* parent = nullptr);
+    ServerManager(ProjectPaths paths, QString nodePath, int port, Platform platform,
+                  QObject* parent = nullptr);
     ~ServerManager() override;
 
     // Published state.
     ServerStatus status() const { return status_; }
     std::optional<StartupPhase> startupPhase() const { return startupPhase_; }
-    const QStringList& logLines() const { return logLines_; }
+    const QStringList& logLines() const { return log_.lines(); }
     const std::optional<QString>& lastError() const { return lastError_; }
     const std::optional<HealthResponse>& health() const { return health_; }
     int port() const { return port_; }
@@ -74,110 +92,74 @@ public:
     QCoro::Task<> restoreStateOnLaunch();
 
     // Log.
-    void appendLog(const QString& line);
-    void prepareStartupLog();
-    void clearLogs();
+    void appendLog(const QString& line) { log_.append(line); }
+    void prepareStartupLog() { log_.prepareForStart(); }
+    void clearLogs() { log_.clear(); }
+    // The message for a child that exited before answering, from what this
+    // start's child printed.
     QString startupFailureMessage(int exitCode) const;
-    QString appendLogTail(const QString& message) const;
-    static std::optional<QString> tailServerLog(int lineCount);
-    static QString logFilePath();
-    static QString pidFilePath();
-
-    // Processes and ports.
-    static bool isLocalTCPPortOpen(int port);
-    static QList<qint32> findListeningPIDs(int port);
-    static QList<qint32> findChildPIDs(qint32 parent);
-    static void killListenersOnPortSync(int port);
-    static QString runCapturingStdout(const QString& executable, const QStringList& arguments,
-                                      int timeoutSeconds);
-
-    // Child environment.
-    static QString enhancedPath(const std::optional<QString>& existing, const QString& nodeBinary);
-    static QString esmNodeOptions(const std::optional<QString>& existing);
-    static QString computerName();
-    QProcessEnvironment childEnvironment() const;
-
-    // PID file.
-    static void writePidFile(qint64 pid);
-    static std::optional<qint32> readPidFile();
-    static void clearPidFile();
 
 Q_SIGNALS:
     void changed();
 
 private:
+    using Operation = CancellationHandle;
+
+    // Operations.
+    Operation beginOperation();
+    bool isCurrent(const Operation& operation) const;
+    bool operationUnderWay() const;
+    void settle(ServerStatus status, std::optional<StartupPhase> phase);
+    template <typename T, typename V> void publish(T& field, V&& value);
+    void notify() { Q_EMIT changed(); }
+
     // Start sequence.
-    QCoro::Task<> performStart(CancellationHandle token);
-    QCoro::Task<> spawnServer(CancellationHandle token);
+    QCoro::Task<> performStart(Operation operation);
+    void spawnServer(const Operation& operation);
     void failStart(const QString& message);
-    void resetProcessState();
-    QCoro::Task<bool> tryAttachAfterPortConflict();
-    void handlePortInUseDuringStart();
-    QString portConflictMessage(const QString& fallback) const;
+    void readStandardOutput(const QString& text);
+    void readStandardError(const QString& text);
     void recordStderr(const QString& text);
-    void readStandardOutput();
-    void readStandardError();
+    QString launchOutput() const;
+    QCoro::Task<> startupWatch(Operation operation, QPointer<ServerProcess> child);
+    QCoro::Task<bool> tryAttachAfterPortConflict(Operation operation);
+    QCoro::Task<> attachOrFailAfterPortConflict(Operation operation);
     QCoro::Task<> restartTask();
 
     // Health.
-    QCoro::Task<std::optional<HealthResponse>> probeHealth(QString note, bool quiet);
     void attachToRunningServer(const HealthResponse& health, const QString& note);
-    void startHealthPolling();
-    QCoro::Task<> healthPollLoop(CancellationHandle token);
+    void handlePoll(const std::optional<HealthResponse>& answer);
     void markServerRunning();
-    void handleHealthPollFailure();
-    QCoro::Task<> confirmRunningServerLost();
-    void startStartupWatch(QProcess* process);
-    QCoro::Task<> startupWatch(CancellationHandle token, QPointer<QProcess> process);
-    void resolveStartupFailure();
-    QCoro::Task<bool> adoptFirstAnswer(int attempts, int intervalMs, std::optional<QString> logNote,
-                                       QString adoptNote);
-    void resetAfterRestore();
+    QCoro::Task<> confirmRunningServerLost(Operation operation);
 
-    // Stopping.
-    void handleTermination(QProcess* process);
-    QCoro::Task<> handlePortConflictExit();
-    static void signalFanOut(std::optional<qint64> target);
-    // SIGTERM to the children of the stop target, then to the target: the
-    // held child, else the server named by the PID file.
-    void terminateServerTree();
-    // The PID file's process, only while it is still a server this program
-    // launched; otherwise the stale file is removed.
-    static std::optional<qint32> verifiedPidFromFile();
-
-    // Log file.
-    void openLogFile();
-    void closeLogFile();
-    static bool ensureLogFile();
-    void writeLineToLogFile(const QString& line);
-
-    // Publishing.
-    void setStatus(ServerStatus status);
-    void setStartupPhase(std::optional<StartupPhase> phase);
-    void setLastError(std::optional<QString> error);
-    void setHealth(std::optional<HealthResponse> health);
-    void notify() { Q_EMIT changed(); }
-
-    void releaseProcess();
+    // The child and stopping.
+    bool ownChildRunning() const;
+    void resetProcessState();
+    // The held child, else the server named by the PID file (only while it
+    // is still a server this program launched; a stale file is removed).
+    std::optional<qint64> stopTarget() const;
+    // Lets go of the server for good; the process the signals are for.
+    std::optional<qint64> releaseServer();
+    Operation beginStopping(const QString& line);
+    void handleTermination(ServerProcess* child, int exitCode, bool normalExit);
 
     ServerStatus status_ = ServerStatus::stopped;
     std::optional<StartupPhase> startupPhase_;
-    QStringList logLines_;
     std::optional<QString> lastError_;
     std::optional<HealthResponse> health_;
     int port_;
 
     const ProjectPaths paths_;
     const QString nodePath_;
-    QProcess* process_ = nullptr;
-    CancellationHandle healthTask;
-    CancellationHandle startupWatchTask;
-    CancellationHandle startTask;
-    std::unique_ptr<QFile> logFileHandle;
+    const Platform platform_;
+    ServerLog log_;
+    HealthMonitor monitor_;
+    ServerProcess* process_ = nullptr;
+    Operation operation_;
     QString stderrBuffer_;
+    // Where this start's child began to print, so its failure is diagnosed
+    // from its own output and not from an earlier start's.
+    quint64 launchMark_ = 0;
     int healthFailureStreak = 0;
     bool spawnedByApp_ = false;
-    // Counts starts and stops, so a stop that resumes after its wait can tell
-    // that a later start or forced stop has taken over.
-    quint64 lifecycleSequence = 0;
 };

@@ -617,7 +617,7 @@ void DashboardView::beginStart() {
     server.prepareStartupLog();
     if (app.showStartupLog() && !startupSheet_) {
         startupSheet_ = new StartupProgressView(
-            &server, ServerManager::logFilePath(),
+            &server, ServerLog::filePath(),
             [app = QPointer<AppViewModel>(&app)](const QString& path) {
                 if (app)
                     app->openURL(path, false);
@@ -883,7 +883,7 @@ void DashboardView::resizeEvent(QResizeEvent* event) {
 }
 
 void DashboardView::renderLog() {
-    const QString path = ServerManager::logFilePath();
+    const QString path = ServerLog::filePath();
     setIfChanged(logPath,
                  logPath->fontMetrics().elidedText(path, Qt::ElideMiddle, logPath->width()));
     logPath->setToolTip(path);

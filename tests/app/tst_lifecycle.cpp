@@ -83,7 +83,7 @@ private Q_SLOTS:
             window().close();
             AppTest::tearDown(app(), vesperline);
         }
-        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
     void menusOfferOutputAndQuitButNoNew() {
@@ -156,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(app().statusMessage(), QString("Display output closed"));
         QVERIFY(!app().isDisplayOutputOpen());
         QTRY_VERIFY(!processAlive(child));
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
     void sigtermLeavesAnAdoptedServerRunning() {
@@ -169,7 +169,7 @@ private Q_SLOTS:
         QVERIFY(runUntilQuit([] { ::raise(SIGTERM); }));
         QCOMPARE(app().statusMessage(), QString("Display output closed"));
         QVERIFY(other.isRunning());
-        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
         window().close();
         AppTest::awaitQuiet(app());
         vesperline.reset();

@@ -85,7 +85,7 @@ public:
 };
 
 bool logHas(const QString& line) {
-    return readFile(ServerManager::logFilePath()).contains(line.toUtf8());
+    return readFile(ServerLog::filePath()).contains(line.toUtf8());
 }
 
 } // namespace
@@ -105,7 +105,7 @@ private Q_SLOTS:
     void init() { AppTest::prepareFirstLaunch(tree, port); }
 
     void cleanup() {
-        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
     void firstLaunchSeedsAndSigtermLeavesAnAdoptedServerRunning() {
@@ -123,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(program.endWith(SIGTERM), 0);
         QVERIFY2(program.errors.contains("SIGTERM received, quitting"), program.errors.constData());
         QVERIFY(other.isRunning());
-        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
     }
 
     void sigintAndSighupQuitCleanlyToo() {

@@ -1,240 +1,368 @@
+// The supervisor's state machine in-process: fake children that print, listen
+// and exit when told, fake listeners and recorded signals, and health answered
+// over real loopback sockets. What only real processes show is in
+// tst_serverprocesses.
 #include "services/ApplicationSupport.h"
+#include "services/PidFile.h"
+#include "services/ServerEnvironment.h"
 #include "services/ServerManager.h"
+#include "support/FakeServerPlatform.h"
+#include "support/HttpTestServer.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QSignalSpy>
+#include <QTimer>
 #include <csignal>
 
 using namespace TestSupport;
 
-class TestServerManager : public ServerManagerTest {
+namespace {
+
+const QString nodePath = QStringLiteral("/opt/node/bin/node");
+
+HttpResponse healthy() {
+    return HttpResponse(200, R"({"ok":true,"db":true,"clients":0})");
+}
+
+} // namespace
+
+class TestServerManager : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<FixtureRuntime> runtime;
+    std::unique_ptr<FakeServerPlatform> fake;
+    std::unique_ptr<ServerManager> manager;
+    int port = 0;
+
+    ServerManager& make(int onPort = 0) {
+        port = onPort ? onPort : freePort();
+        manager =
+            std::make_unique<ServerManager>(runtime->paths(), nodePath, port, fake->platform());
+        return *manager;
+    }
+
+    void startRunning() {
+        const int launched = fake->launches();
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE(fake->launches(), launched + 1);
+        fake->child()->listen();
+        QTRY_COMPARE(m.status(), ServerStatus::running);
+    }
+
+    QString n() const { return QString::number(port); }
+
 private Q_SLOTS:
-    void init() { setUpServerTest(); }
-    void cleanup() { tearDownServerTest(); }
+    void init() {
+        runtime = std::make_unique<FixtureRuntime>();
+        fake = std::make_unique<FakeServerPlatform>();
+        PidFile::clear();
+        QFile::remove(ServerLog::filePath());
+    }
 
-    void startLaunchesTheChildWithItsEnvironmentAndWatchesIt() {
+    void cleanup() {
+        manager.reset();
+        fake.reset();
+        drainEventLoop();
+    }
+
+    void aSlowBootingChildIsTrackedAsOursWhateverTheSyncSees() {
         auto& m = make();
-        QSignalSpy changes(&m, &ServerManager::changed);
         m.start();
-        QCOMPARE(m.status(), ServerStatus::starting);
-        QCOMPARE(m.startupPhase(), StartupPhase::probing);
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, settle);
-        QCOMPARE(m.startupPhase(), StartupPhase::running);
+        QTRY_COMPARE(m.startupPhase(), StartupPhase::waiting);
+        auto* child = fake->child();
+        QCOMPARE(child->launched.program, nodePath);
+        QCOMPARE(child->launched.arguments, QStringList{runtime->entryScript()});
+        QCOMPARE(child->launched.workingDirectory, runtime->root());
+        QCOMPARE(PidFile::read(), qint32(child->pid));
+
+        // The window's status sync runs while the child is still booting.
+        for (int round = 0; round < 3; ++round) {
+            await(m.syncStatusFromHealth());
+            QCOMPARE(m.status(), ServerStatus::starting);
+        }
+        child->listen();
+        QTRY_COMPARE(m.status(), ServerStatus::running);
+        QVERIFY(logged(m, "Server started on port " + n()));
         QVERIFY(m.spawnedByApp());
-        QVERIFY(m.health() && m.health()->ok);
-        QVERIFY(changes.count() > 3);
-        QVERIFY(logged(m, "Server started on port " + QString::number(port)));
-        QVERIFY(logged(m, "Starting server on port " + QString::number(port) + "…"));
-        QVERIFY(logged(m, "Listening on http://0.0.0.0:" + QString::number(port)));
-        QCOMPARE(ServerManager::readPidFile(), qint32(*m.childProcessId()));
-        QVERIFY(readFile(ServerManager::logFilePath()).contains("Server PID: "));
+        QVERIFY(!m.logLines().join('\n').contains("marked stopped"));
+        QVERIFY(!m.logLines().join('\n').contains("Detected server"));
 
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fixtureReportPath()), settle);
-        const QJsonObject report = readFixtureReport();
-        const QJsonObject env = report["env"].toObject();
-        const QString support = ApplicationSupport::supportURL();
-        QCOMPARE(report["cwd"].toString(), runtime->root());
-        QCOMPARE(report["argv"].toArray().at(1).toString(), runtime->entryScript());
-        QCOMPARE(env["PORT"].toString(), QString::number(port));
-        QCOMPARE(env["HOST"].toString(), QString("0.0.0.0"));
-        QCOMPARE(env["VESPERLINE_ROOT"].toString(), runtime->root());
-        QCOMPARE(env["VESPERLINE_CONFIG_DIR"].toString(), support);
-        QCOMPARE(env["VESPERLINE_DB_PATH"].toString(), support + "/data/bible.sqlite");
-        QCOMPARE(env["VESPERLINE_BOOKMARKS_PATH"].toString(), support + "/bookmarks.json");
-        QCOMPARE(env["VESPERLINE_THEMES_PATH"].toString(), support + "/themes.json");
-        QCOMPARE(env["VESPERLINE_WEB_DIST"].toString(), runtime->root() + "/apps/web/dist");
-        QCOMPARE(env["VESPERLINE_LOG_PATH"].toString(), support + "/server.log");
-        QCOMPARE(env["VESPERLINE_TRANSLATION_ID"].toString(), QString("WEB"));
-        QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
-        QCOMPARE(env["NODE_PATH"].toString(), runtime->root() + "/node_modules");
-        QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));
-        QVERIFY(env["PATH"].toString().startsWith(QFileInfo(nodeExecutable()).path() +
-                                                  ":/opt/homebrew/bin:"));
-    }
-
-    void childEnvironmentHelpers() {
-        QCOMPARE(
-            ServerManager::enhancedPath(QString("/usr/bin::/custom"), "/opt/node/bin/node"),
-            QString(
-                "/opt/node/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/bin:/custom"));
-        QCOMPARE(ServerManager::enhancedPath(std::nullopt, "/usr/bin/node"),
-                 QString("/usr/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin"));
-        const QString flag = "--experimental-default-type=module";
-        QCOMPARE(ServerManager::esmNodeOptions(std::nullopt), flag);
-        QCOMPARE(ServerManager::esmNodeOptions(QString()), flag);
-        QCOMPARE(ServerManager::esmNodeOptions(QString("--max-old-space-size=512")),
-                 "--max-old-space-size=512 " + flag);
-        QCOMPARE(ServerManager::esmNodeOptions("--inspect " + flag), "--inspect " + flag);
-    }
-
-    void startAdoptsAServerThatAlreadyAnswers() {
-        ExternalServer other("healthy", port);
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, settle);
-        QVERIFY(!m.spawnedByApp());
-        QVERIFY(!m.childProcessId());
-        QVERIFY(logged(m, "Server already running on port " + QString::number(port)));
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
-        QVERIFY(m.canForceStop());
-
-        // Stopping an adopted server ends whatever listens on the port.
-        await(m.stopAsync());
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        QCOMPARE(m.logLines().last(), "Stopped tracking server on port " + QString::number(port) +
-                                          ". Port should now be free.");
-        QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), settle);
-    }
-
-    void aStaleListenerIsKilledBeforeTheLaunch() {
-        auto stale = std::make_unique<ExternalServer>("silent", port);
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
-        QVERIFY(logged(m, "Killing stale server on port " + QString::number(port)));
+        // Silent for a moment: the health poll judges our child, not the sync.
+        child->stopListening();
+        await(m.syncStatusFromHealth());
+        QCOMPARE(m.status(), ServerStatus::running);
         QVERIFY(m.spawnedByApp());
-        QTRY_VERIFY(!stale->isRunning());
+
+        fake->ports->children[qint32(child->pid)] = {7001};
+        m.shutdownOnTerminate();
+        QCOMPARE(fake->ports->signalled(SIGTERM), (QList<qint32>{7001, qint32(child->pid)}));
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void aServerThatNeverAnswersTimesOut() {
-        setFixtureMode("silent");
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.startupPhase(), StartupPhase::waiting, settle);
-        const qint64 child = *m.childProcessId();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::crashed, slowSettle);
-        QCOMPARE(m.startupPhase(), StartupPhase::failed);
-        QCOMPARE(m.lastError(), "Server did not respond on port " + QString::number(port) +
-                                    ". Check the log for errors.");
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
-        QTRY_VERIFY(!processAlive(child));
-        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
-        QVERIFY(!m.health());
-    }
-
-    void earlyExitsBecomeActionableMessages_data() {
-        QTest::addColumn<QString>("mode");
+    void earlyExitsAreDiagnosedFromTheirOwnOutput_data() {
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("withTail");
         QTest::newRow("syntax error")
-            << "syntax-error"
-            << "Server bundle is missing ESM package.json (type: module). Run "
-               "./scripts/patch-macos-app.sh on the .app, or rebuild with "
-               "./scripts/bundle-for-macos.sh and Run (⌘R) in Xcode."
-            << true;
+            << "SyntaxError: Unexpected token 'export'" << 1
+            << "Server bundle is missing ESM package.json (type: module)." << true;
         QTest::newRow("fastify missing")
-            << "module-not-found"
-            << "Server dependencies are incomplete (fastify missing). Rebuild the app "
-               "with ./scripts/build-release.sh and reinstall."
-            << true;
+            << "Error [ERR_MODULE_NOT_FOUND]: Cannot find package 'fastify'" << 1
+            << "Server dependencies are incomplete (fastify missing)." << true;
         QTest::newRow("plain exit")
-            << "exit:3"
-            << "Server exited with code 3. See log in Application Support." << true;
+            << "" << 3 << "Server exited with code 3. See log in Application Support." << true;
         QTest::newRow("port taken")
-            << "eaddrinuse"
-            << "Port %1 is in use by another app. Change the port in Settings or "
-               "quit the other process, then Start again."
+            << "Error: listen EADDRINUSE: address already in use" << 1
+            << "Port %1 is in use by another app. Change the port in Settings or quit the other "
+               "process, then Start again."
             << false;
     }
 
-    void earlyExitsBecomeActionableMessages() {
-        QFETCH(QString, mode);
+    void earlyExitsAreDiagnosedFromTheirOwnOutput() {
+        QFETCH(QString, printed);
+        QFETCH(int, code);
         QFETCH(QString, message);
         QFETCH(bool, withTail);
-        if (message.contains("%1"))
-            message = message.arg(port);
-        setFixtureMode(mode);
         auto& m = make();
+        // An earlier start on this port failed differently; its lines stay in
+        // the log but must not sway this start's diagnosis.
         m.prepareStartupLog();
         m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::crashed, slowSettle);
+        QTRY_COMPARE(fake->launches(), 1);
+        const QString earlier = printed.contains("SyntaxError") ? "EADDRINUSE" : "SyntaxError";
+        fake->child()->printErr(earlier);
+        fake->child()->exit(1);
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
+
+        m.restart();
+        QTRY_COMPARE(fake->launches(), 2);
+        fake->child()->printErr(printed);
+        fake->child()->exit(code);
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
         QCOMPARE(m.startupPhase(), StartupPhase::failed);
-        const QString error = m.lastError().value_or(QString());
+        const QString error = *m.lastError();
+        message.replace("%1", n());
         QVERIFY2(error.startsWith(message), qPrintable(error));
-        if (withTail) {
-            QVERIFY2(error.contains(message + "\n\nLast log lines:\n"), qPrintable(error));
-            QVERIFY(error.contains("Start clicked"));
-        } else {
+        QCOMPARE(error.contains("\n\nLast log lines:\n"), withTail);
+        if (!withTail)
             QCOMPARE(error, message);
-        }
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()) || mode == "eaddrinuse");
     }
 
     void aCleanExitDuringTheStartStops() {
-        setFixtureMode("exit:0");
         auto& m = make();
         m.start();
-        QTRY_VERIFY_WITH_TIMEOUT(logged(m, "Server exited"), settle);
+        QTRY_COMPARE(fake->launches(), 1);
+        fake->child()->exit(0);
+        QTRY_VERIFY(logged(m, "Server exited"));
         QCOMPARE(m.status(), ServerStatus::stopped);
         QCOMPARE(m.startupPhase(), std::nullopt);
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
+        QVERIFY(!QFile::exists(PidFile::path()));
+    }
+
+    void nodeThatCannotBeLaunchedIsNamedAsSuch() {
+        const int free = freePort();
+        ServerManager m(runtime->paths(), "/nonexistent/node", free);
+        m.start();
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
+        const QString error = *m.lastError();
+        QVERIFY2(error.startsWith("Node.js could not be launched from /nonexistent/node ("),
+                 qPrintable(error));
+        QVERIFY(error.endsWith(
+            "). Install Node.js 20 or later, press Recheck on the Dashboard, then Start again."));
+        QVERIFY(!error.contains("in use"));
     }
 
     void failedPreStartChecks() {
-        ServerManager missingBuild(ProjectPaths{QDir::tempPath() + "/no-such-runtime"},
-                                   nodeExecutable(), port);
+        ServerManager missingBuild(ProjectPaths{QDir::tempPath() + "/no-such-runtime"}, nodePath,
+                                   freePort(), fake->platform());
         missingBuild.start();
-        QTRY_COMPARE_WITH_TIMEOUT(missingBuild.status(), ServerStatus::crashed, settle);
+        QTRY_COMPARE(missingBuild.status(), ServerStatus::crashed);
         QCOMPARE(missingBuild.lastError(), QString("Server build not found under runtime root"));
 
         QFile::rename(ApplicationSupport::path("data/bible.sqlite"),
                       ApplicationSupport::path("data/moved"));
         auto& m = make();
         m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::crashed, settle);
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
         QCOMPARE(m.lastError(),
                  QString("Bible database not found. Run Import Bible in Settings (dev) or "
                          "reinstall the release app."));
         QFile::rename(ApplicationSupport::path("data/moved"),
                       ApplicationSupport::path("data/bible.sqlite"));
-
-        ServerManager noNode(runtime->paths(), "/nonexistent/node", port);
-        noNode.start();
-        QTRY_COMPARE_WITH_TIMEOUT(noNode.status(), ServerStatus::crashed, settle);
-        QVERIFY(noNode.lastError()->startsWith("Port " + QString::number(port) +
-                                               " is in use by another app."));
+        QCOMPARE(fake->launches(), 0);
     }
 
-    void aRunningChildThatExitsIsReportedCrashed() {
-        startAndWaitRunning("die:5000");
-        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::crashed, settle);
+    void aRunningServerThatDiesOrFallsSilentIsACrash() {
+        startRunning();
+        fake->child()->exit(1);
+        QTRY_COMPARE(manager->status(), ServerStatus::crashed);
         QCOMPARE(manager->lastError(), QString("Server process exited unexpectedly"));
         QCOMPARE(manager->startupPhase(), std::nullopt);
         QVERIFY(!manager->health());
-    }
 
-    void aRunningServerThatStopsAnsweringIsReportedCrashed() {
-        startAndWaitRunning("fade:5000");
-        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::crashed, slowSettle);
-        QCOMPARE(manager->lastError(),
-                 "Server stopped responding on port " + QString::number(port) + ".");
-        QCOMPARE(manager->startupPhase(), std::nullopt);
+        startRunning();
+        fake->child()->stopListening();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::crashed, settle);
+        QCOMPARE(manager->lastError(), "Server stopped responding on port " + n() + ".");
         QVERIFY(logged(*manager, "Server stopped responding on /api/health"));
-        QVERIFY(!QFile::exists(ServerManager::pidFilePath()));
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void syncStatusFollowsTheServer() {
-        auto& m = make();
+    void aServerThatAlreadyAnswersIsAdoptedAndStoppedByItsPort() {
+        HttpTestServer other;
+        other.setResponse("/api/health", healthy());
+        auto& m = make(other.port());
+        m.start();
+        QTRY_COMPARE(m.status(), ServerStatus::running);
+        QCOMPARE(fake->launches(), 0);
+        QVERIFY(!m.spawnedByApp());
+        QVERIFY(logged(m, "Server already running on port " + n()));
+        QVERIFY(m.canForceStop());
+
+        fake->ports->listeners = {6001};
+        await(m.stopAsync());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.logLines().last(),
+                 "Stopped tracking server on port " + n() + ". Port should now be free.");
+        QCOMPARE(fake->ports->signalled(SIGTERM), QList<qint32>{6001});
+    }
+
+    void syncFollowsAServerItDidNotStart() {
+        auto other = std::make_unique<HttpTestServer>();
+        auto& m = make(other->port());
         await(m.syncStatusFromHealth());
         QCOMPARE(m.status(), ServerStatus::stopped);
-        {
-            ExternalServer other("healthy", port);
-            await(m.syncStatusFromHealth());
-            QCOMPARE(m.status(), ServerStatus::running);
-            QVERIFY(logged(m, "Detected server on port " + QString::number(port)));
-        }
-        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
+        other->setResponse("/api/health", healthy());
+        await(m.syncStatusFromHealth());
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(logged(m, "Detected server on port " + n()));
+        other.reset();
         await(m.syncStatusFromHealth());
         QCOMPARE(m.status(), ServerStatus::stopped);
         QCOMPARE(m.logLines().last(),
-                 "Status sync: no response on port " + QString::number(port) + " — marked stopped");
+                 "Status sync: no response on port " + n() + " — marked stopped");
+    }
+
+    void cancellingAStartStopsTheChildAndStaysStopped() {
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE(m.startupPhase(), StartupPhase::waiting);
+        QPointer<FakeServerProcess> child = fake->child();
+        const qint32 pid = qint32(child->pid);
+        m.cancelStart();
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.logLines().last(), QString("Start cancelled"));
+        QVERIFY(fake->ports->signalled(SIGTERM).contains(pid));
+        // The child's exit after the cancel is not a failure.
+        if (child)
+            child->exit(15);
+        QTest::qWait(50);
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.lastError(), std::nullopt);
+
+        startRunning();
+        manager->cancelStart();
+        QCOMPARE(manager->logLines().last(), QString("Start cancel ignored — server is running"));
+        QCOMPARE(manager->status(), ServerStatus::running);
+    }
+
+    void aStopOvertakenByAForcedStopAndANewStartLeavesTheNewServerAlone() {
+        startRunning();
+        auto& m = *manager;
+        fake->ports->listeners = {qint32(fake->child()->pid)};
+        m.stop(); // waiting before it frees the port
+        await(m.forceStopOnPortAsync());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        fake->ports->listeners.clear();
+        m.start();
+        QTRY_COMPARE(fake->launches(), 2);
+        fake->child()->listen();
+        fake->ports->listeners = {qint32(fake->child()->pid)};
+        QTRY_COMPARE(m.status(), ServerStatus::running);
+        // Long past the first stop's wait and its grace period.
+        QTest::qWait(1500);
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(!fake->ports->signalled(SIGTERM).contains(qint32(fake->child()->pid)));
+    }
+
+    void restoreAtLaunch_data() {
+        QTest::addColumn<QString>("server");  // "healthy", "not ready" or none
+        QTest::addColumn<QString>("pidFile"); // "alive", "reused", "dead" or none
+        QTest::addColumn<bool>("adopted");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QList<qint32>>("terminated");
+        QTest::newRow("answering server")
+            << "healthy"
+            << "" << true << QStringList{"Server already running on port %1"} << QList<qint32>{};
+        QTest::newRow("dead pid") << ""
+                                  << "dead" << false << QStringList{} << QList<qint32>{};
+        QTest::newRow("reused pid") << ""
+                                    << "reused" << false << QStringList{} << QList<qint32>{};
+        QTest::newRow("live orphan")
+            << ""
+            << "alive" << false
+            << QStringList{"Launch health (PID 4242): health failed (Connection refused)",
+                           "Orphan server PID 4242 failed health — terminating"}
+            << QList<qint32>{4243, 4242, 9001};
+        QTest::newRow("foreign listener")
+            << "not ready"
+            << "" << false
+            << QStringList{"Launch port attach: health not OK",
+                           "Port %1 is in use but health is not ready — use Refresh on Dashboard"}
+            << QList<qint32>{};
+    }
+
+    void restoreAtLaunch() {
+        QFETCH(QString, server);
+        QFETCH(QString, pidFile);
+        QFETCH(bool, adopted);
+        QFETCH(QStringList, log);
+        QFETCH(QList<qint32>, terminated);
+        HttpTestServer other;
+        other.setResponse("/api/health",
+                          server == "healthy" ? healthy() : HttpResponse(200, R"({"ok":false})"));
+        if (server.isEmpty())
+            other.close();
+        auto& m = make(server.isEmpty() ? freePort() : other.port());
+        auto& ports = *fake->ports;
+        if (!pidFile.isEmpty())
+            PidFile::write(4242);
+        if (pidFile == "alive" || pidFile == "reused")
+            ports.alive = {4242};
+        if (pidFile == "alive") {
+            ports.servers = {4242};
+            ports.children[4242] = {4243};
+            ports.listeners = {9001};
+        }
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), adopted ? ServerStatus::running : ServerStatus::stopped);
+        QVERIFY(!m.spawnedByApp());
+        for (QString& line : log)
+            line.replace("%1", n());
+        QCOMPARE(m.logLines(), log);
+        QCOMPARE(ports.signalled(SIGTERM), terminated);
+        QVERIFY(!QFile::exists(PidFile::path()));
+    }
+
+    void quittingEndsOnlyWhatThisProgramStarted() {
+        startRunning();
+        const qint32 child = qint32(fake->child()->pid);
+        manager->shutdownOnTerminate();
+        QCOMPARE(fake->ports->signalled(SIGTERM), QList<qint32>{child});
+
+        HttpTestServer other;
+        other.setResponse("/api/health", healthy());
+        auto& m = make(other.port());
+        fake->ports->sent.clear();
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), ServerStatus::running);
+        PidFile::write(child);
+        m.shutdownOnTerminate();
+        QVERIFY(fake->ports->sent.isEmpty());
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
     void logKeepsTheLast500TrimmedLines() {
@@ -243,37 +371,39 @@ private Q_SLOTS:
         QVERIFY(m.logLines().first().startsWith("——— Start "));
         QVERIFY(m.logLines().first().endsWith("Z ———"));
         m.appendLog("   ");
-        m.appendLog("");
         QCOMPARE(m.logLines().size(), 1);
         for (int i = 1; i <= 520; ++i)
             m.appendLog(QString("  line %1\n").arg(i));
         QCOMPARE(m.logLines().size(), 500);
         QCOMPARE(m.logLines().first(), QString("line 21"));
-        QCOMPARE(*ServerManager::tailServerLog(2), QString("line 519\nline 520"));
+        QCOMPARE(*ServerLog::tail(2), QString("line 519\nline 520"));
 
         m.clearLogs();
         QVERIFY(m.logLines().isEmpty());
-        QCOMPARE(ServerManager::tailServerLog(20), std::nullopt);
-        QCOMPARE(m.startupFailureMessage(7),
-                 QString("Server exited with code 7. See log in Application Support."));
+        QCOMPARE(ServerLog::tail(20), std::nullopt);
         m.appendLog("reopened");
-        QCOMPARE(readFile(ServerManager::logFilePath()), QByteArray("reopened\n"));
+        QCOMPARE(readFile(ServerLog::filePath()), QByteArray("reopened\n"));
     }
 
-    void pidFileParsing() {
+    void pidFileAndEnvironmentHelpers() {
         const auto readBack = [](const QByteArray& contents) {
-            writeFile(ServerManager::pidFilePath(), contents);
-            return ServerManager::readPidFile();
+            writeFile(PidFile::path(), contents);
+            return PidFile::read();
         };
         QCOMPARE(readBack("  1234 \n"), 1234);
         QCOMPARE(readBack("+42"), 42);
-        QCOMPARE(readBack("0"), std::nullopt);
-        QCOMPARE(readBack("-5"), std::nullopt);
-        QCOMPARE(readBack("abc"), std::nullopt);
-        QCOMPARE(readBack(""), std::nullopt);
-        QCOMPARE(readBack("99999999999"), std::nullopt);
-        ServerManager::writePidFile(777);
-        QCOMPARE(readFile(ServerManager::pidFilePath()), QByteArray("777\n"));
+        for (const QByteArray bad : {"0", "-5", "abc", "", "99999999999"})
+            QCOMPARE(readBack(bad), std::nullopt);
+
+        QCOMPARE(
+            ServerEnvironment::enhancedPath(QString("/usr/bin::/custom"), "/opt/node/bin/node"),
+            QString(
+                "/opt/node/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/bin:/custom"));
+        const QString flag = "--experimental-default-type=module";
+        QCOMPARE(ServerEnvironment::esmNodeOptions(QString()), flag);
+        QCOMPARE(ServerEnvironment::esmNodeOptions(QString("--max-old-space-size=512")),
+                 "--max-old-space-size=512 " + flag);
+        QCOMPARE(ServerEnvironment::esmNodeOptions("--inspect " + flag), "--inspect " + flag);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "models/BookmarksConfig.h"
 #include "services/APIClient.h"
 #include "services/ApplicationSupport.h"
+#include "services/ServerEnvironment.h"
 #include "services/ServerManager.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
@@ -40,7 +41,7 @@ private Q_SLOTS:
         QCOMPARE(health->runtimeVersion, QString("1.0.0"));
         QCOMPARE(health->runtimeRoot, project());
         QCOMPARE(health->translationId, QString("WEB"));
-        QCOMPARE(health->serverName, ServerManager::computerName());
+        QCOMPARE(health->serverName, ServerEnvironment::computerName());
 
         std::optional<APIResult<BookmarksConfig>> bookmarks;
         [](int port, std::optional<APIResult<BookmarksConfig>>& out) -> QCoro::Task<> {
@@ -56,7 +57,7 @@ private Q_SLOTS:
         QCOMPARE(manager.status(), ServerStatus::stopped);
         QCOMPARE(manager.logLines().last(), QString("Server stopped"));
         QTRY_VERIFY(!processAlive(pid));
-        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
+        QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "support/ServerFixtures.h"
 
 #include "services/ApplicationSupport.h"
+#include "services/PidFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -115,8 +116,8 @@ void ServerManagerTest::startAndWaitRunning(const QString& mode) {
 void ServerManagerTest::setUpServerTest() {
     runtime = std::make_unique<FixtureRuntime>();
     port = freePort();
-    ServerManager::clearPidFile();
-    QFile::remove(ServerManager::logFilePath());
+    PidFile::clear();
+    QFile::remove(ServerLog::filePath());
     setFixtureMode("healthy");
 }
 
@@ -126,7 +127,7 @@ void ServerManagerTest::tearDownServerTest() {
         manager.reset();
     }
     // The kernel may take a moment after the last listener died.
-    QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+    QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
 }
 
 } // namespace TestSupport

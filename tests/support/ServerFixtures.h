@@ -1,5 +1,6 @@
 #pragma once
 
+#include "services/PidFile.h"
 #include "services/ProjectPaths.h"
 #include "services/ServerManager.h"
 

@@ -51,7 +51,7 @@ private Q_SLOTS:
         view.reset();
         if (app)
             AppTest::tearDown(*app, app);
-        QTRY_VERIFY2(!ServerManager::isLocalTCPPortOpen(port), "a test left its port busy");
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
     void footerFollowsTheServerThroughEveryState() {

@@ -94,7 +94,7 @@ private Q_SLOTS:
         view.reset();
         if (app)
             AppTest::tearDown(*app, app);
-        QTRY_VERIFY(!ServerManager::isLocalTCPPortOpen(port));
+        QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
     }
 
     void aMachineThatIsNotSetUpSaysWhatIsMissing() {
@@ -283,7 +283,7 @@ private Q_SLOTS:
                         .endsWith("first line\nsecond line"));
         child<QPushButton>(dashboard, "clearLog")->click();
         QTRY_COMPARE(child<QPlainTextEdit>(dashboard, "serverLog")->toPlainText(), QString());
-        QCOMPARE(TestSupport::readFile(ServerManager::logFilePath()), QByteArray());
+        QCOMPARE(TestSupport::readFile(ServerLog::filePath()), QByteArray());
     }
 };
 

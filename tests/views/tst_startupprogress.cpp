@@ -28,7 +28,7 @@ class TestStartupProgress : public ServerManagerTest {
         window->resize(900, 700);
         window->show();
         sheet = std::make_unique<StartupProgressView>(
-            manager.get(), ServerManager::logFilePath(),
+            manager.get(), ServerLog::filePath(),
             [this](const QString& path) { openedPaths << path; }, window.get());
         connect(sheet.get(), &StartupProgressView::closed, this, [this] { ++closedSignals; });
         sheet->open();
@@ -64,7 +64,7 @@ class TestStartupProgress : public ServerManagerTest {
 
     // Appends to the log file the way the server itself does.
     static void serverWritesToLog(const QByteArray& line) {
-        QFile log(ServerManager::logFilePath());
+        QFile log(ServerLog::filePath());
         QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
         log.write(line + "\n");
     }

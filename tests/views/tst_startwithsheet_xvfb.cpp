@@ -21,7 +21,7 @@ QString xdotool(const QStringList& arguments) {
 }
 
 QString logText() {
-    return QString::fromUtf8(readFile(ServerManager::logFilePath()));
+    return QString::fromUtf8(readFile(ServerLog::filePath()));
 }
 
 } // namespace
@@ -70,19 +70,19 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(
             logText().contains("Server started on port " + QString::number(port)),
             qPrintable(logText()), slowSettle);
-        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
         // Three quiet seconds and a five-second countdown, then the sheet goes.
         QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Sheet dismissed (success)"), slowSettle);
-        QVERIFY(ServerManager::isLocalTCPPortOpen(port));
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
 
         xdotool({"windowfocus", "--sync", window});
         xdotool({"key", "--clearmodifiers", "ctrl+period"});
         QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Server stopped"), slowSettle);
-        QTRY_VERIFY_WITH_TIMEOUT(!ServerManager::isLocalTCPPortOpen(port), settle);
+        QTRY_VERIFY_WITH_TIMEOUT(!PortOwner::isLocalTCPPortOpen(port), settle);
     }
 
     void quittingBySigtermEndsTheServerItStarted() {
-        QFile::remove(ServerManager::logFilePath());
+        QFile::remove(ServerLog::filePath());
         const QString window =
             xdotool({"search", "--onlyvisible", "--name", "^Vesperline$"}).section('\n', 0, 0);
         bool started = false;
@@ -95,15 +95,15 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(
             logText().contains("Server started on port " + QString::number(port)),
             qPrintable(logText()), slowSettle);
-        const auto pid = ServerManager::readPidFile();
+        const auto pid = PidFile::read();
         QVERIFY(pid.has_value());
 
         program.terminate();
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QTRY_VERIFY_WITH_TIMEOUT(!processAlive(*pid), settle);
-        QTRY_VERIFY_WITH_TIMEOUT(!ServerManager::isLocalTCPPortOpen(port), settle);
-        QVERIFY(!QFileInfo::exists(ServerManager::pidFilePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(!PortOwner::isLocalTCPPortOpen(port), settle);
+        QVERIFY(!QFileInfo::exists(PidFile::path()));
     }
 
     void cleanupTestCase() {
@@ -111,7 +111,7 @@ private Q_SLOTS:
             program.terminate();
             QVERIFY(program.waitForFinished(20000));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!ServerManager::isLocalTCPPortOpen(port), settle);
+        QTRY_VERIFY_WITH_TIMEOUT(!PortOwner::isLocalTCPPortOpen(port), settle);
     }
 };
 

@@ -1,0 +1,34 @@
+#include "services/StartPreflight.h"
+
+#include "services/BundleRuntime.h"
+
+#include <QFileInfo>
+
+namespace StartPreflight {
+
+std::optional<QString> problem(const ProjectPaths& paths, const BundleRepair::LogSink& log) {
+    const auto repair = BundleRepair::ensureBundleReady(paths.runtimeRoot, log);
+    log(QStringLiteral("Server cwd: ") + paths.runtimeRoot);
+    log(QStringLiteral("package.json type=module: ") +
+        (repair.hasTypeModule ? QStringLiteral("true") : QStringLiteral("false")) +
+        QStringLiteral(" (") + paths.runtimeRoot + QStringLiteral("/package.json)"));
+    if (!repair.hasTypeModule)
+        return repair.message;
+    const bool selfContained = BundleRuntime::isSelfContained();
+    if (!QFileInfo::exists(paths.serverEntryScript()))
+        return selfContained
+                   ? QStringLiteral("Bundled server files are missing. Reinstall the app or run "
+                                    "./scripts/build-release.sh to rebuild.")
+                   : QStringLiteral("Server build not found. Run `pnpm build` in the project "
+                                    "folder, or use a release build of the app.");
+    if (!paths.hasBibleDatabase())
+        return QStringLiteral("Bible database not found. Run Import Bible in Settings (dev) or "
+                              "reinstall the release app.");
+    if (selfContained &&
+        !QFileInfo::exists(paths.runtimeRoot + "/node_modules/fastify/package.json"))
+        return QStringLiteral("Server dependencies are missing (node_modules). Rebuild with "
+                              "./scripts/build-release.sh and reinstall.");
+    return std::nullopt;
+}
+
+} // namespace StartPreflight

@@ -1,0 +1,210 @@
+// What only real processes show: the child's command line and environment,
+// signals to a process tree, ports held and freed, ids read back from /proc,
+// and the timing of a server that takes its time to boot.
+#include "services/ApplicationSupport.h"
+#include "services/PidFile.h"
+#include "services/ServerManager.h"
+#include "support/HttpTestServer.h"
+#include "support/ServerFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTimer>
+#include <csignal>
+
+using namespace TestSupport;
+
+class TestServerProcesses : public ServerManagerTest {
+    Q_OBJECT
+
+    QString n() const { return QString::number(port); }
+
+private Q_SLOTS:
+    void init() { setUpServerTest(); }
+    void cleanup() { tearDownServerTest(); }
+
+    void theChildRunsAsConfiguredAndStopEndsItsWorkers() {
+        auto stale = std::make_unique<ExternalServer>("silent", port);
+        setFixtureMode("workers");
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
+        QVERIFY(logged(m, "Killing stale server on port " + n()));
+        QTRY_VERIFY(!stale->isRunning());
+        QVERIFY(logged(m, "Listening on http://0.0.0.0:" + n()));
+        QCOMPARE(PidFile::read(), qint32(*m.childProcessId()));
+
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fixtureReportPath()), settle);
+        const QJsonObject report = readFixtureReport();
+        const QJsonObject env = report["env"].toObject();
+        const QString support = ApplicationSupport::supportURL();
+        QCOMPARE(report["cwd"].toString(), runtime->root());
+        QCOMPARE(report["argv"].toArray().at(1).toString(), runtime->entryScript());
+        QCOMPARE(env["PORT"].toString(), n());
+        QCOMPARE(env["HOST"].toString(), QString("0.0.0.0"));
+        QCOMPARE(env["VESPERLINE_ROOT"].toString(), runtime->root());
+        QCOMPARE(env["VESPERLINE_CONFIG_DIR"].toString(), support);
+        QCOMPARE(env["VESPERLINE_DB_PATH"].toString(), support + "/data/bible.sqlite");
+        QCOMPARE(env["VESPERLINE_BOOKMARKS_PATH"].toString(), support + "/bookmarks.json");
+        QCOMPARE(env["VESPERLINE_THEMES_PATH"].toString(), support + "/themes.json");
+        QCOMPARE(env["VESPERLINE_WEB_DIST"].toString(), runtime->root() + "/apps/web/dist");
+        QCOMPARE(env["VESPERLINE_LOG_PATH"].toString(), support + "/server.log");
+        QCOMPARE(env["VESPERLINE_TRANSLATION_ID"].toString(), QString("WEB"));
+        QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
+        QCOMPARE(env["NODE_PATH"].toString(), runtime->root() + "/node_modules");
+        QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));
+        QVERIFY(env["PATH"].toString().startsWith(QFileInfo(nodeExecutable()).path() + ":"));
+
+        const QJsonArray workers = report["workers"].toArray();
+        QCOMPARE(workers.size(), 2);
+        await(m.stopAsync());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.logLines().last(), QString("Server stopped"));
+        QTRY_VERIFY(!processAlive(report["pid"].toInteger()));
+        for (const auto& worker : workers)
+            QTRY_VERIFY(!processAlive(worker.toInteger()));
+        QVERIFY(!QFile::exists(PidFile::path()));
+    }
+
+    // As on an old laptop: three seconds before the server listens, with the
+    // window's status sync asking all along.
+    void aSlowBootingServerIsOursAndQuittingEndsIt() {
+        setFixtureMode("late:3000");
+        auto& m = make();
+        QTimer sync;
+        connect(&sync, &QTimer::timeout, &m, [&m] { m.syncStatusFromHealth(); });
+        sync.start(300);
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
+        QTest::qWait(1000);
+        sync.stop();
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(logged(m, "Server started on port " + n()));
+        QVERIFY(m.spawnedByApp());
+        const QString log = m.logLines().join('\n');
+        QVERIFY2(!log.contains("marked stopped") && !log.contains("Detected server"),
+                 qPrintable(log));
+
+        const qint64 child = *m.childProcessId();
+        m.shutdownOnTerminate();
+        manager.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), settle);
+    }
+
+    // The time-out ends a child that never answers and frees the port; a
+    // cancel and a new start during that clean-up are not undone by it.
+    void anUnansweredStartIsEndedAndAStartDuringItsCleanUpStands() {
+        setFixtureMode("hung");
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.startupPhase(), StartupPhase::waiting, settle);
+        const qint64 hung = *m.childProcessId();
+        const QString timedOut =
+            "Server did not respond on port " + n() + ". Check the log for errors.";
+        QTRY_COMPARE_WITH_TIMEOUT(m.lastError(), timedOut, slowSettle);
+        // The child ignores SIGTERM and gets a second before SIGKILL.
+        QCOMPARE(m.status(), ServerStatus::starting);
+        m.cancelStart();
+        setFixtureMode("slow:3000");
+        m.start();
+        QTRY_VERIFY(!processAlive(hung));
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
+        QVERIFY(logged(m, "Server started on port " + n()));
+        QCOMPARE(m.lastError(), std::nullopt);
+
+        // Left alone, the time-out ends in a failed start.
+        await(m.forceStopOnPortAsync());
+        setFixtureMode("hung");
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::crashed, slowSettle);
+        QCOMPARE(m.startupPhase(), StartupPhase::failed);
+        QCOMPARE(m.lastError(), timedOut);
+        QVERIFY(!QFile::exists(PidFile::path()));
+        QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
+    }
+
+    void aForcedStopLeavesTheWindowFreeWhileItEndsAStubbornChild() {
+        startAndWaitRunning("stubborn");
+        const qint64 child = *manager->childProcessId();
+        QVERIFY(manager->canForceStop());
+        manager->forceStopOnPort();
+        QCOMPARE(manager->status(), ServerStatus::stopping);
+        // The event loop runs during the grace period the child gets.
+        bool served = false;
+        QTimer::singleShot(0, [&] { served = manager->status() == ServerStatus::stopping; });
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::stopped, settle);
+        QVERIFY(served);
+        QCOMPARE(manager->logLines().last(),
+                 "Port " + n() + " should now be free — you can Start without rebooting");
+        QTRY_VERIFY(!processAlive(child));
+        QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
+    }
+
+    void restoreEndsALiveOrphanButNeverAReusedPid() {
+        // An earlier run's server that no longer answers health.
+        ExternalServer orphan("slow:600000", port, runtime->entryScript());
+        const qint64 pid = orphan.pid();
+        PidFile::write(pid);
+        auto& m = make();
+        await(m.restoreStateOnLaunch());
+        QVERIFY(logged(m, "Orphan server PID " + QString::number(pid) +
+                              " failed health — terminating"));
+        QTRY_VERIFY(!orphan.isRunning());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+
+        QProcess unrelated;
+        unrelated.start("sleep", {"600"});
+        QVERIFY(unrelated.waitForStarted());
+        PidFile::write(unrelated.processId());
+        await(m.restoreStateOnLaunch());
+        QVERIFY(!QFile::exists(PidFile::path()));
+        PidFile::write(unrelated.processId());
+        await(m.forceStopOnPortAsync());
+        m.shutdownOnTerminate();
+        QTest::qWait(200);
+        QCOMPARE(unrelated.state(), QProcess::Running);
+        unrelated.kill();
+        unrelated.waitForFinished();
+    }
+
+    void quittingLeavesAStubbornChildAndAnAdoptedServerRunning() {
+        startAndWaitRunning("stubborn");
+        const qint64 child = *manager->childProcessId();
+        manager->shutdownOnTerminate();
+        manager.reset();
+        QTest::qWait(500);
+        // Not SIGKILLed: the next launch finds it as an orphan.
+        QVERIFY(processAlive(child));
+        ::kill(pid_t(child), SIGKILL);
+        QTRY_VERIFY(!processAlive(child));
+
+        // A fresh port: under a parallel run another test may take the
+        // freed one.
+        port = freePort();
+        ExternalServer other("healthy", port);
+        auto& m = make();
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), ServerStatus::running);
+        m.shutdownOnTerminate();
+        manager.reset();
+        QTest::qWait(300);
+        QVERIFY(other.isRunning());
+    }
+
+    void portTools() {
+        QVERIFY(!PortOwner::isLocalTCPPortOpen(0));
+        QVERIFY(!PortOwner::isLocalTCPPortOpen(70000));
+        QVERIFY(!PortOwner::isLocalTCPPortOpen(port));
+        ExternalServer holder("stubborn", port);
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
+        const PortOwner ports;
+        QCOMPARE(*waitForTask(ports.findListeningPIDs(port)), QList<qint32>{qint32(holder.pid())});
+        // SIGTERM is ignored; SIGKILL follows after the grace period.
+        await(ports.killListenersOnPort(port));
+        QTRY_VERIFY(!holder.isRunning());
+    }
+};
+
+VESPERLINE_TEST_MAIN(TestServerProcesses)
+#include "tst_serverprocesses.moc"

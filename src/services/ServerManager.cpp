@@ -181,7 +181,6 @@ void ServerManager::failStart(const QString& message) {
 }
 
 void ServerManager::spawnServer(const Operation& operation) {
-    spawnedByApp_ = false;
     publish(startupPhase_, StartupPhase::launching);
     log_.openFile();
     appendLog(QStringLiteral("Starting server on port ") + portText(port_) + QChar(0x2026));
@@ -196,11 +195,10 @@ void ServerManager::spawnServer(const Operation& operation) {
     stderrBuffer_.clear();
     launchMark_ = log_.mark();
 
-    const ServerProcess::Launch launch{nodePath_,
-                                       {paths_.serverEntryScript()},
-                                       paths_.runtimeRoot,
-                                       ServerEnvironment::forChild(paths_, nodePath_, port_)};
-    if (!child->start(launch)) {
+    if (!child->start({nodePath_,
+                       {paths_.serverEntryScript()},
+                       paths_.runtimeRoot,
+                       ServerEnvironment::forChild(paths_, nodePath_, port_)})) {
         const QString error = child->errorString();
         resetProcessState();
         publish(lastError_, StartupDiagnosis::launchFailureMessage(nodePath_, error));
@@ -214,7 +212,7 @@ void ServerManager::spawnServer(const Operation& operation) {
     PidFile::write(pid);
     publish(startupPhase_, StartupPhase::waiting);
     monitor_.startPolling();
-    ::launch(startupWatch(operation, child));
+    launch(startupWatch(operation, child));
     appendLog(QStringLiteral("Log file: ") + ServerLog::filePath());
     appendLog(QStringLiteral("Server PID: ") + QString::number(pid));
 }
@@ -229,17 +227,11 @@ void ServerManager::readStandardOutput(const QString& text) {
 }
 
 void ServerManager::readStandardError(const QString& text) {
-    recordStderr(text);
+    stderrBuffer_ = (stderrBuffer_ + text).right(stderrBufferLimit);
     if (status_ == ServerStatus::starting && StartupDiagnosis::mentionsPortInUse(text))
         launch(tryAttachAfterPortConflict(operation_));
     for (const QString& line : TextLines::split(text))
         appendLog(QStringLiteral("\u26A0\uFE0F ") + line);
-}
-
-void ServerManager::recordStderr(const QString& text) {
-    stderrBuffer_ += text;
-    if (stderrBuffer_.size() > stderrBufferLimit)
-        stderrBuffer_ = stderrBuffer_.right(stderrBufferLimit);
 }
 
 QString ServerManager::launchOutput() const {

@@ -66,7 +66,6 @@ public:
     const ProjectPaths& paths() const { return paths_; }
     const QString& nodePath() const { return nodePath_; }
     bool spawnedByApp() const { return spawnedByApp_; }
-    const QString& stderrBuffer() const { return stderrBuffer_; }
     std::optional<qint64> childProcessId() const;
 
     // Derived.
@@ -119,7 +118,6 @@ private:
     void failStart(const QString& message);
     void readStandardOutput(const QString& text);
     void readStandardError(const QString& text);
-    void recordStderr(const QString& text);
     QString launchOutput() const;
     QCoro::Task<> startupWatch(Operation operation, QPointer<ServerProcess> child);
     QCoro::Task<bool> tryAttachAfterPortConflict(Operation operation);

@@ -72,7 +72,7 @@ export function serverEnv(s, port, extra = {}) {
     VESPERLINE_DB_PATH: s.file('data', 'bible.sqlite'),
     VESPERLINE_BOOKMARKS_PATH: s.file('bookmarks.json'),
     VESPERLINE_THEMES_PATH: s.file('themes.json'),
-    VESPERLINE_WEB_DIST: path.join(s.root, 'apps/web/src'),
+    VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src'),
     VESPERLINE_LOG_PATH: s.file('server.log'),
     VESPERLINE_TRANSLATION_ID: 'WEB',
     VESPERLINE_SERVER_NAME: 'Test Sanctuary',
@@ -158,9 +158,18 @@ export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, 
 }
 
 export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
-  const child = spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
-  const w = watch(t, child);
-  return w;
+  return watch(t, spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] }));
+}
+
+/** Resolves with fn()'s first truthy answer; fails after 5 seconds. */
+export async function eventually(fn, what) {
+  const deadline = Date.now() + 5000;
+  for (;;) {
+    const value = await fn();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((r) => setImmediate(r));
+  }
 }
 
 export async function request(base, method, p, body, headers = {}) {

@@ -2,7 +2,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import WebSocket from 'ws';
-import { suiteScope, supportDir, startServer, request, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, supportDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -93,16 +93,6 @@ async function page(t, srv, role, options = {}) {
 }
 
 const stateWith = (fn) => (m) => m.type === 'state' && fn(m.state);
-
-async function eventually(fn, what) {
-  const deadline = Date.now() + 5000;
-  for (;;) {
-    const value = await fn();
-    if (value) return value;
-    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setImmediate(r));
-  }
-}
 
 describe('live state', () => {
   let s;

@@ -33,15 +33,7 @@ void twoScreens() {
 }
 
 Bookmark bookmark(const QString& id, const QString& label) {
-    Bookmark b;
-    b.id = id;
-    b.label = label;
-    b.book = "Psalms";
-    b.chapter = 23;
-    b.verseStart = 1;
-    b.verseEnd = 6;
-    b.bucket = "Comfort";
-    return b;
+    return {id, label, "Psalms", 23, 1, 6, "Comfort", std::nullopt};
 }
 
 QString supportFile(const QString& name) {

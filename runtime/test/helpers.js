@@ -83,6 +83,32 @@ export function serverEnv(s, port, extra = {}) {
 }
 
 /**
+ * Resolves with check()'s first answer other than undefined, asked now and
+ * whenever one of `waiters` is called; rejects when check() throws, or with
+ * timeoutMessage() after `ms`.
+ */
+export function waitOn(waiters, check, timeoutMessage, ms) {
+  return new Promise((resolve, reject) => {
+    const finish = (settle, value) => {
+      clearTimeout(timer);
+      waiters.delete(run);
+      settle(value);
+    };
+    const run = () => {
+      try {
+        const value = check();
+        if (value !== undefined) finish(resolve, value);
+      } catch (err) {
+        finish(reject, err);
+      }
+    };
+    const timer = setTimeout(() => finish(reject, new Error(timeoutMessage())), ms);
+    waiters.add(run);
+    run();
+  });
+}
+
+/**
  * Collects a child's output and lets a test wait for a line or the exit. A
  * child still running when the test ends is killed.
  */
@@ -108,27 +134,16 @@ function watch(t, child) {
     });
   });
   const until = (predicate, what, ms = 15000) =>
-    new Promise((resolve, reject) => {
-      const check = () => {
-        if (predicate(state)) {
-          cleanup();
-          resolve(state);
-        } else if (state.exit) {
-          cleanup();
-          reject(new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`));
-        }
-      };
-      const timer = setTimeout(() => {
-        cleanup();
-        reject(new Error(`timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`));
-      }, ms);
-      const cleanup = () => {
-        clearTimeout(timer);
-        waiters.delete(check);
-      };
-      waiters.add(check);
-      check();
-    });
+    waitOn(
+      waiters,
+      () => {
+        if (predicate(state)) return state;
+        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`);
+        return undefined;
+      },
+      () => `timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`,
+      ms,
+    );
   t.after(async () => {
     if (!state.exit) {
       child.kill('SIGKILL');

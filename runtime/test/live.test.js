@@ -2,7 +2,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import WebSocket from 'ws';
-import { suiteScope, supportDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, supportDir, startServer, request, eventually, waitOn, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -64,30 +64,13 @@ async function page(t, srv, role, options = {}) {
   return {
     ws,
     messages,
-    states: () => messages.filter((m) => m.type === 'state').map((m) => m.state),
     until(predicate, what) {
-      return new Promise((resolve, reject) => {
-        let seen = 0;
-        const check = () => {
-          for (; seen < messages.length; seen++) {
-            if (predicate(messages[seen])) {
-              cleanup();
-              resolve(messages[seen]);
-              return;
-            }
-          }
-        };
-        const timer = setTimeout(() => {
-          cleanup();
-          reject(new Error(`no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`));
-        }, 5000);
-        const cleanup = () => {
-          clearTimeout(timer);
-          waiters.delete(check);
-        };
-        waiters.add(check);
-        check();
-      });
+      let seen = 0;
+      const check = () => {
+        for (; seen < messages.length; seen++) if (predicate(messages[seen])) return messages[seen];
+        return undefined;
+      };
+      return waitOn(waiters, check, () => `no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`, 5000);
     },
   };
 }

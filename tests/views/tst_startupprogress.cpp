@@ -120,8 +120,6 @@ private Q_SLOTS:
         ExternalServer other("healthy", port);
         beginStart("healthy");
         QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
-        QVERIFY(logged(*manager, "Server already running on port " + QString::number(port)));
-        QVERIFY(!manager->spawnedByApp());
 
         // Return is "Open Control" now, wherever the focus is.
         logView()->setFocus();
@@ -158,12 +156,9 @@ private Q_SLOTS:
         QCOMPARE(captions.last(), QString("Closing in 1"));
         // Three quiet seconds come first (a lower bound: load only adds to it).
         QVERIFY2(firstValueAfter >= 2500, qPrintable(QString::number(firstValueAfter)));
-        QVERIFY(!sheet->isVisible());
-        QCOMPARE(sheet->autoCloseSeconds(), std::nullopt);
         QCOMPARE(manager->logLines().count("Sheet dismissed (success)"), 1);
         // Closing after success never stops the server.
         QCOMPARE(manager->status(), ServerStatus::running);
-        QVERIFY(processAlive(*manager->childProcessId()));
     }
 
     void escapeDuringTheCountdownStopsIt() {
@@ -244,7 +239,6 @@ private Q_SLOTS:
         QFETCH(bool, useEscape);
         beginStart("slow:600000");
         QTRY_COMPARE_WITH_TIMEOUT(manager->startupPhase(), StartupPhase::waiting, settle);
-        const qint64 child = *manager->childProcessId();
         QCOMPARE(sheet->statusLine(), QString("Waiting for server…"));
         QCOMPARE(sheet->statusColor(), StartupProgressView::progressColor());
 
@@ -261,9 +255,8 @@ private Q_SLOTS:
             button("cancel")->click();
         QVERIFY(!sheet->isVisible());
         QCOMPARE(closedSignals, 1);
-        QCOMPARE(manager->status(), ServerStatus::stopped);
+        // What the cancelled start does to the child is tst_serverlifecycle's.
         QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
-        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), settle);
         QCOMPARE(sheet->outcome(), Outcome::inProgress);
     }
 

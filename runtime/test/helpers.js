@@ -72,7 +72,7 @@ export function serverEnv(s, port, extra = {}) {
     VESPERLINE_DB_PATH: s.file('data', 'bible.sqlite'),
     VESPERLINE_BOOKMARKS_PATH: s.file('bookmarks.json'),
     VESPERLINE_THEMES_PATH: s.file('themes.json'),
-    VESPERLINE_WEB_DIST: path.join(s.root, 'apps/web/src'),
+    VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src'),
     VESPERLINE_LOG_PATH: s.file('server.log'),
     VESPERLINE_TRANSLATION_ID: 'WEB',
     VESPERLINE_SERVER_NAME: 'Test Sanctuary',
@@ -80,6 +80,32 @@ export function serverEnv(s, port, extra = {}) {
     NODE_OPTIONS: '--experimental-default-type=module',
   };
   return { ...env, ...extra };
+}
+
+/**
+ * Resolves with check()'s first answer other than undefined, asked now and
+ * whenever one of `waiters` is called; rejects when check() throws, or with
+ * timeoutMessage() after `ms`.
+ */
+export function waitOn(waiters, check, timeoutMessage, ms) {
+  return new Promise((resolve, reject) => {
+    const finish = (settle, value) => {
+      clearTimeout(timer);
+      waiters.delete(run);
+      settle(value);
+    };
+    const run = () => {
+      try {
+        const value = check();
+        if (value !== undefined) finish(resolve, value);
+      } catch (err) {
+        finish(reject, err);
+      }
+    };
+    const timer = setTimeout(() => finish(reject, new Error(timeoutMessage())), ms);
+    waiters.add(run);
+    run();
+  });
 }
 
 /**
@@ -108,27 +134,16 @@ function watch(t, child) {
     });
   });
   const until = (predicate, what, ms = 15000) =>
-    new Promise((resolve, reject) => {
-      const check = () => {
-        if (predicate(state)) {
-          cleanup();
-          resolve(state);
-        } else if (state.exit) {
-          cleanup();
-          reject(new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`));
-        }
-      };
-      const timer = setTimeout(() => {
-        cleanup();
-        reject(new Error(`timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`));
-      }, ms);
-      const cleanup = () => {
-        clearTimeout(timer);
-        waiters.delete(check);
-      };
-      waiters.add(check);
-      check();
-    });
+    waitOn(
+      waiters,
+      () => {
+        if (predicate(state)) return state;
+        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`);
+        return undefined;
+      },
+      () => `timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`,
+      ms,
+    );
   t.after(async () => {
     if (!state.exit) {
       child.kill('SIGKILL');
@@ -158,9 +173,18 @@ export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, 
 }
 
 export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
-  const child = spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
-  const w = watch(t, child);
-  return w;
+  return watch(t, spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] }));
+}
+
+/** Resolves with fn()'s first truthy answer; fails after 5 seconds. */
+export async function eventually(fn, what) {
+  const deadline = Date.now() + 5000;
+  for (;;) {
+    const value = await fn();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((r) => setImmediate(r));
+  }
 }
 
 export async function request(base, method, p, body, headers = {}) {

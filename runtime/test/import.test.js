@@ -59,7 +59,6 @@ async function fakeApi(t, behave = () => false) {
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   t.after(() => new Promise((resolve) => server.close(resolve)));
-  server.closeAllConnections?.();
   return { base: `http://127.0.0.1:${server.address().port}/v1`, log, server };
 }
 

@@ -2,7 +2,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import WebSocket from 'ws';
-import { suiteScope, supportDir, startServer, request, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, supportDir, startServer, request, eventually, waitOn, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -64,45 +64,18 @@ async function page(t, srv, role, options = {}) {
   return {
     ws,
     messages,
-    states: () => messages.filter((m) => m.type === 'state').map((m) => m.state),
     until(predicate, what) {
-      return new Promise((resolve, reject) => {
-        let seen = 0;
-        const check = () => {
-          for (; seen < messages.length; seen++) {
-            if (predicate(messages[seen])) {
-              cleanup();
-              resolve(messages[seen]);
-              return;
-            }
-          }
-        };
-        const timer = setTimeout(() => {
-          cleanup();
-          reject(new Error(`no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`));
-        }, 5000);
-        const cleanup = () => {
-          clearTimeout(timer);
-          waiters.delete(check);
-        };
-        waiters.add(check);
-        check();
-      });
+      let seen = 0;
+      const check = () => {
+        for (; seen < messages.length; seen++) if (predicate(messages[seen])) return messages[seen];
+        return undefined;
+      };
+      return waitOn(waiters, check, () => `no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`, 5000);
     },
   };
 }
 
 const stateWith = (fn) => (m) => m.type === 'state' && fn(m.state);
-
-async function eventually(fn, what) {
-  const deadline = Date.now() + 5000;
-  for (;;) {
-    const value = await fn();
-    if (value) return value;
-    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setImmediate(r));
-  }
-}
 
 describe('live state', () => {
   let s;

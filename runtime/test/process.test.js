@@ -6,18 +6,11 @@ import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import http from 'node:http';
-import { spawn } from 'node:child_process';
-import { supportDir, startServer, freePort, serverEnv, makeBible, WEB_META, SAMPLE_VERSES, tempDir, SERVER_ENTRY, RUNTIME } from './helpers.js';
+import { supportDir, startServer, freePort, serverEnv, runScript, makeBible, WEB_META, SAMPLE_VERSES, tempDir, SERVER_ENTRY, RUNTIME } from './helpers.js';
 
-function runToExit(s, port, env = {}) {
-  return new Promise((resolve) => {
-    const child = spawn(process.execPath, [SERVER_ENTRY], { cwd: RUNTIME, env: serverEnv(s, port, env) });
-    let stdout = '';
-    let stderr = '';
-    child.stdout.on('data', (d) => (stdout += d));
-    child.stderr.on('data', (d) => (stderr += d));
-    child.on('exit', (code) => resolve({ code, stdout, stderr }));
-  });
+async function runToExit(t, s, port) {
+  const run = runScript(t, SERVER_ENTRY, serverEnv(s, port));
+  return { ...(await run.exited), ...run.state };
 }
 
 test('SIGTERM closes the server, even with a client connection open, and exits 0', async (t) => {
@@ -43,7 +36,7 @@ test('a port that is taken prints the EADDRINUSE error on stderr and exits 1', a
   await new Promise((resolve) => holder.listen(0, '127.0.0.1', resolve));
   t.after(() => holder.close());
   const { port } = holder.address();
-  const res = await runToExit(s, port);
+  const res = await runToExit(t, s, port);
   assert.equal(res.code, 1);
   assert.match(res.stderr, /EADDRINUSE/);
   assert.doesNotMatch(res.stdout, /Listening on/);
@@ -51,7 +44,7 @@ test('a port that is taken prints the EADDRINUSE error on stderr and exits 1', a
 
 test('a PORT that is not a port number is a configuration error', async (t) => {
   const s = supportDir(t);
-  const res = await runToExit(s, 'eighty');
+  const res = await runToExit(t, s, 'eighty');
   assert.equal(res.code, 1);
   assert.match(res.stderr, /PORT must be a number/);
 });
@@ -63,7 +56,7 @@ test('an empty support directory is seeded from the runtime root and served', as
   fs.copyFileSync(path.join(RUNTIME, 'seed', 'themes.json'), path.join(root, 'themes.json'));
   fs.writeFileSync(path.join(root, 'runtime-version.json'), '{"version": "9.8.7", "channel": "beta"}\n');
   const s = supportDir(t, { root });
-  const srv = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+  const srv = await startServer(t, s);
 
   const health = (await srv.get('/api/health')).json;
   assert.equal(health.db, true);
@@ -80,7 +73,7 @@ test('an empty support directory is seeded from the runtime root and served', as
   // the next start never overwrites what the church has since changed
   await srv.put('/api/bookmarks', { bookmarks: [] });
   await srv.stop();
-  const again = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+  const again = await startServer(t, s);
   assert.deepEqual((await again.get('/api/bookmarks')).json, { bookmarks: [] });
   assert.doesNotMatch(again.state.stdout, /Seeded/);
 });
@@ -88,7 +81,7 @@ test('an empty support directory is seeded from the runtime root and served', as
 test('without any Bible database the server still answers, and says so', async (t) => {
   const root = tempDir(t, 'vesperline-root-');
   const s = supportDir(t, { root });
-  const srv = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: path.join(RUNTIME, 'apps/web/src') } });
+  const srv = await startServer(t, s);
   const health = (await srv.get('/api/health')).json;
   assert.equal(health.ok, true);
   assert.equal(health.db, false);

@@ -1,7 +1,6 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import path from 'node:path';
 import { suiteScope, supportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, snapshot } from './helpers.js';
 
 const BOOKMARKS = {
@@ -56,9 +55,6 @@ describe('data documents', () => {
     assert.equal(json.translationLabel, 'World English Bible');
     assert.equal(json.serverName, 'Test Sanctuary');
     assert.equal(json.runtimeRoot, s.root);
-    const pkg = JSON.parse(fs.readFileSync(path.join(s.root, 'package.json'), 'utf8'));
-    // the source tree may or may not have been built; when it was, the version shows
-    if (fs.existsSync(path.join(s.root, 'runtime-version.json'))) assert.equal(json.runtimeVersion, pkg.version);
   });
 
   test('bookmarks round-trip and are stored in the desktop writer format', async () => {
@@ -302,20 +298,7 @@ describe('translations and passages', () => {
   });
 });
 
-test('data written through the API is served again after a restart', async (t) => {
-  const s = seeded(t);
-  let srv = await startServer(t, s);
-  assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
-  assert.equal((await srv.put('/api/translations', { primaryId: 'bible.sqlite' })).status, 200);
-  const exit = await srv.stop();
-  assert.equal(exit.code, 0);
-  srv = await startServer(t, s);
-  assert.deepEqual((await srv.get('/api/playlists')).json, PLAYLISTS);
-  assert.deepEqual((await srv.get('/api/bookmarks')).json, BOOKMARKS);
-  assert.deepEqual((await srv.get('/api/translations')).json.selection, { primaryId: 'bible.sqlite' });
-});
-
-test('concurrent writes leave one complete document, never a mixture', async (t) => {
+test('concurrent writes leave one complete document, never a mixture, and it outlives a restart', async (t) => {
   const s = seeded(t);
   const srv = await startServer(t, s);
   const docs = Array.from({ length: 20 }, (_, i) => ({
@@ -328,4 +311,13 @@ test('concurrent writes leave one complete document, never a mixture', async (t)
   assert.equal(labels.size, 1);
   assert.equal(onDisk.bookmarks.length, 50);
   assert.deepEqual(fs.readdirSync(s.support).filter((n) => n.includes('.tmp')), []);
+
+  // What the API wrote is served again after a restart.
+  assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
+  assert.equal((await srv.put('/api/translations', { primaryId: 'bible.sqlite' })).status, 200);
+  assert.equal((await srv.stop()).code, 0);
+  const again = await startServer(t, s);
+  assert.deepEqual((await again.get('/api/playlists')).json, PLAYLISTS);
+  assert.deepEqual((await again.get('/api/bookmarks')).json, onDisk);
+  assert.deepEqual((await again.get('/api/translations')).json.selection, { primaryId: 'bible.sqlite' });
 });

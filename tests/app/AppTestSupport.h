@@ -34,8 +34,11 @@ public:
                                "{\"name\":\"fixture\",\"type\":\"module\"}\n");
         TestSupport::writeFile(project + "/apps/server/package.json", "{\"type\":\"module\"}\n");
         TestSupport::writeFile(project + "/data/bible.sqlite", "SQLite format 3\0fixture");
-        TestSupport::writeFile(project + "/bookmarks.json", seedBookmarks());
-        TestSupport::writeFile(project + "/themes.json", seedThemes());
+        TestSupport::writeFile(project + "/bookmarks.json",
+                               R"({"bookmarks": [{"book": "John", "chapter": 3, "id": "seed-1",)"
+                               R"( "label": "John 3:16", "verseStart": 16}]})");
+        TestSupport::writeFile(project + "/themes.json",
+                               R"({"defaultThemeId": "lowerThird", "themes": []})");
         if (embeddedNode)
             tree->linkNode(TestSupport::nodeExecutable());
         return tree;
@@ -54,15 +57,14 @@ public:
         return tree;
     }
 
-    QString root() const { return dir.path(); }
-    QString binDir() const { return root() + "/bin"; }
-    QString resourceDir() const { return root() + "/share/vesperline"; }
+    QString binDir() const { return dir.path() + "/bin"; }
+    QString resourceDir() const { return dir.path() + "/share/vesperline"; }
     QString projectRoot() const { return resourceDir() + "/project"; }
-    BundleLayout layout() const { return BundleLayout::forApplicationDir(binDir()); }
 
     // The real bootstrap over this tree; `node` false finds no Node.js at all.
     AppViewModel::Environment environment(bool node = true) const {
-        AppViewModel::Environment environment = AppViewModel::Environment::forLayout(layout());
+        AppViewModel::Environment environment =
+            AppViewModel::Environment::forLayout(BundleLayout::forApplicationDir(binDir()));
         if (!node)
             environment.findNode = [] { return std::optional<NodeChecker::NodeInfo>(); };
         else if (!QFileInfo::exists(resourceDir() + "/node/bin/node"))
@@ -71,15 +73,6 @@ public:
                 return NodeChecker::probeNode(TestSupport::nodeExecutable());
             };
         return environment;
-    }
-
-    static QByteArray seedBookmarks() {
-        return "{\n  \"bookmarks\": [\n    {\n      \"book\": \"John\",\n      \"chapter\": 3,\n"
-               "      \"id\": \"seed-1\",\n      \"label\": \"John 3:16\",\n"
-               "      \"verseStart\": 16\n    }\n  ]\n}\n";
-    }
-    static QByteArray seedThemes() {
-        return "{\n  \"defaultThemeId\": \"lowerThird\",\n  \"themes\": []\n}\n";
     }
 
 private:
@@ -127,30 +120,18 @@ inline bool restoreSettled(const AppViewModel& app) {
     return status != ServerStatus::starting && mirrorReached(app, status);
 }
 
-// Waits until the model has no asynchronous operation left, so that the test
-// can tear it down without leaving a suspended one behind.
-inline void awaitQuiet(const AppViewModel& app) {
+// Ends what a test made, in the order that leaves nothing behind: whatever
+// server holds the model's port, then the model's pending operations, then
+// `holder` (the model itself, or the program around it), then one more turn
+// for the waits its destructors cancelled, and the deletions it deferred.
+template <typename Holder> void tearDown(AppViewModel& app, std::unique_ptr<Holder>& holder) {
+    TestSupport::await(app.server().forceStopOnPortAsync());
     // A cancelled wait returns on the next turn of the loop.
     QCoreApplication::processEvents();
     QTRY_COMPARE_WITH_TIMEOUT(app.pendingOperations(), 0, TestSupport::slowSettle);
-}
-
-// After the objects are gone: one more turn, for the waits their destructors
-// cancelled, and the deferred deletions.
-inline void finishTearDown() {
+    holder.reset();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// Ends what a test made, in the order that leaves nothing behind: whatever
-// server holds the model's port, then the model's pending operations, then
-// `holder` (the model itself, or the program around it) and the deletions it
-// deferred.
-template <typename Holder> void tearDown(AppViewModel& app, std::unique_ptr<Holder>& holder) {
-    TestSupport::await(app.server().forceStopOnPortAsync());
-    awaitQuiet(app);
-    holder.reset();
-    finishTearDown();
 }
 
 } // namespace AppTest

@@ -29,11 +29,7 @@ class TestAPIClient : public QObject {
 
 private Q_SLOTS:
     void pathsResolveOnlyOntoTheLocalServer() {
-        QCOMPARE(APIClient().baseURL.toString(), QString("http://127.0.0.1:3847"));
         const APIClient client(4100);
-        QCOMPARE(client.baseURL.toString(), QString("http://127.0.0.1:4100"));
-        QCOMPARE(client.resolve("/api/health")->toString(),
-                 QString("http://127.0.0.1:4100/api/health"));
         QCOMPARE(client.resolve("/output?w=1920&h=1080")->toString(),
                  QString("http://127.0.0.1:4100/output?w=1920&h=1080"));
         for (const char* elsewhere :
@@ -46,32 +42,34 @@ private Q_SLOTS:
         HttpTestServer server;
         const auto result = waitForTask(
             APIClient(server.port()).get<HealthResponse>("http://example.org/api/health"));
-        QVERIFY(result && !result->ok());
-        QVERIFY(result->error().clientError());
-        QVERIFY(*result->error().clientError() == APIClientError::invalidURL());
+        QVERIFY(result && !result->ok() && result->error().clientError());
         QCOMPARE(result->error().description(), QString("Invalid URL"));
         QVERIFY(server.requests().isEmpty());
     }
 
-    void getDecodesTheAnswerAndCleansUpItsReply() {
+    void getDecodesTheAnswerOrSaysWhyItCannotAndCleansUp() {
         HttpTestServer server;
-        server.setResponse(
-            "/api/health",
-            {200, R"({"ok": true, "db": true, "clients": 3, "serverName": "Chapel"})"});
+        server.setResponse("/api/health", {200, R"({"ok": true, "clients": 3})"});
+        server.setResponse("/api/wrong", {200, R"({"ok": "yes"})"});
+        server.setResponse("/api/bookmarks", {200, "<html>Welcome</html>", "text/html"});
         // The client is a temporary that is gone long before the answer.
         auto task = APIClient(server.port()).get<HealthResponse>("/api/health");
         const auto result = waitForTask(std::move(task));
         QVERIFY(result && result->ok());
-        QVERIFY(result->value().ok && result->value().db);
         QCOMPARE(result->value().clients, 3);
-        QCOMPARE(result->value().serverName, std::optional<QString>("Chapel"));
-
         QCOMPARE(server.requests().size(), 1);
         const auto& request = server.requests().first();
-        QCOMPARE(request.method, QByteArray("GET"));
-        QCOMPARE(request.target, QByteArray("/api/health"));
-        QVERIFY(request.body.isEmpty());
-        QVERIFY(request.header("content-type").isEmpty());
+        QCOMPARE(request.method + ' ' + request.target, QByteArray("GET /api/health"));
+        QVERIFY(request.body.isEmpty() && request.header("content-type").isEmpty());
+
+        // A 2xx answer that does not decode is the decoder's error.
+        const APIClient client(server.port());
+        const auto wrong = waitForTask(client.get<HealthResponse>("/api/wrong"));
+        QVERIFY(wrong && !wrong->ok() && wrong->error().decodingError());
+        QCOMPARE(wrong->error().description(), QString("ok: expected a Boolean, found a string"));
+        const auto page = waitForTask(client.get<BookmarksConfig>("/api/bookmarks"));
+        QVERIFY(page && !page->ok() && page->error().decodingError());
+        QVERIFY(page->error().description().startsWith("Invalid JSON"));
 
         QNetworkAccessManager* session = APIClient::sharedSession();
         QCOMPARE(session->parent(), QCoreApplication::instance());
@@ -85,7 +83,6 @@ private Q_SLOTS:
         QTest::newRow("299") << 299 << QString();
         QTest::newRow("300") << 300 << "Server returned HTTP 300";
         QTest::newRow("302 to a good page") << 302 << "Server returned HTTP 302";
-        QTest::newRow("404") << 404 << "Server returned HTTP 404";
         QTest::newRow("500") << 500 << "Server returned HTTP 500";
     }
 
@@ -109,35 +106,15 @@ private Q_SLOTS:
         QVERIFY(result->error().clientError());
         QCOMPARE(result->error().clientError()->statusCode(), status);
         QCOMPARE(result->error().description(), description);
-        QVERIFY(server.requestsTo("/api/elsewhere").isEmpty());
-    }
-
-    void aBodyOfTheWrongShapeIsTheDecodersError() {
-        HttpTestServer server;
-        server.setResponse("/api/health", {200, R"({"ok": "yes"})"});
-        server.setResponse("/api/bookmarks", {200, "<html>Welcome</html>", "text/html"});
-        const APIClient client(server.port());
-
-        const auto health = waitForTask(client.get<HealthResponse>("/api/health"));
-        QVERIFY(health && !health->ok());
-        QVERIFY(health->error().decodingError());
-        QVERIFY(!health->error().clientError());
-        QCOMPARE(health->error().description(), QString("ok: expected a Boolean, found a string"));
-
-        const auto bookmarks = waitForTask(client.get<BookmarksConfig>("/api/bookmarks"));
-        QVERIFY(bookmarks && bookmarks->error().decodingError());
-        QVERIFY(bookmarks->error().description().startsWith("Invalid JSON"));
+        QCOMPARE(server.hits("/api/elsewhere"), 0);
     }
 
     void nothingListeningIsATransportErrorNotAClientError() {
         const auto result =
             waitForTask(APIClient(TestSupport::freePort()).get<HealthResponse>("/api/health"));
-        QVERIFY(result && !result->ok());
-        QVERIFY(!result->error().clientError());
-        QVERIFY(result->error().transportError());
+        QVERIFY(result && !result->ok() && result->error().transportError());
         QCOMPARE(result->error().transportError()->code, QNetworkReply::ConnectionRefusedError);
         QVERIFY(!result->error().description().isEmpty());
-        QVERIFY(!result->error().description().startsWith("Server returned"));
 
         HttpTestServer server;
         HttpResponse dropped;
@@ -149,8 +126,8 @@ private Q_SLOTS:
 
     void putSendsCompactJsonWithoutAbsentFieldsAndReadsTheAnswer() {
         HttpTestServer server;
-        server.setResponse("PUT", "/api/translations", {200, translationsBody});
-        server.setResponse("PUT", "/api/bookmarks", {200, R"({"bookmarks": []})"});
+        server.setResponse("/api/translations", {200, translationsBody}, "PUT");
+        server.setResponse("/api/bookmarks", {200, R"({"bookmarks": []})"}, "PUT");
         const APIClient client(server.port());
 
         const auto payload = waitForTask(client.put<TranslationsPayload>(

@@ -42,19 +42,17 @@ private Q_SLOTS:
         logged.clear();
     }
 
-    void healthyRootIsLeftAlone() {
+    void aHealthyRootAndOneWithoutServerBuildAreLeftAlone() {
         makeHealthyRoot(root());
         const auto before = readFile(root() + "/package.json");
-        const auto result = BundleRepair::ensureBundleReady(root(), sink(), installed());
-        QCOMPARE(result, (BundleRepair::Result{false, true, "Bundle ESM manifests OK"}));
+        QCOMPARE(BundleRepair::ensureBundleReady(root(), sink(), installed()),
+                 (BundleRepair::Result{false, true, "Bundle ESM manifests OK"}));
         QCOMPARE(readFile(root() + "/package.json"), before);
         QCOMPARE(logged, QStringList());
-    }
 
-    void rootWithoutServerBuildIsNotTouched() {
+        QDir(root()).removeRecursively();
         writeFile(root() + "/package.json", "{}");
-        const auto result = BundleRepair::ensureBundleReady(root(), sink(), installed());
-        QCOMPARE(result,
+        QCOMPARE(BundleRepair::ensureBundleReady(root(), sink(), installed()),
                  (BundleRepair::Result{false, false, "Server build not found under runtime root"}));
         QCOMPARE(readFile(root() + "/package.json"), QByteArray("{}"));
         QVERIFY(!QFile::exists(root() + "/apps/server/package.json"));

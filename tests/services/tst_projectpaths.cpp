@@ -37,15 +37,10 @@ private Q_SLOTS:
         QDir(ApplicationSupport::supportURL()).removeRecursively();
     }
 
-    void resourceDirectoryIsBesideTheExecutablesFolder() {
+    void bundledRootPrefersProjectOverResourcesProject() {
         QCOMPARE(layout().resourceDir, std::nullopt);
         QDir().mkpath(resources());
         QCOMPARE(layout().resourceDir, QDir::cleanPath(resources()));
-        QCOMPARE(layout().applicationDir, QDir::cleanPath(app()));
-    }
-
-    void bundledRootPrefersProjectOverResourcesProject() {
-        QDir().mkpath(resources());
         QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), std::nullopt);
         makeRuntimeRoot(resources() + "/Resources/project");
         QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), resources() + "/Resources/project");
@@ -95,7 +90,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::newRow("version") << QByteArray(R"({"version":"1.2.0","notes":"x"})") << "1.2.0";
         QTest::newRow("number") << QByteArray(R"({"version":120})") << "bundled";
-        QTest::newRow("array") << QByteArray(R"(["1.2.0"])") << "bundled";
         QTest::newRow("broken") << QByteArray("{\"version\":\"1.2") << "bundled";
         QTest::newRow("missing") << QByteArray() << "bundled";
     }

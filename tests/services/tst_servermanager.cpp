@@ -321,12 +321,14 @@ private Q_SLOTS:
         QFETCH(bool, adopted);
         QFETCH(QStringList, log);
         QFETCH(QList<qint32>, terminated);
-        HttpTestServer other;
-        other.setResponse("/api/health",
-                          server == "healthy" ? healthy() : HttpResponse(200, R"({"ok":false})"));
-        if (server.isEmpty())
-            other.close();
-        auto& m = make(server.isEmpty() ? freePort() : other.port());
+        std::optional<HttpTestServer> other;
+        if (!server.isEmpty()) {
+            other.emplace();
+            other->setResponse("/api/health", server == "healthy"
+                                                  ? healthy()
+                                                  : HttpResponse(200, R"({"ok":false})"));
+        }
+        auto& m = make(other ? other->port() : freePort());
         auto& ports = *fake->ports;
         if (!pidFile.isEmpty())
             PidFile::write(4242);

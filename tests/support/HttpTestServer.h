@@ -2,15 +2,13 @@
 
 #include <QByteArray>
 #include <QEventLoop>
-#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPair>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <QUrlQuery>
+#include <QUrl>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
@@ -39,62 +37,40 @@ struct HttpResponse {
 // One request as the server received it.
 struct HttpRequestRecord {
     QByteArray method;
-    QByteArray target; // as sent, with the query
-    QString path;      // decoded, without the query
-    QUrlQuery query;
+    QByteArray target;                    // as sent, with the query
+    QString path;                         // decoded, without the query
     QMap<QByteArray, QByteArray> headers; // names lower-cased
     QByteArray body;
 
     QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
 };
 
-// A small HTTP/1.1 server on 127.0.0.1 and a port the system picks, for
-// tests of code that speaks HTTP to the local server or to a stand-in for a
-// remote service. Each path answers with a chosen status, body and delay
-// (unknown paths: 404); every request is recorded. Requests need a
-// Content-Length for their body (chunked uploads are not understood).
-// Connections are kept alive, as real servers do.
+// A small HTTP/1.1 server on 127.0.0.1 and a port the system picks, for code
+// that speaks HTTP to the local server. Each path answers with a chosen status,
+// body and delay (unknown paths: 404); every request is recorded. Bodies need
+// a Content-Length. Connections are kept alive, as real servers do.
 class HttpTestServer : public QObject {
-    Q_OBJECT
-
 public:
-    explicit HttpTestServer(QObject* parent = nullptr);
-    ~HttpTestServer() override;
+    HttpTestServer();
 
     int port() const;
-    // "http://127.0.0.1:<port>"
-    QString baseURL() const;
+    // "http://127.0.0.1:<port>" followed by `target`.
+    QUrl url(const QString& target) const;
 
-    // For every method, or for one ("GET", "PUT"...), which wins over the former.
-    void setResponse(const QString& path, HttpResponse response);
-    void setResponse(const QByteArray& method, const QString& path, HttpResponse response);
+    // For one method ("GET", "PUT"), or for every method when `method` is empty;
+    // the former wins.
+    void setResponse(const QString& path, HttpResponse response, const QByteArray& method = {});
 
     const QList<HttpRequestRecord>& requests() const { return received; }
-    QList<HttpRequestRecord> requestsTo(const QString& path) const;
-    // Runs the event loop until `count` requests have arrived in total.
-    bool waitForRequests(int count, int timeoutMs = 10000);
-
-    // Stops listening and drops every open connection.
-    void close();
-
-Q_SIGNALS:
-    void requestReceived(const TestSupport::HttpRequestRecord& request);
+    // How many requests asked for exactly this target, query included.
+    int hits(const QByteArray& target) const;
 
 private:
-    struct Connection {
-        QByteArray buffer;
-        bool answering = false;
-    };
-
-    void accept();
     void readFrom(QTcpSocket* socket);
-    void answer(QTcpSocket* socket, const HttpRequestRecord& request);
     void send(QTcpSocket* socket, const HttpResponse& response, bool keepAlive);
 
     QTcpServer* server;
-    QHash<QTcpSocket*, Connection> connections;
-    QHash<QString, HttpResponse> anyMethod;
-    QHash<QPair<QByteArray, QString>, HttpResponse> byMethod;
+    QMap<QPair<QByteArray, QString>, HttpResponse> responses; // by method ("" for any) and path
     QList<HttpRequestRecord> received;
 };
 

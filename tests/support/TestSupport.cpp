@@ -25,16 +25,6 @@ IsolatedHome::IsolatedHome() {
     qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
 }
 
-QString IsolatedHome::dataHome() const {
-    return dir.path() + "/data";
-}
-QString IsolatedHome::configHome() const {
-    return dir.path() + "/config";
-}
-QString IsolatedHome::supportDir() const {
-    return dataHome() + "/Vesperline";
-}
-
 int freePort() {
     QTcpServer server;
     if (!server.listen(QHostAddress::LocalHost, 0))
@@ -44,10 +34,6 @@ int freePort() {
 
 QString fixturePath(const QString& name) {
     return QStringLiteral(VESPERLINE_FIXTURES_DIR) + "/" + name;
-}
-
-QString sourcePath(const QString& relative) {
-    return QStringLiteral(VESPERLINE_SOURCE_DIR) + "/" + relative;
 }
 
 QString stageDir() {

@@ -14,11 +14,6 @@ namespace TestSupport {
 class IsolatedHome {
 public:
     IsolatedHome();
-    QString root() const { return dir.path(); }
-    QString dataHome() const;
-    QString configHome() const;
-    // The support directory the program will use under this home.
-    QString supportDir() const;
 
 private:
     QTemporaryDir dir;
@@ -28,7 +23,6 @@ private:
 int freePort();
 
 QString fixturePath(const QString& name);
-QString sourcePath(const QString& relative);
 QString stageDir();
 
 // The Node.js executable the tests run fixtures with.

@@ -37,16 +37,6 @@ QString text(QWidget& root, const char* name) {
     return child<QLabel>(root, name)->text();
 }
 
-// With VESPERLINE_SCREENSHOT_DIR set, keeps a picture of the widget for a
-// person to look at.
-void snapshot(QWidget& widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QCoreApplication::processEvents();
-    widget.grab().save(dir + "/" + name + ".png");
-}
-
 bool showsLabel(QWidget& root, const QString& text) {
     const auto labels = root.findChildren<QLabel*>();
     return std::any_of(labels.begin(), labels.end(),
@@ -64,7 +54,6 @@ class TestDashboard : public QObject {
     int port = 0;
 
     DashboardView& open(bool node = true) {
-        Preferences::setInteger("serverPort", port);
         app = std::make_unique<AppViewModel>(tree->environment(node));
         // The launch-time restore settles before the screen is looked at.
         if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
@@ -83,12 +72,7 @@ class TestDashboard : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        AppTest::resetUserData();
-        tree = InstallTree::withFixtureRuntime();
-        port = freePort();
-        setFixtureMode("healthy");
-    }
+    void init() { AppTest::prepareFirstLaunch(tree, port); }
 
     void cleanup() {
         view.reset();
@@ -112,10 +96,9 @@ private Q_SLOTS:
         QVERIFY(showsLabel(dashboard, ApplicationSupport::path("data/bible.sqlite")));
         QVERIFY(showsLabel(dashboard, "Server build not bundled"));
         QVERIFY(showsLabel(dashboard, "Node.js 20+ required"));
-        snapshot(dashboard, "dashboard-setup-needed");
     }
 
-    void aReadyMachineOffersStart() {
+    void aReadyMachineOffersStartAndItsAddresses() {
         auto& dashboard = open();
         for (const char* warning :
              {"bootstrapWarning", "nodeWarning", "databaseWarning", "buildWarning"})
@@ -132,7 +115,57 @@ private Q_SLOTS:
         QCOMPARE(text(dashboard, "value-port"), QString::number(port));
         QVERIFY(!shown(child(dashboard, "value-clients")));
         QCOMPARE(text(dashboard, "value-translation"), QString("World English Bible"));
-        snapshot(dashboard, "dashboard-stopped");
+
+        // The addresses follow the output size and the web output toggle.
+        app->setOutputSize(1280, 720);
+        const QString base = "http://127.0.0.1:" + QString::number(port);
+        const auto visibleUrls = [&] {
+            QStringList urls;
+            for (QLabel* label : dashboard.findChildren<QLabel*>())
+                if (shown(label) && label->text().startsWith(base))
+                    urls << label->text();
+            return urls;
+        };
+        QTRY_COMPARE(visibleUrls().size(), 7);
+        QVERIFY(visibleUrls().contains(base + "/output?w=1280&h=720"));
+        auto* toggle = child<QCheckBox>(dashboard, "webOutputToggle");
+        QVERIFY(toggle->isChecked());
+        toggle->click();
+        QCOMPARE(Preferences::boolValue("showWebOutputHint"), false);
+        QCOMPARE(visibleUrls().size(), 3);
+        toggle->click();
+        QCOMPARE(visibleUrls().size(), 7);
+
+        // Copy takes the shown address; Open has nothing to open while stopped.
+        for (QPushButton* button : dashboard.findChildren<QPushButton*>()) {
+            if (button->toolTip() == "Copy URL") {
+                button->click();
+                break;
+            }
+        }
+        QCOMPARE(QGuiApplication::clipboard()->text(), base + "/presenter");
+        QCOMPARE(app->statusMessage(), QString("Copied to clipboard"));
+        for (QPushButton* button : dashboard.findChildren<QPushButton*>())
+            if (button->text() == "Open")
+                QVERIFY(!button->isEnabled());
+
+        // The size steppers keep within their range and store what they set.
+        child<QSpinBox>(dashboard, "width")->setValue(100);
+        QCOMPARE(app->outputWidth(), 640);
+        auto* height = child<QSpinBox>(dashboard, "height");
+        height->setValue(9000);
+        height->stepDown();
+        QCOMPARE(app->outputHeight(), 7670);
+        QCOMPARE(Preferences::integerValue("outputHeight"), 7670);
+
+        // The log box shows the log and clears it, file included.
+        app->server().appendLog("first line");
+        app->server().appendLog("second line");
+        auto* log = child<QPlainTextEdit>(dashboard, "serverLog");
+        QTRY_VERIFY(log->toPlainText().endsWith("first line\nsecond line"));
+        child<QPushButton>(dashboard, "clearLog")->click();
+        QTRY_COMPARE(log->toPlainText(), QString());
+        QCOMPARE(TestSupport::readFile(ServerLog::filePath()), QByteArray());
     }
 
     void runningStoppingAndStoppedReadAsTheyShould() {
@@ -148,7 +181,6 @@ private Q_SLOTS:
         QCOMPARE(text(dashboard, "value-database"), QString("Ready"));
         QCOMPARE(text(dashboard, "value-build"), QString("vfixture"));
         QVERIFY(child<QPushButton>(dashboard, "openOutput")->isEnabled());
-        snapshot(dashboard, "dashboard-running");
 
         // The stubborn child keeps the stop busy for the grace period.
         stop->click();
@@ -209,81 +241,6 @@ private Q_SLOTS:
         QVERIFY(text(dashboard, "recoveryCaption").startsWith("Port stuck?"));
         QVERIFY(child<QPushButton>(dashboard, "restart")->isEnabled());
         QVERIFY(shown(child(dashboard, "start")));
-        snapshot(dashboard, "dashboard-failed");
-    }
-
-    void urlRowsFollowTheWebOutputToggle() {
-        auto& dashboard = open();
-        app->setOutputSize(1280, 720);
-        const QString base = "http://127.0.0.1:" + QString::number(port);
-        QList<DashboardView::UrlRow> rows = DashboardView::urlRows(*app);
-        QCOMPARE(rows.size(), 7);
-        QCOMPARE(rows[0],
-                 (DashboardView::UrlRow{"Presenter (iPad)", "/presenter", base + "/presenter"}));
-        QCOMPARE(rows[2],
-                 (DashboardView::UrlRow{"Output (OBS · follow theme)", "/output?w=1280&h=720",
-                                        base + "/output?w=1280&h=720"}));
-        QCOMPARE(rows[5].path, QString("/output?layout=fullscreen&w=1280&h=720"));
-
-        auto* toggle = child<QCheckBox>(dashboard, "webOutputToggle");
-        QVERIFY(toggle->isChecked());
-        toggle->click();
-        QCOMPARE(Preferences::boolValue("showWebOutputHint"), false);
-        rows = DashboardView::urlRows(*app);
-        QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[2].title, QString("Admin (web)"));
-        const auto visibleUrls = [&] {
-            QStringList urls;
-            for (QLabel* label : dashboard.findChildren<QLabel*>())
-                if (shown(label) && label->text().startsWith(base))
-                    urls << label->text();
-            return urls;
-        };
-        QCOMPARE(visibleUrls().size(), 3);
-        toggle->click();
-        QCOMPARE(visibleUrls().size(), 7);
-    }
-
-    void copyAndOpenActOnTheShownAddress() {
-        auto& dashboard = open();
-        auto* copy = dashboard.findChildren<QPushButton*>().at(0);
-        for (QPushButton* button : dashboard.findChildren<QPushButton*>())
-            if (button->toolTip() == "Copy URL") {
-                copy = button;
-                break;
-            }
-        copy->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(),
-                 "http://127.0.0.1:" + QString::number(port) + "/presenter");
-        QCOMPARE(app->statusMessage(), QString("Copied to clipboard"));
-        for (QPushButton* button : dashboard.findChildren<QPushButton*>())
-            if (button->text() == "Open")
-                QVERIFY(!button->isEnabled());
-    }
-
-    void steppersStayWithinTheirRange() {
-        auto& dashboard = open();
-        auto* width = child<QSpinBox>(dashboard, "width");
-        auto* height = child<QSpinBox>(dashboard, "height");
-        width->setValue(100);
-        QCOMPARE(app->outputWidth(), 640);
-        height->setValue(9000);
-        QCOMPARE(app->outputHeight(), 7680);
-        height->stepDown();
-        QCOMPARE(app->outputHeight(), 7670);
-        QCOMPARE(Preferences::integerValue("outputHeight"), 7670);
-    }
-
-    void logBoxShowsAndClearsTheLog() {
-        auto& dashboard = open();
-        app->server().appendLog("first line");
-        app->server().appendLog("second line");
-        QTRY_VERIFY(child<QPlainTextEdit>(dashboard, "serverLog")
-                        ->toPlainText()
-                        .endsWith("first line\nsecond line"));
-        child<QPushButton>(dashboard, "clearLog")->click();
-        QTRY_COMPARE(child<QPlainTextEdit>(dashboard, "serverLog")->toPlainText(), QString());
-        QCOMPARE(TestSupport::readFile(ServerLog::filePath()), QByteArray());
     }
 };
 

@@ -6,7 +6,7 @@ import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import net from 'node:net';
-import { suiteScope, supportDir, startServer, request, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { suiteScope, supportDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
 import { launchBrowser, buildPages, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
@@ -161,26 +161,6 @@ describe('pages in a browser', () => {
     }
   });
 
-  test('a bookmark fired from the presenter appears on the output; clearing blanks it', async (t) => {
-    const output = await open(t, '/output?w=1280&h=720');
-    const presenter = await open(t, '/presenter', { width: 1180, height: 820 });
-    await controlReady(presenter);
-    await presenter.tap('.bm[data-bookmark-id="love"]');
-    await presenter.waitForSelector('.bm[data-bookmark-id="love"].is-preview');
-    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0, 'preview does not reach the output');
-    await presenter.tap('button.take');
-    await output.waitForFunction(() => document.querySelector('.layer.shown .scripture')?.textContent.startsWith('For God so loved'));
-    assert.match(await output.textContent('.layer.shown .reference'), /John 3:16/);
-    await presenter.waitForSelector('.onair.is-live');
-    assert.match(await presenter.textContent('.onair'), /LIVE.*John 3:16/);
-    assert.equal((await srv.get('/api/health')).json.clients, 1, 'the monitors are no display clients');
-
-    await presenter.tap('button.clear');
-    await settled(output, '');
-    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0);
-    await presenter.waitForSelector('.onair.is-black');
-  });
-
   test('pages that lose the connection reconnect by themselves and catch up', async (t) => {
     const net1 = await relay(t, srv.port);
     const first = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
@@ -233,11 +213,7 @@ describe('pages in a browser', () => {
         await mon.context().close();
       }
     }
-    const deadline = Date.now() + 5000;
-    while ((await srv.get('/api/health')).json.clients !== 0) {
-      assert.ok(Date.now() < deadline, 'closed pages leave the count');
-      await new Promise((r) => setImmediate(r));
-    }
+    await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'closed pages to leave the count');
   });
 
   test('with a compare translation the passages stand side by side; a slide fills the frame', async (t) => {
@@ -269,10 +245,26 @@ describe('pages in a browser', () => {
     assert.deepEqual(img, { natural: [1600, 1000], box: [1920, 1080], src: '/media/slides/welcome.png', fit: 'contain' });
   });
 
-  test('the presenter picks a passage, previews it and puts it live; the operator steps a playlist with the keyboard', async (t) => {
+  test('the presenter fires a bookmark and picks a passage; the operator steps a playlist with the keyboard', async (t) => {
+    await api(srv, 'POST', '/api/live/clear');
+    await api(srv, 'DELETE', '/api/live/preview');
     const output = await open(t, '/output?w=1280&h=720');
     const presenter = await open(t, '/presenter', { width: 820, height: 1180 });
     await controlReady(presenter);
+    await presenter.tap('.bm[data-bookmark-id="love"]');
+    await presenter.waitForSelector('.bm[data-bookmark-id="love"].is-preview');
+    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0, 'preview does not reach the output');
+    await presenter.tap('button.take');
+    await output.waitForFunction(() => document.querySelector('.layer.shown .scripture')?.textContent.startsWith('For God so loved'));
+    assert.match(await output.textContent('.layer.shown .reference'), /John 3:16/);
+    await presenter.waitForSelector('.onair.is-live');
+    assert.match(await presenter.textContent('.onair'), /LIVE.*John 3:16/);
+    assert.equal((await srv.get('/api/health')).json.clients, 1, 'the monitors are no display clients');
+    await presenter.tap('button.clear');
+    await settled(output, '');
+    assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0);
+    await presenter.waitForSelector('.onair.is-black');
+
     await presenter.tap('.tabs [data-tab="passage"]');
     await presenter.selectOption('select[aria-label="Book"]', 'Psalms');
     await presenter.tap('[data-chapter="119"]');

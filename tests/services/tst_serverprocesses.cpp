@@ -41,16 +41,20 @@ private Q_SLOTS:
         const QString support = ApplicationSupport::supportURL();
         QCOMPARE(report["cwd"].toString(), runtime->root());
         QCOMPARE(report["argv"].toArray().at(1).toString(), runtime->entryScript());
-        QCOMPARE(env["PORT"].toString(), n());
-        QCOMPARE(env["HOST"].toString(), QString("0.0.0.0"));
-        QCOMPARE(env["VESPERLINE_ROOT"].toString(), runtime->root());
-        QCOMPARE(env["VESPERLINE_CONFIG_DIR"].toString(), support);
-        QCOMPARE(env["VESPERLINE_DB_PATH"].toString(), support + "/data/bible.sqlite");
-        QCOMPARE(env["VESPERLINE_BOOKMARKS_PATH"].toString(), support + "/bookmarks.json");
-        QCOMPARE(env["VESPERLINE_THEMES_PATH"].toString(), support + "/themes.json");
-        QCOMPARE(env["VESPERLINE_WEB_DIST"].toString(), runtime->root() + "/apps/web/dist");
-        QCOMPARE(env["VESPERLINE_LOG_PATH"].toString(), support + "/server.log");
-        QCOMPARE(env["VESPERLINE_TRANSLATION_ID"].toString(), QString("WEB"));
+        const QList<QPair<QString, QString>> expected{
+            {"PORT", n()},
+            {"HOST", "0.0.0.0"},
+            {"VESPERLINE_ROOT", runtime->root()},
+            {"VESPERLINE_CONFIG_DIR", support},
+            {"VESPERLINE_DB_PATH", support + "/data/bible.sqlite"},
+            {"VESPERLINE_BOOKMARKS_PATH", support + "/bookmarks.json"},
+            {"VESPERLINE_THEMES_PATH", support + "/themes.json"},
+            {"VESPERLINE_WEB_DIST", runtime->root() + "/apps/web/dist"},
+            {"VESPERLINE_LOG_PATH", support + "/server.log"},
+            {"VESPERLINE_TRANSLATION_ID", "WEB"},
+            {"NODE_PATH", runtime->root() + "/node_modules"}};
+        for (const auto& [name, value] : expected)
+            QCOMPARE(env[name].toString(), value);
         QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
         QCOMPARE(env["NODE_PATH"].toString(), runtime->root() + "/node_modules");
         QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));

@@ -44,9 +44,8 @@ QProcessEnvironment forChild(const ProjectPaths& paths, const QString& nodePath,
 }
 
 QString enhancedPath(const std::optional<QString>& existing, const QString& nodeBinary) {
-    QStringList entries{QFileInfo(nodeBinary).path(), QStringLiteral("/opt/homebrew/bin"),
-                        QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/bin"),
-                        QStringLiteral("/bin")};
+    QStringList entries{QFileInfo(nodeBinary).path(), QStringLiteral("/usr/local/bin"),
+                        QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
     if (existing)
         entries += existing->split(':', Qt::SkipEmptyParts);
     return entries.join(':');

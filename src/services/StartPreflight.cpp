@@ -17,17 +17,17 @@ std::optional<QString> problem(const ProjectPaths& paths, const BundleRepair::Lo
     const bool selfContained = BundleRuntime::isSelfContained();
     if (!QFileInfo::exists(paths.serverEntryScript()))
         return selfContained
-                   ? QStringLiteral("Bundled server files are missing. Reinstall the app or run "
-                                    "./scripts/build-release.sh to rebuild.")
-                   : QStringLiteral("Server build not found. Run `pnpm build` in the project "
+                   ? QStringLiteral("Bundled server files are missing. Reinstall the Vesperline "
+                                    "package, or run make stage in the project folder to rebuild.")
+                   : QStringLiteral("Server build not found. Run make stage in the project "
                                     "folder, or use a release build of the app.");
     if (!paths.hasBibleDatabase())
         return QStringLiteral("Bible database not found. Run Import Bible in Settings (dev) or "
                               "reinstall the release app.");
     if (selfContained &&
         !QFileInfo::exists(paths.runtimeRoot + "/node_modules/fastify/package.json"))
-        return QStringLiteral("Server dependencies are missing (node_modules). Rebuild with "
-                              "./scripts/build-release.sh and reinstall.");
+        return QStringLiteral("Server dependencies are missing (node_modules). Reinstall the "
+                              "Vesperline package, or run make stage in the project folder.");
     return std::nullopt;
 }
 

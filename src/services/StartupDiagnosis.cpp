@@ -4,6 +4,9 @@ namespace StartupDiagnosis {
 
 namespace {
 
+const QString rebuild =
+    QStringLiteral("Reinstall the Vesperline package, or run make stage in the project folder.");
+
 bool has(const QString& output, const char* pattern) {
     return output.contains(QLatin1String(pattern), Qt::CaseInsensitive);
 }
@@ -32,22 +35,19 @@ QString launchFailureMessage(const QString& nodePath, const QString& error) {
 
 Diagnosis forExit(const QString& output, int exitCode, int port) {
     if (has(output, "Cannot use import statement outside a module") || has(output, "SyntaxError"))
-        return {QStringLiteral("Server bundle is missing ESM package.json (type: module). Run "
-                               "./scripts/patch-macos-app.sh on the .app, or rebuild with "
-                               "./scripts/bundle-for-macos.sh and Run (\u2318R) in Xcode.")};
+        return {QStringLiteral("Server bundle is missing ESM package.json (type: module). ") +
+                rebuild};
     if (has(output, "ERR_MODULE_NOT_FOUND") && has(output, "fastify"))
-        return {QStringLiteral("Server dependencies are incomplete (fastify missing). Rebuild the "
-                               "app with ./scripts/build-release.sh and reinstall.")};
+        return {QStringLiteral("Server dependencies are incomplete (fastify missing). ") + rebuild};
     if (has(output, "ERR_MODULE_NOT_FOUND"))
-        return {QStringLiteral("Server dependencies are incomplete (ERR_MODULE_NOT_FOUND). "
-                               "Rebuild with ./scripts/build-release.sh and reinstall.")};
+        return {QStringLiteral("Server dependencies are incomplete (ERR_MODULE_NOT_FOUND). ") +
+                rebuild};
     if (mentionsPortInUse(output))
         return {portConflictMessage(port), false};
     if (has(output, "NODE_MODULE_VERSION"))
-        return {QStringLiteral("Native module mismatch (better-sqlite3). Rebuild with "
-                               "./scripts/build-release.sh and reinstall.")};
+        return {QStringLiteral("Native module mismatch (better-sqlite3). ") + rebuild};
     return {QStringLiteral("Server exited with code ") + QString::number(exitCode) +
-            QStringLiteral(". See log in Application Support.")};
+            QStringLiteral(". See log in the data folder.")};
 }
 
 } // namespace StartupDiagnosis

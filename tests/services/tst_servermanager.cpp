@@ -108,12 +108,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withTail");
         QTest::newRow("syntax error")
             << "SyntaxError: Unexpected token 'export'" << 1
-            << "Server bundle is missing ESM package.json (type: module)." << true;
+            << "Server bundle is missing ESM package.json (type: module). Reinstall the Vesperline "
+               "package, or run make stage in the project folder."
+            << true;
         QTest::newRow("fastify missing")
             << "Error [ERR_MODULE_NOT_FOUND]: Cannot find package 'fastify'" << 1
             << "Server dependencies are incomplete (fastify missing)." << true;
         QTest::newRow("plain exit")
-            << "" << 3 << "Server exited with code 3. See log in Application Support." << true;
+            << "" << 3 << "Server exited with code 3. See log in the data folder." << true;
         QTest::newRow("port taken")
             << "Error: listen EADDRINUSE: address already in use" << 1
             << "Port %1 is in use by another app. Change the port in Settings or quit the other "
@@ -399,8 +401,7 @@ private Q_SLOTS:
 
         QCOMPARE(
             ServerEnvironment::enhancedPath(QString("/usr/bin::/custom"), "/opt/node/bin/node"),
-            QString(
-                "/opt/node/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/bin:/custom"));
+            QString("/opt/node/bin:/usr/local/bin:/usr/bin:/bin:/usr/bin:/custom"));
         const QString flag = "--experimental-default-type=module";
         QCOMPARE(ServerEnvironment::esmNodeOptions(QString("--inspect")), "--inspect " + flag);
         QCOMPARE(ServerEnvironment::esmNodeOptions("--inspect " + flag), "--inspect " + flag);

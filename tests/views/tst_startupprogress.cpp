@@ -207,7 +207,7 @@ private Q_SLOTS:
         QVERIFY(button("cancel")->isVisible() && button("close")->isVisible());
         QVERIFY(!button("open-control")->isVisible());
         if (mode == "exit:3") {
-            QVERIFY(error.startsWith("Server exited with code 3. See log in Application Support."));
+            QVERIFY(error.startsWith("Server exited with code 3. See log in the data folder."));
             QCOMPARE(sheet->fullLogText().count("Last log lines:"), 1);
             // Return is Retry: it starts again with an emptied log.
             setFixtureMode("healthy");

@@ -5,6 +5,9 @@
 
 #include <QPointer>
 
+// Every coroutine is made into a named task before it is awaited: GCC 12
+// destroys the temporaries of a co_await full-expression twice.
+
 namespace {
 
 const QString healthPath = QStringLiteral("/api/health");
@@ -25,8 +28,8 @@ HealthMonitor::~HealthMonitor() {
 
 QCoro::Task<std::optional<HealthResponse>> HealthMonitor::probe(QString note, bool quiet) {
     QPointer<HealthMonitor> self(this);
-    const APIClient client(port_);
-    const auto result = co_await client.get<HealthResponse>(healthPath);
+    auto request = APIClient(port_).get<HealthResponse>(healthPath);
+    const auto result = co_await request;
     if (!self)
         co_return std::nullopt;
     std::optional<HealthResponse> answer;
@@ -48,11 +51,13 @@ HealthMonitor::firstAnswer(int attempts, std::chrono::milliseconds interval,
     QPointer<HealthMonitor> self(this);
     for (int attempt = 0; attempt < attempts && self && !token->isCancelled(); ++attempt) {
         if (attempt > 0) {
-            co_await CancellationToken::sleep(interval, token);
+            auto pause = CancellationToken::sleep(interval, token);
+            co_await pause;
             if (!self || token->isCancelled())
                 break;
         }
-        auto answer = co_await probe(note.value_or(QString()), !note || attempt > 0);
+        auto request = probe(note.value_or(QString()), !note || attempt > 0);
+        auto answer = co_await request;
         if (answer)
             co_return answer;
     }
@@ -60,8 +65,8 @@ HealthMonitor::firstAnswer(int attempts, std::chrono::milliseconds interval,
 }
 
 QCoro::Task<std::optional<HealthResponse>> HealthMonitor::read() {
-    const APIClient client(port_);
-    const auto result = co_await client.get<HealthResponse>(healthPath);
+    auto request = APIClient(port_).get<HealthResponse>(healthPath);
+    const auto result = co_await request;
     co_return result.ok() ? std::optional<HealthResponse>(result.value()) : std::nullopt;
 }
 
@@ -79,11 +84,13 @@ QCoro::Task<> HealthMonitor::pollLoop(CancellationHandle token) {
     QPointer<HealthMonitor> self(this);
     const APIClient client(port_);
     while (self && !token->isCancelled()) {
-        const auto result = co_await client.get<HealthResponse>(healthPath);
+        auto request = client.get<HealthResponse>(healthPath);
+        const auto result = co_await request;
         if (!self || token->isCancelled())
             co_return;
         const bool answered = result.ok() && result.value().ok;
         Q_EMIT polled(answered ? std::optional<HealthResponse>(result.value()) : std::nullopt);
-        co_await CancellationToken::sleep(pollInterval, token);
+        auto pause = CancellationToken::sleep(pollInterval, token);
+        co_await pause;
     }
 }

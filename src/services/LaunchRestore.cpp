@@ -7,6 +7,9 @@
 
 using namespace std::chrono_literals;
 
+// Every coroutine is made into a named task before it is awaited: GCC 12
+// destroys the temporaries of a co_await full-expression twice.
+
 namespace LaunchRestore {
 
 namespace {
@@ -17,7 +20,8 @@ QCoro::Task<> endOrphan(Context context, qint32 pid) {
     context.log.append(QStringLiteral("Orphan server PID ") + QString::number(pid) +
                        QStringLiteral(" failed health \u2014 terminating"));
     co_await context.ports.terminateTree(pid);
-    co_await CancellationToken::sleep(400ms, context.token);
+    auto pause = CancellationToken::sleep(400ms, context.token);
+    co_await pause;
     if (context.token->isCancelled())
         co_return;
     co_await context.ports.killListenersOnPort(context.port);
@@ -33,10 +37,12 @@ QCoro::Task<std::optional<HealthResponse>> findServer(Context context) {
     if (const auto pid = PidFile::read();
         pid && context.ports.processExists(*pid) && context.ports.isServerProcess(*pid)) {
         const QString note = QStringLiteral("Launch health (PID ") + QString::number(*pid) + ")";
-        answer = co_await context.health.firstAnswer(4, 400ms, note, context.token);
+        auto launchHealth = context.health.firstAnswer(4, 400ms, note, context.token);
+        answer = co_await launchHealth;
         if (answer || cancelled())
             co_return answer;
-        co_await endOrphan(context, *pid);
+        auto end = endOrphan(context, *pid);
+        co_await end;
         if (cancelled())
             co_return std::nullopt;
     } else if (pid) {
@@ -44,11 +50,13 @@ QCoro::Task<std::optional<HealthResponse>> findServer(Context context) {
         PidFile::clear();
     }
 
-    answer = co_await context.health.firstAnswer(4, 400ms, std::nullopt, context.token);
+    auto direct = context.health.firstAnswer(4, 400ms, std::nullopt, context.token);
+    answer = co_await direct;
     if (answer || cancelled() || !PortOwner::isLocalTCPPortOpen(context.port))
         co_return answer;
-    answer = co_await context.health.firstAnswer(5, 600ms, QStringLiteral("Launch port attach"),
-                                                 context.token);
+    auto portAttach =
+        context.health.firstAnswer(5, 600ms, QStringLiteral("Launch port attach"), context.token);
+    answer = co_await portAttach;
     if (!answer && !cancelled())
         context.log.append(QStringLiteral("Port ") + QString::number(context.port) +
                            QStringLiteral(" is in use but health is not ready \u2014 use Refresh "

@@ -11,6 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// Every coroutine is made into a named task before it is awaited: GCC 12
+// destroys the temporaries of a co_await full-expression twice.
+
 namespace {
 
 const QString lsofPath = QStringLiteral("/usr/bin/lsof");
@@ -66,14 +69,14 @@ QList<qint32> PortOwner::parsePIDs(const QString& output) {
 }
 
 QCoro::Task<QList<qint32>> PortOwner::findListeningPIDs(int port) const {
-    const auto outcome =
-        co_await ProcessRunner::runAsync(lsofPath, lsofArguments(port), toolTimeoutMs);
+    auto run = ProcessRunner::runAsync(lsofPath, lsofArguments(port), toolTimeoutMs);
+    const auto outcome = co_await run;
     co_return parsePIDs(standardOutputOf(outcome));
 }
 
 QCoro::Task<QList<qint32>> PortOwner::findChildPIDs(qint32 parent) const {
-    const auto outcome =
-        co_await ProcessRunner::runAsync(pgrepPath, pgrepArguments(parent), toolTimeoutMs);
+    auto run = ProcessRunner::runAsync(pgrepPath, pgrepArguments(parent), toolTimeoutMs);
+    const auto outcome = co_await run;
     co_return parsePIDs(standardOutputOf(outcome));
 }
 
@@ -128,7 +131,8 @@ QCoro::Task<> PortOwner::killListenersOnPort(int port) const {
         co_return;
     for (const qint32 pid : pids)
         sendSignal(pid, SIGTERM);
-    co_await CancellationToken::sleep(killGrace, nullptr);
+    auto grace = CancellationToken::sleep(killGrace, nullptr);
+    co_await grace;
     for (const qint32 pid : pids) {
         if (processExists(pid))
             sendSignal(pid, SIGKILL);

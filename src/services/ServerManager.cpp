@@ -9,6 +9,9 @@
 
 using namespace std::chrono_literals;
 
+// Every coroutine is made into a named task before it is awaited: GCC 12
+// destroys the temporaries of a co_await full-expression twice.
+
 namespace {
 
 // Launches a coroutine and lets it run to completion on its own.
@@ -146,7 +149,8 @@ QCoro::Task<> ServerManager::performStart(Operation operation) {
 
     const QString alreadyRunning =
         QStringLiteral("Server already running on port ") + portText(port_);
-    auto health = co_await monitor_.probe(QStringLiteral("Pre-start health"), false);
+    auto preStart = monitor_.probe(QStringLiteral("Pre-start health"), false);
+    auto health = co_await preStart;
     if (!current())
         co_return;
     if (health) {
@@ -159,10 +163,12 @@ QCoro::Task<> ServerManager::performStart(Operation operation) {
         co_await ports->killListenersOnPort(port_);
         if (!current())
             co_return;
-        co_await CancellationToken::sleep(500ms, operation);
+        auto settleDown = CancellationToken::sleep(500ms, operation);
+        co_await settleDown;
         if (!current())
             co_return;
-        health = co_await monitor_.probe(QStringLiteral("Post-cleanup health"), false);
+        auto postCleanup = monitor_.probe(QStringLiteral("Post-cleanup health"), false);
+        health = co_await postCleanup;
         if (!current())
             co_return;
         if (health) {
@@ -245,8 +251,8 @@ QString ServerManager::startupFailureMessage(int exitCode) const {
 
 QCoro::Task<bool> ServerManager::tryAttachAfterPortConflict(Operation operation) {
     QPointer<ServerManager> self(this);
-    const auto health =
-        co_await monitor_.probe(QStringLiteral("Port conflict attach probe"), false);
+    auto probe = monitor_.probe(QStringLiteral("Port conflict attach probe"), false);
+    const auto health = co_await probe;
     if (!self || !health || !isCurrent(operation))
         co_return false;
     if (process_)
@@ -260,7 +266,8 @@ QCoro::Task<bool> ServerManager::tryAttachAfterPortConflict(Operation operation)
 
 QCoro::Task<> ServerManager::attachOrFailAfterPortConflict(Operation operation) {
     QPointer<ServerManager> self(this);
-    const bool attached = co_await tryAttachAfterPortConflict(operation);
+    auto attach = tryAttachAfterPortConflict(operation);
+    const bool attached = co_await attach;
     if (!self || attached || !isCurrent(operation))
         co_return;
     monitor_.stopPolling();
@@ -366,7 +373,8 @@ QCoro::Task<> ServerManager::stopAsync() {
                                      portText(port_) + QChar(0x2026));
     if (tracking) {
         co_await ports->terminateTree(releaseServer());
-        co_await CancellationToken::sleep(400ms, operation);
+        auto pause = CancellationToken::sleep(400ms, operation);
+        co_await pause;
     }
     // A forced stop or a new start meanwhile owns the port now: this stop
     // must neither kill its server nor mark it stopped.
@@ -494,7 +502,8 @@ QCoro::Task<> ServerManager::confirmRunningServerLost(Operation operation) {
     QPointer<ServerManager> self(this);
     if (status_ != ServerStatus::running)
         co_return;
-    const auto health = co_await monitor_.probe(QStringLiteral("Health recovery probe"), false);
+    auto probe = monitor_.probe(QStringLiteral("Health recovery probe"), false);
+    const auto health = co_await probe;
     // A server stopped, started or adopted since is not this check's to judge.
     if (!self || !isCurrent(operation) || status_ != ServerStatus::running)
         co_return;
@@ -519,10 +528,13 @@ QCoro::Task<> ServerManager::startupWatch(Operation operation, QPointer<ServerPr
     const auto stillWaiting = [&] {
         return self && isCurrent(operation) && child && child->isRunning();
     };
-    co_await CancellationToken::sleep(400ms, operation);
+    auto firstLook = CancellationToken::sleep(400ms, operation);
+    co_await firstLook;
     if (!stillWaiting())
         co_return;
-    co_await CancellationToken::sleep(std::chrono::seconds(startupHealthTimeoutSeconds), operation);
+    auto deadline =
+        CancellationToken::sleep(std::chrono::seconds(startupHealthTimeoutSeconds), operation);
+    co_await deadline;
     if (!stillWaiting())
         co_return;
 
@@ -562,7 +574,8 @@ QCoro::Task<> ServerManager::syncStatusFromHealth() {
     const Operation operation = operation_;
     const auto stale = [&] { return !self || !isCurrent(operation); };
     const QString n = portText(port_);
-    auto health = co_await monitor_.firstAnswer(3, 250ms, std::nullopt, operation);
+    auto direct = monitor_.firstAnswer(3, 250ms, std::nullopt, operation);
+    auto health = co_await direct;
     if (stale())
         co_return;
     if (health) {
@@ -581,8 +594,9 @@ QCoro::Task<> ServerManager::syncStatusFromHealth() {
     if (status_ != ServerStatus::running) {
         if (!PortOwner::isLocalTCPPortOpen(port_))
             co_return;
-        health =
-            co_await monitor_.firstAnswer(3, 500ms, QStringLiteral("Port attach probe"), operation);
+        auto attachProbes =
+            monitor_.firstAnswer(3, 500ms, QStringLiteral("Port attach probe"), operation);
+        health = co_await attachProbes;
         if (!stale() && health)
             attachToRunningServer(*health, QStringLiteral("Server already running on port ") + n);
         co_return;
@@ -591,7 +605,8 @@ QCoro::Task<> ServerManager::syncStatusFromHealth() {
     // when it stays silent; marking it stopped would lose track of it.
     if (ownChildRunning())
         co_return;
-    health = co_await monitor_.probe(QStringLiteral("Status sync confirm"), false);
+    auto confirm = monitor_.probe(QStringLiteral("Status sync confirm"), false);
+    health = co_await confirm;
     if (stale())
         co_return;
     healthFailureStreak = 0;
@@ -618,8 +633,8 @@ QCoro::Task<> ServerManager::restoreStateOnLaunch() {
     publish(status_, ServerStatus::starting);
     publish(startupPhase_, StartupPhase::probing);
     const auto ports = platform_.ports;
-    const auto health =
-        co_await LaunchRestore::findServer({*ports, monitor_, log_, port_, operation});
+    auto search = LaunchRestore::findServer({*ports, monitor_, log_, port_, operation});
+    const auto health = co_await search;
     if (!self || !isCurrent(operation))
         co_return;
     if (health) {

@@ -71,10 +71,6 @@ int storedPort() {
     return AppViewModel::defaultPort;
 }
 
-bool fileExists(const QString& path) {
-    return QFileInfo(path).isFile();
-}
-
 QString portText(int port) {
     return QString::number(port);
 }
@@ -142,7 +138,7 @@ AppViewModel::AppViewModel(Environment environment, QObject* parent)
     std::optional<QString> startupMessage = ApplicationSupport::bootstrap(bundledProject);
 
     // 7. Runtime repair, for a runtime that ships with the program.
-    const bool hasServerBuild = fileExists(ProjectPaths{projectRoot_}.serverEntryScript());
+    const bool hasServerBuild = ProjectPaths{projectRoot_}.hasServerBuild();
     if (bundledProject || (BundleRuntime::isSelfContained(environment_.layout) && hasServerBuild)) {
         const BundleRepair::Result repair =
             BundleRepair::ensureBundleReady(projectRoot_, {}, environment_.layout);
@@ -228,23 +224,23 @@ QString AppViewModel::outputURLString() const {
 
 bool AppViewModel::isSelfContained() const {
     return BundleRuntime::isSelfContained(environment_.layout) &&
-           fileExists(ProjectPaths{projectRoot_}.serverEntryScript());
+           ProjectPaths{projectRoot_}.hasServerBuild();
 }
 
 QStringList AppViewModel::startBlockedReasons() const {
     QStringList reasons;
     const ProjectPaths paths{projectRoot_};
-    const bool hasServerBuild = fileExists(paths.serverEntryScript());
+    const bool hasServerBuild = paths.hasServerBuild();
     if (!nodeInfo_)
-        reasons << QStringLiteral("Bundled Node missing — reinstall from the DMG.");
+        reasons << QStringLiteral("Bundled Node missing — reinstall the Vesperline package.");
     if (!hasServerBuild)
-        reasons << QStringLiteral(
-            "Server build missing — run ./scripts/bundle-for-macos.sh (or build-release).");
+        reasons << QStringLiteral("Server build missing — run make stage in the project folder "
+                                  "(or reinstall the Vesperline package).");
     if (BundleRuntime::isSelfContained(environment_.layout) && hasServerBuild &&
-        !fileExists(projectRoot_ + QStringLiteral("/node_modules/fastify/package.json")))
-        reasons << QStringLiteral("Server dependencies missing in the app bundle.");
+        !paths.hasServerDependencies())
+        reasons << QStringLiteral("Server dependencies missing in the installed package.");
     if (!paths.hasBibleDatabase())
-        reasons << QStringLiteral("Bible database missing under Application Support.");
+        reasons << QStringLiteral("Bible database missing in the data folder.");
     return reasons;
 }
 

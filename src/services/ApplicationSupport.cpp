@@ -82,7 +82,7 @@ QString path(const QString& relative) {
 std::optional<QString> bootstrap(const std::optional<QString>& bundledProject) {
     for (const QString& dir : {supportURL(), path("data"), path("media/slides")}) {
         if (const auto error = makeDirectory(dir))
-            return QStringLiteral("Could not create Application Support folder: ") + *error;
+            return QStringLiteral("Could not create the data folder: ") + *error;
     }
     if (!bundledProject)
         return std::nullopt;

@@ -69,6 +69,14 @@ bool ProjectPaths::hasBibleDatabase() const {
     return QFileInfo::exists(ApplicationSupport::path("data/bible.sqlite"));
 }
 
+bool ProjectPaths::hasServerBuild() const {
+    return QFileInfo(serverEntryScript()).isFile();
+}
+
+bool ProjectPaths::hasServerDependencies() const {
+    return QFileInfo(runtimeRoot + "/node_modules/fastify/package.json").isFile();
+}
+
 QString ProjectPaths::runtimeVersionLabel() const {
     QFile file(runtimeRoot + "/runtime-version.json");
     if (file.open(QIODevice::ReadOnly)) {

@@ -21,6 +21,9 @@ struct ProjectPaths {
     static bool isRuntimeRoot(const QString& dir);
 
     bool hasBibleDatabase() const;
+    bool hasServerBuild() const;
+    // The server's packages, which a self-contained install must carry.
+    bool hasServerDependencies() const;
     QString runtimeVersionLabel() const;
     QString nkjvImportScript() const;
     bool canRunNkjvImport() const;

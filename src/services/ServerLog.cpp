@@ -23,6 +23,7 @@ void ServerLog::append(const QString& line) {
     if (lines_.size() > maxLines)
         lines_.erase(lines_.begin(), lines_.begin() + (lines_.size() - maxLines));
     writeToFile(trimmed);
+    Q_EMIT appended(trimmed);
     Q_EMIT changed();
 }
 
@@ -73,6 +74,7 @@ void ServerLog::emptyFile() {
 
 void ServerLog::prepareForStart() {
     lines_.clear();
+    Q_EMIT cleared();
     emptyFile();
     openFile();
     append(QStringLiteral("\u2014\u2014\u2014 Start ") +
@@ -83,6 +85,7 @@ void ServerLog::prepareForStart() {
 void ServerLog::clear() {
     lines_.clear();
     emptyFile();
+    Q_EMIT cleared();
     Q_EMIT changed();
 }
 

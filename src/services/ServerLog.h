@@ -43,7 +43,11 @@ public:
     static QString withTail(const QString& message);
 
 Q_SIGNALS:
+    // Every change; the two below say what it was, so a view can follow the
+    // log without redrawing all of it.
     void changed();
+    void appended(const QString& line);
+    void cleared();
 
 private:
     static bool ensureFile();

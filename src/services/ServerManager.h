@@ -56,6 +56,7 @@ public:
     ServerStatus status() const { return status_; }
     std::optional<StartupPhase> startupPhase() const { return startupPhase_; }
     const QStringList& logLines() const { return log_.lines(); }
+    const ServerLog& log() const { return log_; }
     const std::optional<QString>& lastError() const { return lastError_; }
     const std::optional<HealthResponse>& health() const { return health_; }
     int port() const { return port_; }

@@ -2,8 +2,6 @@
 
 #include "services/BundleRuntime.h"
 
-#include <QFileInfo>
-
 namespace StartPreflight {
 
 std::optional<QString> problem(const ProjectPaths& paths, const BundleRepair::LogSink& log) {
@@ -15,7 +13,7 @@ std::optional<QString> problem(const ProjectPaths& paths, const BundleRepair::Lo
     if (!repair.hasTypeModule)
         return repair.message;
     const bool selfContained = BundleRuntime::isSelfContained();
-    if (!QFileInfo::exists(paths.serverEntryScript()))
+    if (!paths.hasServerBuild())
         return selfContained
                    ? QStringLiteral("Bundled server files are missing. Reinstall the Vesperline "
                                     "package, or run make stage in the project folder to rebuild.")
@@ -24,8 +22,7 @@ std::optional<QString> problem(const ProjectPaths& paths, const BundleRepair::Lo
     if (!paths.hasBibleDatabase())
         return QStringLiteral("Bible database not found. Run Import Bible in Settings (dev) or "
                               "reinstall the release app.");
-    if (selfContained &&
-        !QFileInfo::exists(paths.runtimeRoot + "/node_modules/fastify/package.json"))
+    if (selfContained && !paths.hasServerDependencies())
         return QStringLiteral("Server dependencies are missing (node_modules). Reinstall the "
                               "Vesperline package, or run make stage in the project folder.");
     return std::nullopt;

@@ -445,10 +445,10 @@ private Q_SLOTS:
         QCOMPARE(a.nodeInfo(), std::nullopt);
         QCOMPARE(a.server().nodePath(), AppViewModel::fallbackNodePath);
         QCOMPARE(a.startBlockedReasons(),
-                 QStringList({"Bundled Node missing — reinstall from the DMG.",
-                              "Server build missing — run ./scripts/bundle-for-macos.sh (or "
-                              "build-release).",
-                              "Bible database missing under Application Support."}));
+                 QStringList({"Bundled Node missing — reinstall the Vesperline package.",
+                              "Server build missing — run make stage in the project folder (or "
+                              "reinstall the Vesperline package).",
+                              "Bible database missing in the data folder."}));
         awaitRestore();
         app.reset();
 
@@ -460,12 +460,12 @@ private Q_SLOTS:
         QVERIFY(b.isSelfContained());
         QVERIFY(b.nodeInfo() && b.nodeInfo()->isEmbedded);
         QCOMPARE(b.startBlockedReasons(),
-                 QStringList({"Server dependencies missing in the app bundle."}));
+                 QStringList({"Server dependencies missing in the installed package."}));
         writeFile(bundled->projectRoot() + "/node_modules/fastify/package.json", "{}");
         QCOMPARE(b.startBlockedReasons(), QStringList());
         QFile::remove(supportFile("data/bible.sqlite"));
         QCOMPARE(b.startBlockedReasons(),
-                 QStringList({"Bible database missing under Application Support."}));
+                 QStringList({"Bible database missing in the data folder."}));
         awaitRestore();
     }
 

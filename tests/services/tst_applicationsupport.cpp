@@ -78,7 +78,7 @@ private Q_SLOTS:
         writeFile(AS::supportURL(), "not a folder");
         const auto blocked = AS::bootstrap(bundle.path());
         QVERIFY(blocked.has_value());
-        QVERIFY2(blocked->startsWith("Could not create Application Support folder: "),
+        QVERIFY2(blocked->startsWith("Could not create the data folder: "),
                  qPrintable(*blocked));
         QFile::remove(AS::supportURL());
 

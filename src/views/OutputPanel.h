@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QMetaObject>
+#include <QWidget>
+
+class AppViewModel;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+// The Dashboard's "Presentation output" box: which monitor the display output
+// opens on and at what size, opening and closing it, and whether the web
+// output addresses are listed. While shown it follows monitors being plugged
+// in, removed or rearranged.
+class OutputPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int minimumStepperSize = 640;
+    static constexpr int maximumStepperSize = 7680;
+    static constexpr int stepperStep = 10;
+
+    explicit OutputPanel(AppViewModel& app, QWidget* parent = nullptr);
+    ~OutputPanel() override;
+
+    void render();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildSizeRow();
+    void buildOpenRow();
+    void watchScreens(bool watch);
+    void renderPicker();
+
+    AppViewModel& app;
+    QComboBox* displayPicker = nullptr;
+    QSpinBox* widthStepper = nullptr;
+    QSpinBox* heightStepper = nullptr;
+    QPushButton* openOutputButton = nullptr;
+    QPushButton* closeOutputButton = nullptr;
+    QWidget* outputOpenLabel = nullptr;
+    QCheckBox* webOutputToggle = nullptr;
+    QList<QMetaObject::Connection> screenWatch;
+};

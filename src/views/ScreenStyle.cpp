@@ -1,0 +1,55 @@
+#include "views/ScreenStyle.h"
+
+#include "views/BrandColors.h"
+#include "views/SemanticColors.h"
+#include "views/Symbols.h"
+
+#include <QPushButton>
+
+namespace ScreenStyle {
+
+QFont scaled(QFont font, qreal factor, QFont::Weight weight) {
+    font.setPointSizeF(font.pointSizeF() * factor);
+    font.setWeight(weight);
+    return font;
+}
+
+QLabel* caption(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(scaled(label->font(), 0.9));
+    label->setWordWrap(true);
+    setTextColor(label, SemanticColors::secondaryLabel(label->palette()));
+    return label;
+}
+
+QLabel* headline(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(scaled(label->font(), 1.05, QFont::DemiBold));
+    return label;
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(Symbols::icon(symbol).pixmap(size, size));
+    label->setFixedSize(size, size);
+    return label;
+}
+
+void makeProminent(QPushButton* button) {
+    const QColor gold = BrandColors::gold();
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: #1f1a08; font-weight: 600;"
+                       " border: 1px solid %2; border-radius: 5px; padding: 4px 16px; }"
+                       " QPushButton:pressed { background-color: %2; }"
+                       " QPushButton:disabled { background-color: %3; color: #8c8676;"
+                       " border-color: %3; }")
+            .arg(gold.name(), gold.darker(120).name(), gold.lighter(150).name()));
+}
+
+} // namespace ScreenStyle

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QLabel>
+#include <QString>
+
+class QPushButton;
+
+// The type and small building blocks every screen shares: captions in the
+// secondary colour, scaled fonts, symbol images, the gold main-action button.
+// Stateless; the colours come from the palette at the time of the call.
+namespace ScreenStyle {
+
+QFont scaled(QFont font, qreal factor, QFont::Weight weight = QFont::Normal);
+// Smaller, wrapping, secondary text.
+QLabel* caption(const QString& text, QWidget* parent);
+// A semibold line that heads a box or a warning.
+QLabel* headline(const QString& text, QWidget* parent);
+void setTextColor(QWidget* widget, const QColor& color);
+QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent);
+// The gold, filled button of a screen's main action.
+void makeProminent(QPushButton* button);
+
+// Setting a label's text re-lays out its window even when the text is the
+// same; renders that run on every model change set only what changed.
+inline void setIfChanged(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+
+} // namespace ScreenStyle

@@ -37,8 +37,6 @@ constexpr int scrollAnimationMs = 150;
 constexpr int maxErrorLines = 8;
 
 const QString presenterPath = QStringLiteral("/presenter");
-const QStringList readyMarkers{QStringLiteral("Server started"), QStringLiteral("Listening on"),
-                               QStringLiteral("Server already running")};
 
 // Type sizes relative to the body font, after the usual desktop scale:
 // titles about a third larger, captions and small controls a little smaller.
@@ -110,49 +108,18 @@ QPushButton* makeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
-// Whether the error is already in the log: as one whole line, or, for a
-// message that spans lines (a diagnostic with its log tail), as the same
-// non-empty lines one after another, which is how the log file holds it.
-bool logHoldsError(const QStringList& lines, const QString& error) {
-    if (lines.contains(error))
-        return true;
-    QStringList parts;
-    for (const QString& part : error.split(QLatin1Char('\n'))) {
-        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
-            parts.append(trimmed);
-    }
-    if (parts.isEmpty())
-        return true;
-    for (qsizetype start = 0; start + parts.size() <= lines.size(); ++start) {
-        qsizetype matched = 0;
-        while (matched < parts.size() && lines[start + matched] == parts[matched])
-            ++matched;
-        if (matched == parts.size())
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 StartupProgressView::StartupProgressView(ServerManager* server, QString logFile,
                                          std::function<void(const QString& path)> openPresenter,
                                          QWidget* parent)
-    : QDialog(parent), server_(server), openPresenter(std::move(openPresenter)),
-      tailer(std::move(logFile)) {
+    : QDialog(parent), openPresenter(std::move(openPresenter)), state_(server, std::move(logFile)) {
     setObjectName(QStringLiteral("startup-progress"));
     setWindowModality(Qt::WindowModal);
     setModal(true);
     buildLayout();
-
-    if (server_) {
-        seenStatus = server_->status();
-        seenPhase = server_->startupPhase();
-        connect(server_, &ServerManager::changed, this, &StartupProgressView::serverChanged);
-        // A replaced manager takes its start with it; there is nothing left to follow.
-        connect(server_, &QObject::destroyed, this, &StartupProgressView::closeSheet);
-    }
-    connect(&tailer, &LogTailer::changed, this, &StartupProgressView::tailerChanged);
+    connect(&state_, &StartupOutcome::changed, this, &StartupProgressView::render);
+    connect(&state_, &StartupOutcome::closeRequested, this, &StartupProgressView::closeSheet);
     render();
 }
 
@@ -161,9 +128,6 @@ StartupProgressView::~StartupProgressView() {
         scrollAnimation->stop();
     if (presented)
         disappear();
-    cancelTask(autoDismissTask);
-    if (server_)
-        server_->disconnect(this);
 }
 
 QColor StartupProgressView::successColor() {
@@ -176,6 +140,18 @@ QColor StartupProgressView::failureColor() {
 
 QColor StartupProgressView::progressColor() {
     return QColor(0xe0, 0x8a, 0x1e);
+}
+
+QColor StartupProgressView::statusColor() const {
+    switch (state_.statusTone()) {
+    case StartupOutcome::Tone::success:
+        return successColor();
+    case StartupOutcome::Tone::failure:
+        return failureColor();
+    case StartupOutcome::Tone::progress:
+        break;
+    }
+    return progressColor();
 }
 
 // ---------------------------------------------------------------- layout
@@ -245,7 +221,14 @@ void StartupProgressView::buildLayout() {
     errorArea->setFixedWidth(sheetWidth - 2 * padding);
     column->addWidget(errorArea);
 
-    // Log panel.
+    buildLogPanel(column);
+    buildActions(column);
+}
+
+void StartupProgressView::buildLogPanel(QVBoxLayout* column) {
+    const QFont body = font();
+    const QFont captionFont = scaledFont(body, captionScale);
+    const QFont smallControlFont = scaledFont(body, subheadlineScale);
     auto* logPanel = new QVBoxLayout;
     logPanel->setSpacing(logPanelSpacing);
     auto* logHeader = new QHBoxLayout;
@@ -303,8 +286,10 @@ void StartupProgressView::buildLayout() {
         QScrollBar* bar = logView->verticalScrollBar();
         bar->setValue(bar->maximum());
     });
+}
 
-    // Action bar.
+void StartupProgressView::buildActions(QVBoxLayout* column) {
+    const QFont captionFont = scaledFont(font(), captionScale);
     auto* actions = new QHBoxLayout;
     cancelButton = makeButton(QStringLiteral("Cancel"), QStringLiteral("cancel"), this);
     actions->addWidget(cancelButton);
@@ -329,82 +314,20 @@ void StartupProgressView::buildLayout() {
 
     connect(cancelButton, &QPushButton::clicked, this, &StartupProgressView::closeSheet);
     connect(closeButton, &QPushButton::clicked, this, &StartupProgressView::closeSheet);
-    connect(retryButton, &QPushButton::clicked, this, &StartupProgressView::retry);
+    connect(retryButton, &QPushButton::clicked, &state_, &StartupOutcome::retry);
     connect(openControlButton, &QPushButton::clicked, this, &StartupProgressView::openControl);
-}
-
-// ---------------------------------------------------------------- derived state
-
-QString StartupProgressView::title() const {
-    switch (outcome_) {
-    case Outcome::success:
-        return QStringLiteral("Server started");
-    case Outcome::failed:
-        return QStringLiteral("Server failed to start");
-    case Outcome::inProgress:
-        break;
-    }
-    return QStringLiteral("Starting server\u2026");
-}
-
-QString StartupProgressView::statusLine() const {
-    switch (outcome_) {
-    case Outcome::success:
-        return QStringLiteral("Running");
-    case Outcome::failed:
-        return QStringLiteral("Failed");
-    case Outcome::inProgress:
-        break;
-    }
-    if (server_ && server_->startupPhase())
-        return displayText(*server_->startupPhase());
-    return QStringLiteral("Starting\u2026");
-}
-
-QColor StartupProgressView::statusColor() const {
-    switch (outcome_) {
-    case Outcome::success:
-        return successColor();
-    case Outcome::failed:
-        return failureColor();
-    case Outcome::inProgress:
-        break;
-    }
-    const auto phase = server_ ? server_->startupPhase() : std::nullopt;
-    if (phase == StartupPhase::running)
-        return successColor();
-    if (phase == StartupPhase::failed)
-        return failureColor();
-    return progressColor();
-}
-
-QStringList StartupProgressView::combinedLogLines() const {
-    if (!tailer.lines().isEmpty() || !server_)
-        return tailer.lines();
-    return server_->logLines();
-}
-
-QString StartupProgressView::fullLogText() const {
-    QStringList lines = combinedLogLines();
-    if (outcome_ == Outcome::failed && server_ && server_->lastError() &&
-        !logHoldsError(lines, *server_->lastError()))
-        lines.append(*server_->lastError());
-    return lines.join(QLatin1Char('\n'));
-}
-
-bool StartupProgressView::logShowsServerReady() const {
-    const QString text = fullLogText();
-    return std::any_of(readyMarkers.begin(), readyMarkers.end(), [&](const QString& marker) {
-        return text.contains(marker, Qt::CaseInsensitive);
-    });
 }
 
 // ---------------------------------------------------------------- presentation
 
 void StartupProgressView::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous() && !presented)
-        appear();
+    if (event->spontaneous() || presented)
+        return;
+    presented = true;
+    state_.appear();
+    QScrollBar* bar = logView->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void StartupProgressView::hideEvent(QHideEvent* event) {
@@ -417,7 +340,7 @@ void StartupProgressView::hideEvent(QHideEvent* event) {
 void StartupProgressView::closeEvent(QCloseEvent* event) {
     // The window's own close button is no way to abandon a start; Cancel
     // and Esc are, and they cancel it properly.
-    if (presented && outcome_ == Outcome::inProgress) {
+    if (presented && state_.outcome() == Outcome::inProgress) {
         event->ignore();
         return;
     }
@@ -429,23 +352,8 @@ void StartupProgressView::reject() {
     closeSheet();
 }
 
-void StartupProgressView::appear() {
-    presented = true;
-    if (server_) {
-        seenStatus = server_->status();
-        seenPhase = server_->startupPhase();
-    }
-    tailer.beginSession();
-    tailer.startPolling();
-    evaluateReadyForSuccess();
-    render();
-    QScrollBar* bar = logView->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
 void StartupProgressView::closeSheet() {
-    cancelTask(autoDismissTask);
-    setAutoCloseSeconds(std::nullopt);
+    state_.stopCountdown();
     if (isVisible())
         QDialog::done(QDialog::Rejected); // hides, which runs disappear()
     else if (presented)
@@ -454,153 +362,11 @@ void StartupProgressView::closeSheet() {
 
 void StartupProgressView::disappear() {
     presented = false;
-    cancelTask(autoDismissTask);
-    setAutoCloseSeconds(std::nullopt);
-    tailer.stopPolling();
-    handleSheetDisappeared();
+    state_.disappear();
     Q_EMIT closed();
 }
 
-void StartupProgressView::handleSheetDisappeared() {
-    if (!server_)
-        return;
-    switch (outcome_) {
-    case Outcome::success:
-        server_->appendLog(QStringLiteral("Sheet dismissed (success)"));
-        break;
-    case Outcome::inProgress:
-        // Once the server runs, closing only hides the sheet.
-        if (server_->status() == ServerStatus::starting)
-            server_->cancelStart();
-        break;
-    case Outcome::failed:
-        break;
-    }
-}
-
-// ---------------------------------------------------------------- reactions
-
-void StartupProgressView::serverChanged() {
-    if (!server_)
-        return;
-    const ServerStatus status = server_->status();
-    const std::optional<StartupPhase> phase = server_->startupPhase();
-    const bool statusChanged = status != seenStatus;
-    const bool phaseChanged = phase != seenPhase;
-    seenStatus = status;
-    seenPhase = phase;
-    if (presented) {
-        if (statusChanged)
-            handleStatusChange(status);
-        if (phaseChanged)
-            handlePhaseChange(phase);
-        // Any change may be the ready line: the in-memory log can gain it
-        // without growing once it holds its 500 lines.
-        evaluateReadyForSuccess();
-    }
-    render();
-}
-
-void StartupProgressView::tailerChanged() {
-    if (presented)
-        evaluateReadyForSuccess();
-    render();
-}
-
-void StartupProgressView::handleStatusChange(ServerStatus status) {
-    switch (status) {
-    case ServerStatus::stopped:
-        if (outcome_ == Outcome::inProgress &&
-            (server_->startupPhase() == StartupPhase::failed || server_->lastError()))
-            markFailed();
-        break;
-    case ServerStatus::running:
-        evaluateReadyForSuccess();
-        break;
-    case ServerStatus::crashed:
-        markFailed();
-        break;
-    case ServerStatus::starting:
-    case ServerStatus::stopping:
-        break;
-    }
-}
-
-void StartupProgressView::handlePhaseChange(std::optional<StartupPhase> phase) {
-    if (phase == StartupPhase::failed)
-        markFailed();
-    else if (phase == StartupPhase::running)
-        evaluateReadyForSuccess();
-}
-
-void StartupProgressView::evaluateReadyForSuccess() {
-    if (outcome_ != Outcome::inProgress || !server_ || server_->status() != ServerStatus::running ||
-        !logShowsServerReady())
-        return;
-    markSuccess();
-}
-
-void StartupProgressView::markSuccess() {
-    if (outcome_ == Outcome::success)
-        return;
-    outcome_ = Outcome::success;
-    setAutoCloseSeconds(std::nullopt);
-    cancelTask(autoDismissTask);
-    autoDismissTask = CancellationToken::create();
-    [[maybe_unused]] auto task = autoDismiss(autoDismissTask);
-    render();
-    Q_EMIT changed();
-}
-
-void StartupProgressView::markFailed() {
-    if (outcome_ == Outcome::failed)
-        return;
-    outcome_ = Outcome::failed;
-    cancelTask(autoDismissTask);
-    setAutoCloseSeconds(std::nullopt);
-    render();
-    Q_EMIT changed();
-}
-
-QCoro::Task<> StartupProgressView::autoDismiss(CancellationHandle token) {
-    QPointer<StartupProgressView> self(this);
-    co_await CancellationToken::sleep(std::chrono::seconds(quietSecondsBeforeCountdown), token);
-    for (int seconds = countdownFrom; seconds >= 1; --seconds) {
-        if (!self || token->isCancelled())
-            co_return;
-        setAutoCloseSeconds(seconds);
-        co_await CancellationToken::sleep(1s, token);
-    }
-    if (!self || token->isCancelled())
-        co_return;
-    setAutoCloseSeconds(std::nullopt);
-    closeSheet();
-}
-
-void StartupProgressView::setAutoCloseSeconds(std::optional<int> seconds) {
-    if (autoCloseSeconds_ == seconds)
-        return;
-    autoCloseSeconds_ = seconds;
-    render();
-    Q_EMIT changed();
-}
-
 // ---------------------------------------------------------------- actions
-
-void StartupProgressView::retry() {
-    if (outcome_ != Outcome::failed || !presented || !server_)
-        return;
-    outcome_ = Outcome::inProgress;
-    setAutoCloseSeconds(std::nullopt);
-    cancelTask(autoDismissTask);
-    Q_EMIT changed();
-    server_->prepareStartupLog();
-    tailer.beginSession();
-    tailer.startPolling();
-    if (server_)
-        server_->start();
-    render();
-}
 
 void StartupProgressView::openControl() {
     if (openPresenter)
@@ -609,7 +375,7 @@ void StartupProgressView::openControl() {
 }
 
 void StartupProgressView::copyLog() const {
-    const QString text = fullLogText();
+    const QString text = state_.fullLogText();
     if (text.isEmpty())
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -639,47 +405,58 @@ void StartupProgressView::selectAll() {
 // ---------------------------------------------------------------- rendering
 
 void StartupProgressView::render() {
-    const QString heading = title();
+    renderHeader();
+    statusDot->setColor(statusColor());
+    statusLabel->setText(state_.statusLine());
+    renderError();
+    renderLog();
+    renderActions();
+    fitHeight();
+}
+
+void StartupProgressView::renderHeader() {
+    const QString heading = state_.title();
     titleLabel->setText(heading);
     setWindowTitle(heading);
+    const Outcome outcome = state_.outcome();
+    spinner->setVisible(outcome == Outcome::inProgress);
+    outcomeSymbol->setVisible(outcome != Outcome::inProgress);
+    if (outcome == Outcome::inProgress)
+        return;
+    const bool success = outcome == Outcome::success;
+    const QString symbol =
+        success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("xmark.octagon.fill");
+    outcomeSymbol->setPixmap(
+        Symbols::icon(symbol).pixmap(outcomeSymbol->size(), devicePixelRatioF()));
+    outcomeSymbol->setAccessibleName(success ? QStringLiteral("Success")
+                                             : QStringLiteral("Failed"));
+}
 
-    spinner->setVisible(outcome_ == Outcome::inProgress);
-    outcomeSymbol->setVisible(outcome_ != Outcome::inProgress);
-    if (outcome_ != Outcome::inProgress) {
-        const QString symbol = outcome_ == Outcome::success
-                                   ? QStringLiteral("checkmark.circle.fill")
-                                   : QStringLiteral("xmark.octagon.fill");
-        outcomeSymbol->setPixmap(
-            Symbols::icon(symbol).pixmap(outcomeSymbol->size(), devicePixelRatioF()));
-        outcomeSymbol->setAccessibleName(outcome_ == Outcome::success ? QStringLiteral("Success")
-                                                                      : QStringLiteral("Failed"));
-    }
-
-    statusDot->setColor(statusColor());
-    statusLabel->setText(statusLine());
-
-    const auto error = server_ ? server_->lastError() : std::nullopt;
-    const bool showError = outcome_ == Outcome::failed && error.has_value();
+void StartupProgressView::renderError() {
+    const ServerManager* server = state_.server();
+    const auto error = server ? server->lastError() : std::nullopt;
+    const bool showError = state_.outcome() == Outcome::failed && error.has_value();
     errorArea->setVisible(showError);
-    if (showError && errorLabel->text() != *error) {
-        const int width = errorArea->width() - errorArea->verticalScrollBar()->sizeHint().width();
-        // Measured with the label's own layout, so the cap ends between lines.
-        errorLabel->setText(QString(maxErrorLines - 1, QLatin1Char('\n')) + QLatin1Char('x'));
-        const int capHeight = errorLabel->heightForWidth(width);
-        errorLabel->setText(*error);
-        errorArea->setFixedHeight(qMin(errorLabel->heightForWidth(width), capHeight));
-    }
+    if (!showError || errorLabel->text() == *error)
+        return;
+    const int width = errorArea->width() - errorArea->verticalScrollBar()->sizeHint().width();
+    // Measured with the label's own layout, so the cap ends between lines.
+    errorLabel->setText(QString(maxErrorLines - 1, QLatin1Char('\n')) + QLatin1Char('x'));
+    const int capHeight = errorLabel->heightForWidth(width);
+    errorLabel->setText(*error);
+    errorArea->setFixedHeight(qMin(errorLabel->heightForWidth(width), capHeight));
+}
 
-    renderLog();
-
-    const bool inProgress = outcome_ == Outcome::inProgress;
-    const bool succeeded = outcome_ == Outcome::success;
-    const bool failed = outcome_ == Outcome::failed;
+void StartupProgressView::renderActions() {
+    const Outcome outcome = state_.outcome();
+    const bool inProgress = outcome == Outcome::inProgress;
+    const bool succeeded = outcome == Outcome::success;
+    const bool failed = outcome == Outcome::failed;
+    const auto seconds = state_.autoCloseSeconds();
     cancelButton->setVisible(inProgress || failed);
-    countdownLabel->setVisible(succeeded && autoCloseSeconds_.has_value());
-    if (autoCloseSeconds_)
-        countdownLabel->setText(QStringLiteral("Closing in ") +
-                                QString::number(*autoCloseSeconds_));
+    countdownLabel->setVisible(succeeded && seconds.has_value());
+    if (seconds)
+        countdownLabel->setText(QStringLiteral("Closing in ") + QString::number(*seconds));
     openControlButton->setVisible(succeeded);
     retryButton->setVisible(failed);
     closeButton->setVisible(succeeded || failed);
@@ -687,41 +464,46 @@ void StartupProgressView::render() {
     retryButton->setDefault(failed);
 
     // "Close" is the filled button once the start has failed.
-    if (failed != closeButton->property("prominent").toBool()) {
-        closeButton->setProperty("prominent", failed);
-        if (failed) {
-            const QColor fill = palette().color(QPalette::Highlight);
-            closeButton->setMinimumSize(retryButton->sizeHint());
-            closeButton->setStyleSheet(
-                QStringLiteral("QPushButton { background-color: %1; color: %2;"
-                               " border: 1px solid %3; border-radius: 4px; padding: 3px 14px; }"
-                               " QPushButton:pressed { background-color: %3; }")
-                    .arg(fill.name(), palette().color(QPalette::HighlightedText).name(),
-                         fill.darker(125).name()));
-        } else {
-            closeButton->setMinimumSize(0, 0);
-            closeButton->setStyleSheet(QString());
-        }
+    if (failed == closeButton->property("prominent").toBool())
+        return;
+    closeButton->setProperty("prominent", failed);
+    if (failed) {
+        const QColor fill = palette().color(QPalette::Highlight);
+        closeButton->setMinimumSize(retryButton->sizeHint());
+        closeButton->setStyleSheet(
+            QStringLiteral("QPushButton { background-color: %1; color: %2;"
+                           " border: 1px solid %3; border-radius: 4px; padding: 3px 14px; }"
+                           " QPushButton:pressed { background-color: %3; }")
+                .arg(fill.name(), palette().color(QPalette::HighlightedText).name(),
+                     fill.darker(125).name()));
+    } else {
+        closeButton->setMinimumSize(0, 0);
+        closeButton->setStyleSheet(QString());
     }
-
-    fitHeight();
 }
 
 void StartupProgressView::renderLog() {
-    const QString text = fullLogText();
+    const QString text = state_.fullLogText();
     // An empty log keeps the area one line high.
     const QString shown = text.isEmpty() ? QStringLiteral(" ") : text;
     const QString current = logView->toPlainText();
     if (current == shown)
         return;
-    // Appending keeps what the operator has selected; only a log that
-    // started over is replaced.
-    if (!current.isEmpty() && current != QStringLiteral(" ") &&
-        shown.startsWith(current + QLatin1Char('\n')))
+    QScrollBar* bar = logView->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    const int position = bar->value();
+    // Appending keeps what the operator has selected and where they
+    // scrolled; only a log that started over is replaced.
+    const bool grows = !current.isEmpty() && current != QStringLiteral(" ") &&
+                       shown.startsWith(current + QLatin1Char('\n'));
+    if (grows)
         logView->appendPlainText(shown.mid(current.size() + 1));
     else
         logView->setPlainText(shown);
-    scrollToBottom();
+    if (atBottom || !grows)
+        scrollToBottom();
+    else
+        bar->setValue(position);
 }
 
 void StartupProgressView::scrollToBottom() {

@@ -87,10 +87,10 @@ private Q_SLOTS:
         openSheet();
         await(manager->syncStatusFromHealth());
         QCOMPARE(manager->status(), ServerStatus::running);
-        QTRY_VERIFY(sheet->fullLogText().contains("Detected server on port"));
-        QCOMPARE(sheet->outcome(), Outcome::inProgress);
-        QVERIFY(!sheet->logShowsServerReady());
-        QCOMPARE(sheet->statusLine(), QString("Running"));
+        QTRY_VERIFY(sheet->state().fullLogText().contains("Detected server on port"));
+        QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
+        QVERIFY(!sheet->state().logShowsServerReady());
+        QCOMPARE(sheet->state().statusLine(), QString("Running"));
         QCOMPARE(sheet->statusColor(), StartupProgressView::successColor());
         QCOMPARE(part<QLabel>("title")->text(), QString("Starting server…"));
 
@@ -103,14 +103,14 @@ private Q_SLOTS:
             QVERIFY(!logged(*manager, "Start cancelled"));
             QVERIFY(!logged(*manager, "Sheet dismissed (success)"));
             manager->appendLog("Server started on port " + QString::number(port));
-            QCOMPARE(sheet->outcome(), Outcome::inProgress);
+            QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
             QCOMPARE(manager->status(), ServerStatus::running);
             QVERIFY(other.isRunning());
             return;
         }
         // The server's own line in the file, in whatever case it prints it.
         serverWritesToLog("Fastify LISTENING ON http://127.0.0.1:" + QByteArray::number(port));
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
         QCOMPARE(part<QLabel>("title")->text(), QString("Server started"));
         QVERIFY(button("open-control")->isVisible() && button("open-control")->isDefault());
         QVERIFY(!button("cancel")->isVisible());
@@ -119,7 +119,7 @@ private Q_SLOTS:
     void adoptingARunningServerCountsAsSuccess() {
         ExternalServer other("healthy", port);
         beginStart("healthy");
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
 
         // Return is "Open Control" now, wherever the focus is.
         logView()->setFocus();
@@ -134,14 +134,14 @@ private Q_SLOTS:
 
     void countdownRunsFiveToOneThenCloses() {
         beginStart("healthy");
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
         QElapsedTimer sinceSuccess;
         sinceSuccess.start();
         qint64 firstValueAfter = -1;
         QList<int> seconds;
         QStringList captions;
-        connect(sheet.get(), &StartupProgressView::changed, this, [&] {
-            const auto value = sheet->autoCloseSeconds();
+        connect(&sheet->state(), &StartupOutcome::changed, this, [&] {
+            const auto value = sheet->state().autoCloseSeconds();
             if (!value || (!seconds.isEmpty() && seconds.last() == *value))
                 return;
             if (seconds.isEmpty())
@@ -163,13 +163,13 @@ private Q_SLOTS:
 
     void escapeDuringTheCountdownStopsIt() {
         beginStart("healthy");
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->autoCloseSeconds(), std::optional<int>(4), settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().autoCloseSeconds(), std::optional<int>(4), settle);
         QTest::keyClick(sheet.get(), Qt::Key_Escape);
         QVERIFY(!sheet->isVisible());
-        QCOMPARE(sheet->autoCloseSeconds(), std::nullopt);
+        QCOMPARE(sheet->state().autoCloseSeconds(), std::nullopt);
         QCOMPARE(manager->logLines().last(), QString("Sheet dismissed (success)"));
         int changes = 0;
-        connect(sheet.get(), &StartupProgressView::changed, this, [&] { ++changes; });
+        connect(&sheet->state(), &StartupOutcome::changed, this, [&] { ++changes; });
         // Longer than the rest of the countdown would have taken.
         QTest::qWait(5000);
         QCOMPARE(changes, 0);
@@ -191,16 +191,16 @@ private Q_SLOTS:
         if (withoutEntryScript)
             QVERIFY(QFile::remove(runtime->entryScript()));
         beginStart(mode);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::failed, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::failed, settle);
         QTRY_VERIFY(manager->lastError().has_value());
         const QString error = *manager->lastError();
         const QString firstLine = error.section('\n', 0, 0);
         // Wait until the file's copy of the error has reached the tailer.
-        QTRY_VERIFY_WITH_TIMEOUT(sheet->logTailer().lines().contains(firstLine), settle);
-        QCOMPARE(sheet->fullLogText().count(firstLine), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->state().logTailer().lines().contains(firstLine), settle);
+        QCOMPARE(sheet->state().fullLogText().count(firstLine), 1);
         QCOMPARE(part<QLabel>("error-line")->text(), error);
         QVERIFY(part<QLabel>("error-line")->isVisible());
-        QCOMPARE(sheet->statusLine(), QString("Failed"));
+        QCOMPARE(sheet->state().statusLine(), QString("Failed"));
         QCOMPARE(sheet->statusColor(), StartupProgressView::failureColor());
         QCOMPARE(part<QLabel>("title")->text(), QString("Server failed to start"));
         QVERIFY(button("retry")->isVisible() && button("retry")->isDefault());
@@ -208,14 +208,14 @@ private Q_SLOTS:
         QVERIFY(!button("open-control")->isVisible());
         if (mode == "exit:3") {
             QVERIFY(error.startsWith("Server exited with code 3. See log in the data folder."));
-            QCOMPARE(sheet->fullLogText().count("Last log lines:"), 1);
+            QCOMPARE(sheet->state().fullLogText().count("Last log lines:"), 1);
             // Return is Retry: it starts again with an emptied log.
             setFixtureMode("healthy");
             QTest::keyClick(sheet.get(), Qt::Key_Return);
-            QCOMPARE(sheet->outcome(), Outcome::inProgress);
+            QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
             QVERIFY(!part<QLabel>("error-line")->isVisible());
-            QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
-            const QString text = sheet->fullLogText();
+            QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
+            const QString text = sheet->state().fullLogText();
             QVERIFY2(!text.contains("exited with code 3"), qPrintable(text));
             QVERIFY(text.startsWith("——— Start "));
             QCOMPARE(text.count("——— Start "), 1);
@@ -239,7 +239,7 @@ private Q_SLOTS:
         QFETCH(bool, useEscape);
         beginStart("slow:600000");
         QTRY_COMPARE_WITH_TIMEOUT(manager->startupPhase(), StartupPhase::waiting, settle);
-        QCOMPARE(sheet->statusLine(), QString("Waiting for server…"));
+        QCOMPARE(sheet->state().statusLine(), QString("Waiting for server…"));
         QCOMPARE(sheet->statusColor(), StartupProgressView::progressColor());
 
         // No default action while starting, and the window's close button
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QCOMPARE(closedSignals, 1);
         // What the cancelled start does to the child is tst_serverlifecycle's.
         QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
-        QCOMPARE(sheet->outcome(), Outcome::inProgress);
+        QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
     }
 
     void theSheetClosesWhenItsManagerGoesAway() {
@@ -266,14 +266,14 @@ private Q_SLOTS:
         manager.reset();
         QVERIFY(!sheet->isVisible());
         QCOMPARE(closedSignals, 1);
-        QCOMPARE(sheet->server(), nullptr);
+        QCOMPARE(sheet->state().server(), nullptr);
     }
 
     void logPanelFollowsCopiesAndSelects() {
         make();
         openSheet();
         // Nothing logged yet: the area keeps its line, Copy leaves the clipboard alone.
-        QCOMPARE(sheet->fullLogText(), QString());
+        QCOMPARE(sheet->state().fullLogText(), QString());
         QCOMPARE(logView()->toPlainText(), QString(" "));
         QGuiApplication::clipboard()->setText("before");
         button("copy-log")->click();
@@ -281,19 +281,20 @@ private Q_SLOTS:
 
         // The in-memory log stands in until the file has a line.
         manager->appendLog("only in memory");
-        QCOMPARE(sheet->fullLogText(), QString("only in memory"));
+        QCOMPARE(sheet->state().fullLogText(), QString("only in memory"));
         for (int i = 1; i <= 120; ++i)
             manager->appendLog(QString("line %1").arg(i));
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->logTailer().lines().size(), 121, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().logTailer().lines().size(), 121, settle);
         QScrollBar* bar = logView()->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QTRY_COMPARE(bar->value(), bar->maximum());
         QVERIFY(logView()->toPlainText().endsWith("line 120"));
 
         button("copy-log")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), sheet->fullLogText());
+        QCOMPARE(QGuiApplication::clipboard()->text(), sheet->state().fullLogText());
         button("select-all")->click();
-        QCOMPARE(logView()->textCursor().selectedText().size(), sheet->fullLogText().size());
+        QCOMPARE(logView()->textCursor().selectedText().size(),
+                 sheet->state().fullLogText().size());
     }
 };
 

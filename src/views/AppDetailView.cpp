@@ -4,6 +4,7 @@
 #include "views/DashboardView.h"
 
 #include <QLabel>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,31 +36,27 @@ QWidget* named(QWidget* screen, AppTab tab) {
 } // namespace
 
 AppDetailView::AppDetailView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    stack = new QStackedLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     tab_ = app.selectedTab();
-    screen_ = named(makeScreen(tab_, app, this), tab_);
-    layout->addWidget(screen_);
+    setTab(tab_);
+}
+
+QWidget* AppDetailView::screen() const {
+    return screens_.value(tab_);
 }
 
 void AppDetailView::setTab(AppTab tab) {
-    if (tab == tab_ && screen_)
-        return;
     tab_ = tab;
-    QWidget* next = named(makeScreen(tab, app, this), tab);
-    if (screen_) {
-        delete layout()->replaceWidget(screen_, next);
-        // Later: the old screen may be the sender of the click that got here.
-        screen_->hide();
-        screen_->deleteLater();
-    } else {
-        layout()->addWidget(next);
+    QWidget* shown = screens_.value(tab);
+    if (!shown) {
+        shown = named(makeScreen(tab, app, this), tab);
+        screens_.insert(tab, shown);
+        stack->addWidget(shown);
     }
-    screen_ = next;
-    next->show();
+    stack->setCurrentWidget(shown);
 }
 
 QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* parent) {

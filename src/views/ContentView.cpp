@@ -124,7 +124,12 @@ QWidget* ContentView::buildSidebar() {
         group->addButton(button);
         tabButtons_.insert(tab, button);
         tabColumn->addWidget(button);
-        connect(button, &QAbstractButton::clicked, this, [this, tab] { app.setSelectedTab(tab); });
+        // The checked change, not the click: a screen reader's "Toggle"
+        // checks the button without clicking it.
+        connect(button, &QAbstractButton::toggled, this, [this, tab](bool checked) {
+            if (checked)
+                app.setSelectedTab(tab);
+        });
     }
     column->addWidget(tabs);
 

@@ -53,7 +53,11 @@ DashboardView::DashboardView(AppViewModel& app, QWidget* parent) : QWidget(paren
 
     wasServerRunning = app.mirroredServerRunning();
     connect(&app, &AppViewModel::changed, this, &DashboardView::render);
-    renderHeader();
+}
+
+void DashboardView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    render();
 }
 
 DashboardView::~DashboardView() {
@@ -136,6 +140,9 @@ void DashboardView::closeOutputWhenServerStops() {
 
 void DashboardView::render() {
     closeOutputWhenServerStops();
+    // Hidden behind another tab: drawn again when shown.
+    if (!isVisible())
+        return;
     renderHeader();
     warnings->render();
     serverPanel->render();

@@ -33,6 +33,9 @@ public:
 
     void render();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* buildHeader();
     void renderHeader();

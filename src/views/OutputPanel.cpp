@@ -54,7 +54,6 @@ OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), 
     connect(webOutputToggle, &QCheckBox::toggled, this,
             [this](bool on) { this->app.setShowWebOutputHint(on); });
     column->addWidget(webOutputToggle);
-    render();
 }
 
 OutputPanel::~OutputPanel() {

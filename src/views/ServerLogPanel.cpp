@@ -56,7 +56,6 @@ ServerLogPanel::ServerLogPanel(AppViewModel& app, QWidget* parent) : QWidget(par
     logView->setFont(mono);
     logView->setStyleSheet(QStringLiteral("QPlainTextEdit { border-radius: 6px; }"));
     column->addWidget(logView);
-    render();
 }
 
 void ServerLogPanel::render() {

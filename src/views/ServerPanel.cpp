@@ -69,7 +69,6 @@ ServerPanel::ServerPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), 
     column->addWidget(buildControls());
     buildCaptions();
     buildValueRows();
-    render();
 }
 
 QWidget* ServerPanel::buildControls() {

@@ -71,8 +71,6 @@ SetupWarningsPanel::SetupWarningsPanel(AppViewModel& app, QWidget* parent)
     buildHeadline = headline(QString(), buildWarning);
     build->addWidget(buildHeadline);
     build->addWidget(caption(rebuildRemedy, buildWarning));
-
-    render();
 }
 
 QFrame* SetupWarningsPanel::addWarning(const QString& name, const QString& symbol) {

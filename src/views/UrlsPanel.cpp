@@ -57,7 +57,6 @@ UrlsPanel::UrlsPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), app(
         rows.append(addRow(i, box));
         column->addWidget(rows.last().row);
     }
-    render();
 }
 
 UrlsPanel::RowWidgets UrlsPanel::addRow(int index, QWidget* box) {

@@ -11,9 +11,9 @@
 #include "services/CancellationToken.h"
 #include "services/NetworkUtils.h"
 #include "services/OutputWindowController.h"
-#include "services/Preferences.h"
 #include "services/ProjectPaths.h"
 #include "services/ServerManager.h"
+#include "services/Settings.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -28,47 +28,19 @@
 
 namespace {
 
-const QString showStartupLogKey = QStringLiteral("showStartupLog");
-const QString showWebOutputHintKey = QStringLiteral("showWebOutputHint");
-const QString outputDisplayIDKey = QStringLiteral("outputDisplayID");
-const QString outputWidthKey = QStringLiteral("outputWidth");
-const QString outputHeightKey = QStringLiteral("outputHeight");
-const QString serverPortKey = QStringLiteral("serverPort");
+using Key = Settings::Key;
 
 const QString translationsNeedServer = QStringLiteral("Start the server to manage translations");
 
-// Preference writes that fail leave the value in memory for this session; the
-// next launch falls back to the default, which is all a failed write can cost.
-void store(VoidResult result, const QString& key) {
-    if (!result.ok())
-        qWarning("Could not store preference %s: %s", qPrintable(key), qPrintable(result.error()));
-}
-
-// Absent, or stored with another type: written as true first.
-bool flagDefaultingToTrue(const QString& key) {
-    if (const auto value = Preferences::boolValue(key))
-        return *value;
-    store(Preferences::setBool(key, true), key);
-    return true;
-}
-
+// The stored monitor, else the main screen, else the first one there is.
 quint32 initialDisplayID() {
-    if (const auto stored = Preferences::integerValue(outputDisplayIDKey);
-        stored && *stored >= 0 && *stored <= qint64(std::numeric_limits<quint32>::max()))
+    if (const auto stored = Settings::integer(Key::outputDisplayID))
         return quint32(*stored);
     if (const QScreen* primary = QGuiApplication::primaryScreen();
         primary && !primary->name().isEmpty())
         return DisplayScreen::from(primary).id;
     const QList<DisplayScreen> displays = DisplayScreen::enumerate();
     return displays.isEmpty() ? 0 : displays.first().id;
-}
-
-// A hand-edited port outside the TCP range would only make every start fail.
-int storedPort() {
-    const auto stored = Preferences::integerValue(serverPortKey);
-    if (stored && *stored >= 1 && *stored <= 65535)
-        return int(*stored);
-    return AppViewModel::defaultPort;
 }
 
 QString portText(int port) {
@@ -116,14 +88,12 @@ AppViewModel::AppViewModel(Environment environment, QObject* parent)
     displayOutput_ = new OutputWindowController(this);
 
     // 3. Preferences.
-    showStartupLog_ = flagDefaultingToTrue(showStartupLogKey);
-    showWebOutputHint_ = flagDefaultingToTrue(showWebOutputHintKey);
+    showStartupLog_ = Settings::flag(Key::showStartupLog);
+    showWebOutputHint_ = Settings::flag(Key::showWebOutputHint);
     selectedDisplayID_ = initialDisplayID();
-    outputWidth_ = clampOutputDimension(
-        Preferences::integerValue(outputWidthKey).value_or(defaultOutputWidth));
-    outputHeight_ = clampOutputDimension(
-        Preferences::integerValue(outputHeightKey).value_or(defaultOutputHeight));
-    const int port = storedPort();
+    outputWidth_ = int(*Settings::integer(Key::outputWidth));
+    outputHeight_ = int(*Settings::integer(Key::outputHeight));
+    const int port = int(*Settings::integer(Key::serverPort));
 
     // 4.
     const std::optional<QString> bundledProject =
@@ -200,17 +170,17 @@ void AppViewModel::setStatusMessage(std::optional<QString> message) {
 }
 
 void AppViewModel::setShowStartupLog(bool show) {
-    store(Preferences::setBool(showStartupLogKey, show), showStartupLogKey);
+    Settings::setFlag(Key::showStartupLog, show);
     assign(showStartupLog_, show);
 }
 
 void AppViewModel::setShowWebOutputHint(bool show) {
-    store(Preferences::setBool(showWebOutputHintKey, show), showWebOutputHintKey);
+    Settings::setFlag(Key::showWebOutputHint, show);
     assign(showWebOutputHint_, show);
 }
 
 void AppViewModel::setSelectedDisplayID(quint32 id) {
-    store(Preferences::setInteger(outputDisplayIDKey, qint64(id)), outputDisplayIDKey);
+    Settings::setInteger(Key::outputDisplayID, qint64(id));
     assign(selectedDisplayID_, id);
 }
 
@@ -242,10 +212,6 @@ QStringList AppViewModel::startBlockedReasons() const {
     if (!paths.hasBibleDatabase())
         reasons << QStringLiteral("Bible database missing in the data folder.");
     return reasons;
-}
-
-int AppViewModel::clampOutputDimension(qint64 value) {
-    return int(std::clamp<qint64>(value, minimumOutputDimension, maximumOutputDimension));
 }
 
 // ---------------------------------------------------------------- the server mirror
@@ -366,7 +332,7 @@ void AppViewModel::replaceServer(int port, const QString& nodePath, bool startWh
 void AppViewModel::setPort(int port) {
     if (port == server_->port())
         return;
-    store(Preferences::setInteger(serverPortKey, port), serverPortKey);
+    Settings::setInteger(Key::serverPort, port);
     const bool wasRunning = server_->isRunning();
     if (wasRunning)
         server_->stop();
@@ -633,10 +599,10 @@ void AppViewModel::closeDisplayOutput() {
 }
 
 void AppViewModel::setOutputSize(int width, int height) {
-    const int clampedWidth = clampOutputDimension(width);
-    const int clampedHeight = clampOutputDimension(height);
-    store(Preferences::setInteger(outputWidthKey, clampedWidth), outputWidthKey);
-    store(Preferences::setInteger(outputHeightKey, clampedHeight), outputHeightKey);
+    const int clampedWidth = int(Settings::bounded(Key::outputWidth, width));
+    const int clampedHeight = int(Settings::bounded(Key::outputHeight, height));
+    Settings::setInteger(Key::outputWidth, clampedWidth);
+    Settings::setInteger(Key::outputHeight, clampedHeight);
     const bool changedSize = clampedWidth != outputWidth_ || clampedHeight != outputHeight_;
     outputWidth_ = clampedWidth;
     outputHeight_ = clampedHeight;

@@ -44,11 +44,6 @@ class AppViewModel : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int defaultPort = 3847;
-    static constexpr int defaultOutputWidth = 1920;
-    static constexpr int defaultOutputHeight = 1080;
-    static constexpr int minimumOutputDimension = 320;
-    static constexpr int maximumOutputDimension = 7680;
     // What the server manager is given when no Node.js was found, so that it
     // exists regardless and explains what is missing when started.
     static inline const QString fallbackNodePath = QStringLiteral("/usr/local/bin/node");
@@ -87,11 +82,6 @@ public:
     // A start-up warning for the Dashboard (seeding or runtime repair failed).
     const std::optional<QString>& bootstrapError() const { return bootstrapError_; }
     const ApplicationSupport::TranslationInfo& translationInfo() const { return translationInfo_; }
-
-    bool isImporting() const { return isImporting_; }
-    const std::optional<QString>& nkjvImportError() const { return nkjvImportError_; }
-    bool isTestingApiKey() const { return isTestingApiKey_; }
-    const std::optional<QString>& apiKeyTestMessage() const { return apiKeyTestMessage_; }
 
     // Show the startup progress sheet when Start is pressed; stored as
     // "showStartupLog".
@@ -180,8 +170,6 @@ public:
     void openURL(const QString& path, bool useLAN);
     void copyToPasteboard(const QString& text);
 
-    static int clampOutputDimension(qint64 value);
-
     // Asynchronous operations of this object still under way. Whoever tears
     // the object down on purpose (a test, between cases) waits for zero, so
     // that no suspended operation outlives the event loop.
@@ -191,10 +179,6 @@ Q_SIGNALS:
     void changed();
 
 private:
-    // Operations specified elsewhere (the licensed import, the API key test,
-    // hot-patched runtimes) are members of this class too, defined in their
-    // own AppViewModel*.cpp files: they set the fields below and call notify(),
-    // and replaceServer() when the runtime changes.
     void notify() { Q_EMIT changed(); }
 
     void bindServer(ServerManager* manager);
@@ -256,12 +240,8 @@ private:
     std::optional<NodeChecker::NodeInfo> nodeInfo_;
     ServerManager* server_ = nullptr;
     std::optional<QString> statusMessage_;
-    bool isImporting_ = false;
     std::optional<QString> bootstrapError_;
     ApplicationSupport::TranslationInfo translationInfo_;
-    std::optional<QString> nkjvImportError_;
-    bool isTestingApiKey_ = false;
-    std::optional<QString> apiKeyTestMessage_;
     bool showStartupLog_ = true;
     std::vector<Bookmark> bookmarks_;
     PlaylistsConfig playlistsConfig_;
@@ -274,8 +254,8 @@ private:
     bool isSavingTranslations_ = false;
     QList<DisplayScreen> availableDisplays_;
     quint32 selectedDisplayID_ = 0;
-    int outputWidth_ = defaultOutputWidth;
-    int outputHeight_ = defaultOutputHeight;
+    int outputWidth_ = 0;
+    int outputHeight_ = 0;
     bool showWebOutputHint_ = true;
     bool isDisplayOutputOpen_ = false;
     ServerStatus mirroredServerStatus_ = ServerStatus::stopped;

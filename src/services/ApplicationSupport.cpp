@@ -2,7 +2,7 @@
 
 #include "models/AtomicFileWriter.h"
 #include "models/JsonWriter.h"
-#include "services/Preferences.h"
+#include "services/Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,8 +17,6 @@ namespace ApplicationSupport {
 namespace {
 
 using nlohmann::json;
-
-const QString apiBibleIdKey = QStringLiteral("apiBibleId");
 
 std::optional<json> readJsonObject(const QString& file) {
     QFile f(file);
@@ -146,7 +144,8 @@ VoidResult saveTranslationsSelection(const QString& primaryId,
 
 VoidResult saveApiBibleId(const QString& id) {
     const QString trimmed = id.trimmed();
-    if (const VoidResult stored = Preferences::setString(apiBibleIdKey, trimmed); !stored.ok())
+    if (const VoidResult stored = Settings::setText(Settings::Key::apiBibleId, trimmed);
+        !stored.ok())
         return stored;
     return writeJson("api-config.json", json{{"bibleId", trimmed.toStdString()}});
 }
@@ -160,7 +159,7 @@ QString loadApiBibleId() {
         if (bibleId && delayValid && !bibleId->trimmed().isEmpty())
             return *bibleId;
     }
-    return Preferences::stringValue(apiBibleIdKey).value_or(QString());
+    return Settings::text(Settings::Key::apiBibleId);
 }
 
 QUrl defaultUpdateFeedURL() {

@@ -1,7 +1,7 @@
 #include "views/ContentView.h"
 
 #include "app/AppViewModel.h"
-#include "services/Preferences.h"
+#include "services/Settings.h"
 #include "views/AppDetailView.h"
 #include "views/AppLogoView.h"
 #include "views/BrandColors.h"
@@ -20,8 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString layoutVersionKey = QStringLiteral("uiLayoutVersion");
 
 // A one-pixel line in the separator colour, worked out from the palette at
 // paint time so that it follows a theme change.
@@ -161,11 +159,9 @@ void ContentView::render() {
 }
 
 void ContentView::clearLegacySplitViewDefaultsIfNeeded() {
-    if (Preferences::integerValue(layoutVersionKey).value_or(0) >= currentLayoutVersion)
+    if (Settings::integer(Settings::Key::uiLayoutVersion) >= currentLayoutVersion)
         return;
-    if (const VoidResult stored = Preferences::setInteger(layoutVersionKey, currentLayoutVersion);
-        !stored.ok())
-        qWarning("Could not record the layout version: %s", qPrintable(stored.error()));
+    Settings::setInteger(Settings::Key::uiLayoutVersion, currentLayoutVersion);
 }
 
 void ContentView::showEvent(QShowEvent* event) {

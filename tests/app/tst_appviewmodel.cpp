@@ -140,7 +140,7 @@ private Q_SLOTS:
         QVERIFY(!a.showWebOutputHint());
         QCOMPARE(a.outputWidth(), 320);
         QCOMPARE(a.outputHeight(), 1080);
-        QCOMPARE(a.server().port(), AppViewModel::defaultPort);
+        QCOMPARE(a.server().port(), 3847);
         // The primary monitor when no usable choice is stored.
         const quint32 primary = DisplayScreen::displayNumber("DP-1");
         QCOMPARE(a.selectedDisplayID(), primary);

@@ -1,0 +1,121 @@
+#include "services/Settings.h"
+
+#include "services/Preferences.h"
+
+#include <QHash>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using Key = Settings::Key;
+using Type = Settings::Type;
+using OutOfRange = Settings::OutOfRange;
+
+const QHash<Key, Settings::Entry>& table() {
+    static const QHash<Key, Settings::Entry> entries{
+        {Key::serverPort, {"serverPort", Type::integer, 3847, {}, 1, 65535}},
+        {Key::showStartupLog, {"showStartupLog", Type::flag, 1, {}, 0, 1, {}, true}},
+        {Key::outputDisplayID,
+         {"outputDisplayID",
+          Type::integer,
+          std::nullopt,
+          {},
+          0,
+          std::numeric_limits<quint32>::max()}},
+        {Key::outputWidth, {"outputWidth", Type::integer, 1920, {}, 320, 7680, OutOfRange::clamp}},
+        {Key::outputHeight,
+         {"outputHeight", Type::integer, 1080, {}, 320, 7680, OutOfRange::clamp}},
+        {Key::showWebOutputHint, {"showWebOutputHint", Type::flag, 1, {}, 0, 1, {}, true}},
+        {Key::uiLayoutVersion,
+         {"uiLayoutVersion", Type::integer, 0, {}, 0, std::numeric_limits<int>::max()}},
+        {Key::apiBibleId, {"apiBibleId", Type::text, std::nullopt, QString()}},
+    };
+    return entries;
+}
+
+// Preference writes that fail leave the value in memory for this session; the
+// next launch falls back to the default, which is all a failed write can cost.
+void warnIfFailed(const VoidResult& result, const QString& name) {
+    if (!result.ok())
+        qWarning("Could not store preference %s: %s", qPrintable(name), qPrintable(result.error()));
+}
+
+} // namespace
+
+const Settings::Entry& Settings::entry(Key key) {
+    return *table().find(key);
+}
+
+Settings& Settings::shared() {
+    static Settings settings;
+    return settings;
+}
+
+void Settings::announce(Key key) {
+    Q_EMIT shared().changed(key);
+}
+
+bool Settings::flag(Key key) {
+    const Entry& e = entry(key);
+    if (const auto stored = Preferences::boolValue(e.name))
+        return *stored;
+    const bool fallback = e.defaultNumber.value_or(0) != 0;
+    if (e.writeDefault)
+        warnIfFailed(Preferences::setBool(e.name, fallback), e.name);
+    return fallback;
+}
+
+std::optional<qint64> Settings::integer(Key key) {
+    const Entry& e = entry(key);
+    const auto stored = Preferences::integerValue(e.name);
+    if (!stored ||
+        (e.outOfRange == OutOfRange::useDefault && (*stored < e.minimum || *stored > e.maximum)))
+        return e.defaultNumber;
+    return bounded(key, *stored);
+}
+
+qint64 Settings::bounded(Key key, qint64 value) {
+    const Entry& e = entry(key);
+    if (value >= e.minimum && value <= e.maximum)
+        return value;
+    if (e.outOfRange == OutOfRange::clamp || !e.defaultNumber)
+        return std::clamp(value, e.minimum, e.maximum);
+    return *e.defaultNumber;
+}
+
+QString Settings::text(Key key) {
+    const Entry& e = entry(key);
+    return Preferences::stringValue(e.name).value_or(e.defaultText);
+}
+
+VoidResult Settings::setFlag(Key key, bool value) {
+    const Entry& e = entry(key);
+    const bool different = Preferences::boolValue(e.name) != value;
+    VoidResult result = Preferences::setBool(e.name, value);
+    warnIfFailed(result, e.name);
+    if (result.ok() && different)
+        announce(key);
+    return result;
+}
+
+VoidResult Settings::setInteger(Key key, qint64 value) {
+    const Entry& e = entry(key);
+    value = bounded(key, value);
+    const bool different = Preferences::integerValue(e.name) != value;
+    VoidResult result = Preferences::setInteger(e.name, value);
+    warnIfFailed(result, e.name);
+    if (result.ok() && different)
+        announce(key);
+    return result;
+}
+
+VoidResult Settings::setText(Key key, const QString& value) {
+    const Entry& e = entry(key);
+    const bool different = Preferences::stringValue(e.name) != value;
+    VoidResult result = Preferences::setString(e.name, value);
+    warnIfFailed(result, e.name);
+    if (result.ok() && different)
+        announce(key);
+    return result;
+}

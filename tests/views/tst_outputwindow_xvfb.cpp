@@ -213,7 +213,6 @@ private Q_SLOTS:
 
         QVERIFY(controller->isOpen());
         QCOMPARE(changedCount, 1);
-        QCOMPARE(controller->pendingURL(), url);
         QCOMPARE(outputLog.value(0),
                  "[Vesperline] Display output loading " + url.toString(QUrl::FullyEncoded));
         QWidget* window = controller->window();
@@ -223,7 +222,6 @@ private Q_SLOTS:
         QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
         QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(window->windowType(), Qt::Window); // not a tool window: it must take focus
-        QCOMPARE(controller->webView()->parentWidget(), window);
         // The first load waits for the next turn of the event loop.
         QVERIFY(controller->webView()->property("url").toUrl().isEmpty());
 
@@ -233,7 +231,6 @@ private Q_SLOTS:
         QVERIFY(window->isFullScreen());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(url)), 1, 30'000);
         QTRY_COMPARE(centreColour(window), QColor(Qt::red));
-        QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
     }
 
     void placesTheWindowOnTheChosenScreen() {
@@ -311,9 +308,6 @@ private Q_SLOTS:
         QCOMPARE(shortcutFired, 0);
         shortcut.reset();
         QVERIFY(!controller->isOpen());
-        QCOMPARE(controller->window(), nullptr);
-        QCOMPARE(controller->webView(), nullptr);
-        QCOMPARE(controller->pendingURL(), QUrl());
         QCOMPARE(tap.pressed, (QList<int>{Qt::Key_A, Qt::Key_B}));
         QTest::keyRelease(other.windowHandle(), Qt::Key_Escape);
         QVERIFY(other.keys.isEmpty());
@@ -339,7 +333,6 @@ private Q_SLOTS:
         QCOMPARE(closedCount, 2);
         QVERIFY(controller->isOpen());
         QVERIFY(controller->window() != first.data());
-        QCOMPARE(controller->pendingURL(), server.url("/output?second"));
         QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
         QTRY_VERIFY(first.isNull());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output?second"))), 1, 30'000);
@@ -377,7 +370,6 @@ private Q_SLOTS:
         QCOMPARE(server.hits("/output?reload=1920"), 1);
 
         controller->reload(narrow);
-        QCOMPARE(controller->pendingURL(), narrow);
         QVERIFY(outputLog.contains("[Vesperline] Display output reload " +
                                    narrow.toString(QUrl::FullyEncoded)));
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(narrow)), 1, 30'000);
@@ -427,22 +419,12 @@ private Q_SLOTS:
         QCOMPARE(outputLog.filter("navigation failed").size(), 1);
     }
 
-    void anInstalledProgramLoadsThePluginFromItsOwnTree() {
-        if (!isInstalledChild()) {
-            runInstalled(WebViewPlugin::path());
-            return;
-        }
-        QCOMPARE(QFileInfo(WebViewPlugin::path()).path(),
-                 QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/vesperline"));
-        QVERIFY(openAndWaitLoaded(server.url("/output")));
-        QVERIFY(controller->problem().isEmpty());
-        QTRY_COMPARE(centreColour(controller->window()), QColor(Qt::red));
-    }
-
-    void withoutItsPluginTheWindowOpensBlackAndSaysWhy_data() {
+    void anInstalledProgramFindsItsPluginOrSaysWhyItCannot_data() {
         QTest::addColumn<QString>("plugin");
-        // The reason logged, with %1 for where the plugin was looked for.
+        // The reason logged, with %1 for where the plugin was looked for;
+        // empty when the page shows.
         QTest::addColumn<QString>("reason");
+        QTest::newRow("its own") << WebViewPlugin::path() << QString();
         QTest::newRow("missing") << QString()
                                  << R"(the web view plugin is missing \(looked for %1\))";
         QTest::newRow("not a library") << VESPERLINE_FIXTURES_DIR "/fixture-server.mjs"
@@ -452,12 +434,20 @@ private Q_SLOTS:
             << R"(%1 is not the web view plugin)";
     }
 
-    void withoutItsPluginTheWindowOpensBlackAndSaysWhy() {
+    void anInstalledProgramFindsItsPluginOrSaysWhyItCannot() {
         QFETCH(QString, plugin);
         QFETCH(QString, reason);
         if (!isInstalledChild()) {
             QVERIFY(plugin.isEmpty() || QFileInfo::exists(plugin));
             runInstalled(plugin);
+            return;
+        }
+        QCOMPARE(QFileInfo(WebViewPlugin::path()).path(),
+                 QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/vesperline"));
+        if (reason.isEmpty()) {
+            QVERIFY(openAndWaitLoaded(server.url("/output")));
+            QVERIFY(controller->problem().isEmpty());
+            QTRY_COMPARE(centreColour(controller->window()), QColor(Qt::red));
             return;
         }
         const QUrl url = server.url("/output?unplugged");

@@ -11,9 +11,7 @@
 #include "support/GuiTestMain.h"
 #include "support/ServerFixtures.h"
 
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QSignalSpy>
 
 using namespace TestSupport;
@@ -116,7 +114,6 @@ private Q_SLOTS:
 
         QCOMPARE(a.projectRoot(), tree->projectRoot());
         QCOMPARE(a.bootstrapError(), std::nullopt);
-        QCOMPARE(a.startBlockedReasons(), QStringList());
         QVERIFY(QFile::exists(supportFile("data/bible.sqlite")));
         // Read before the seeding wrote it.
         QCOMPARE(a.translationInfo(), ApplicationSupport::TranslationInfo::webDefaults());
@@ -321,8 +318,6 @@ private Q_SLOTS:
         if (!staged)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
         auto& a = make(staged->environment());
-        QVERIFY(a.isSelfContained());
-        QCOMPARE(a.startBlockedReasons(), QStringList());
         awaitRestore();
         a.server().prepareStartupLog();
         a.server().start();
@@ -353,7 +348,6 @@ private Q_SLOTS:
         await(a.savePlaylists(config));
         QCOMPARE(a.playlistsError(), std::nullopt);
         QCOMPARE(a.statusMessage(), QString("Playlists saved"));
-        QCOMPARE(a.playlistsConfig().playlists.size(), size_t(1));
         await(a.reloadPlaylists());
         QCOMPARE(a.playlistsConfig().playlists[0].items.size(), size_t(1));
 
@@ -377,23 +371,17 @@ private Q_SLOTS:
         QCOMPARE(a.bookmarks(), list);
     }
 
-    // Writing the same port back must not replace a supervising manager.
-    void setPortWithTheSamePortDoesNothing() {
+    void setPortMovesARunningServerAndTheSamePortChangesNothing() {
         auto& a = make();
         awaitRestore();
-        QVERIFY(Preferences::remove("serverPort").ok());
+        startServer("healthy");
+        // The same port again must not replace the supervising manager.
         ServerManager* before = &a.server();
         QSignalSpy changes(&a, &AppViewModel::changed);
         a.setPort(port);
         QCOMPARE(&a.server(), before);
-        QVERIFY(!Preferences::contains("serverPort"));
         QCOMPARE(changes.count(), 0);
-    }
 
-    void setPortMovesARunningServer() {
-        auto& a = make();
-        awaitRestore();
-        startServer("healthy");
         const qint64 oldChild = *a.server().childProcessId();
         const int newPort = freePort();
         a.setPort(newPort);
@@ -481,10 +469,6 @@ private Q_SLOTS:
         QCOMPARE(browser.opened[0], QUrl("http://127.0.0.1:" + n + "/presenter"));
         const QString host = lan.isEmpty() ? QString("127.0.0.1") : lan.first();
         QCOMPARE(browser.opened[1], QUrl("http://" + host + ":" + n + "/presenter"));
-
-        a.copyToPasteboard("http://127.0.0.1:" + n + "/operator");
-        QCOMPARE(QGuiApplication::clipboard()->text(), "http://127.0.0.1:" + n + "/operator");
-        QCOMPARE(a.statusMessage(), QString("Copied to clipboard"));
     }
 };
 

@@ -1,13 +1,15 @@
 // The pages in Debian's headless Chromium against a real server: what a
 // volunteer does on the presenter reaches an open output page, the output
-// survives a dropped connection, and long passages fit every layout at the
-// sizes OBS and displays use.
+// survives a dropped connection, and long passages fit every layout.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import net from 'node:net';
-import { suiteScope, supportDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
-import { launchBrowser, buildPages, settled, overflowProblems } from './support.js';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+import { buildWeb } from '../../scripts/build-web.mjs';
+import { suiteScope, supportDir, tempDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { CHROMIUM, CHROMIUM_ARGS, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
   'Blessed are those whose ways are blameless, who walk according to the law of Yahweh, who keep his statutes and seek him with their whole heart, who also do nothing wrong but walk in his ways.';
@@ -89,9 +91,12 @@ describe('pages in a browser', () => {
     ]);
     fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
     fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
-    const dist = buildPages(scope);
+    // The web build as `npm run build` makes it.
+    const dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
     srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
-    browser = await launchBrowser(scope);
+    // Playwright gives every launch a fresh profile directory of its own.
+    browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+    scope.after(() => browser.close());
     // The slide: a 1600 × 1000 image drawn by the browser.
     fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
     const p = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
@@ -117,47 +122,21 @@ describe('pages in a browser', () => {
     await page.waitForSelector('.bm');
   };
 
-  test('the output is blank and transparent until something goes live, with no cursor or scroll bars', async (t) => {
-    await api(srv, 'POST', '/api/live/clear');
-    const page = await open(t, '/output?w=1280&h=720');
-    await page.waitForFunction(() => window.vesperlineOutput?.state !== null);
-    const look = await page.evaluate(() => ({
-      layers: document.querySelectorAll('.layer').length,
-      bg: [getComputedStyle(document.documentElement).backgroundColor, getComputedStyle(document.body).backgroundColor],
-      cursor: getComputedStyle(document.body).cursor,
-      scroll: [document.documentElement.scrollWidth, document.documentElement.scrollHeight],
-      stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
-    }));
-    assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
-
-    // A display of another size shows the whole frame, scaled and centred.
-    const small = await open(t, '/output?w=1920&h=1080', { width: 1000, height: 1000 });
-    const rect = await small.evaluate(() => {
-      const r = document.getElementById('stage').getBoundingClientRect();
-      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
-    });
-    assert.deepEqual(rect, [0, 219, 1000, 563]);
-  });
-
+  // Upright, where the narrow layout squeezes the controls most.
   test('every control on the presenter is a touch target of at least 44 px', async (t) => {
     await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'plain' });
-    for (const viewport of [
-      { width: 1180, height: 820 },
-      { width: 820, height: 1180 },
-    ]) {
-      const page = await open(t, '/presenter', viewport);
-      await controlReady(page);
-      for (const tab of ['bookmarks', 'passage', 'playlists']) {
-        await page.tap(`.tabs [data-tab="${tab}"]`);
-        const small = await page.evaluate(() =>
-          [...document.querySelectorAll('button, select, input')]
-            .filter((e) => e.offsetParent !== null)
-            .map((e) => ({ e, r: e.getBoundingClientRect() }))
-            .filter(({ r }) => r.width < 44 || r.height < 44)
-            .map(({ e, r }) => `${e.tagName} "${e.textContent.trim().slice(0, 20)}" ${Math.round(r.width)}×${Math.round(r.height)}`),
-        );
-        assert.deepEqual(small, [], `${tab} at ${viewport.width}×${viewport.height}`);
-      }
+    const page = await open(t, '/presenter', { width: 820, height: 1180 });
+    await controlReady(page);
+    for (const tab of ['bookmarks', 'passage', 'playlists']) {
+      await page.tap(`.tabs [data-tab="${tab}"]`);
+      const small = await page.evaluate(() =>
+        [...document.querySelectorAll('button, select, input')]
+          .filter((e) => e.offsetParent !== null)
+          .map((e) => ({ e, r: e.getBoundingClientRect() }))
+          .filter(({ r }) => r.width < 44 || r.height < 44)
+          .map(({ e, r }) => `${e.tagName} "${e.textContent.trim().slice(0, 20)}" ${Math.round(r.width)}×${Math.round(r.height)}`),
+      );
+      assert.deepEqual(small, [], tab);
     }
   });
 
@@ -182,36 +161,36 @@ describe('pages in a browser', () => {
     await presenter.waitForSelector('.bm[data-bookmark-id="shepherd"].is-live');
   });
 
-  test('a long passage fits its frame in every layout at 720p, 1080p and 4K', async (t) => {
+  // The type is fitted to the frame's height, so each layout needs one frame
+  // size; together they span 720p to 4K.
+  test('a long passage fits its frame in every layout', async (t) => {
     const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
     const single = await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'love' });
-    for (const [w, h] of [
-      [1280, 720],
-      [1920, 1080],
-      [3840, 2160],
+    for (const [layout, w, h] of [
+      ['lowerThird', 1280, 720],
+      ['center', 1920, 1080],
+      ['fullscreen', 3840, 2160],
     ]) {
-      for (const layout of ['lowerThird', 'center', 'fullscreen']) {
-        const page = await open(t, `/output?w=${w}&h=${h}&layout=${layout}`, { width: w, height: h });
-        await settled(page, long.live.id);
-        assert.deepEqual(await overflowProblems(page), [], `${layout} at ${w}×${h}`);
-        const box = await page.evaluate(() => {
-          const r = document.querySelector('.layer.shown .box').getBoundingClientRect();
-          return { top: r.top, bottom: r.bottom, px: Number(document.querySelector('.layer.shown').dataset.fontPx) };
-        });
-        if (layout === 'lowerThird') assert.ok(box.top >= h * 0.6 && box.bottom <= h, `lower third band at ${box.top}–${box.bottom} of ${h}`);
-        // The verses shrank, but not to nothing: 60 long verses stay readable on a full frame.
-        assert.ok(box.px < (h * 7.4) / 100, `${layout} did not shrink`);
-        if (layout === 'fullscreen') assert.ok(box.px >= h / 100, `fullscreen text of ${box.px}px at ${h}`);
+      const page = await open(t, `/output?w=${w}&h=${h}&layout=${layout}`, { width: w, height: h });
+      await settled(page, long.live.id);
+      assert.deepEqual(await overflowProblems(page), [], `${layout} at ${w}×${h}`);
+      const box = await page.evaluate(() => {
+        const r = document.querySelector('.layer.shown .box').getBoundingClientRect();
+        return { top: r.top, bottom: r.bottom, px: Number(document.querySelector('.layer.shown').dataset.fontPx) };
+      });
+      if (layout === 'lowerThird') assert.ok(box.top >= h * 0.6 && box.bottom <= h, `lower third band at ${box.top}–${box.bottom} of ${h}`);
+      // The verses shrank, but not to nothing: 60 long verses stay readable on a full frame.
+      assert.ok(box.px < (h * 7.4) / 100, `${layout} did not shrink`);
+      if (layout === 'fullscreen') assert.ok(box.px >= h / 100, `fullscreen text of ${box.px}px at ${h}`);
 
-        // The same frame as a monitor of the preview holds a single verse at full size.
-        const mon = await open(t, `/output?w=${w}&h=${h}&layout=${layout}&monitor=preview`, { width: w, height: h });
-        await settled(mon, single.preview.id);
-        assert.deepEqual(await overflowProblems(mon), []);
-        const px = Number(await mon.evaluate(() => document.querySelector('.layer.shown').dataset.fontPx));
-        assert.ok(px > box.px, `${layout}: a single verse (${px}px) is larger than sixty (${box.px}px)`);
-        await page.context().close();
-        await mon.context().close();
-      }
+      // The same frame as a monitor of the preview holds a single verse at full size.
+      const mon = await open(t, `/output?w=${w}&h=${h}&layout=${layout}&monitor=preview`, { width: w, height: h });
+      await settled(mon, single.preview.id);
+      assert.deepEqual(await overflowProblems(mon), []);
+      const px = Number(await mon.evaluate(() => document.querySelector('.layer.shown').dataset.fontPx));
+      assert.ok(px > box.px, `${layout}: a single verse (${px}px) is larger than sixty (${box.px}px)`);
+      await page.context().close();
+      await mon.context().close();
     }
     await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'closed pages to leave the count');
   });
@@ -249,6 +228,25 @@ describe('pages in a browser', () => {
     await api(srv, 'POST', '/api/live/clear');
     await api(srv, 'DELETE', '/api/live/preview');
     const output = await open(t, '/output?w=1280&h=720');
+    // Blank and transparent until something goes live, with no cursor or scroll bars.
+    await output.waitForFunction(() => window.vesperlineOutput?.state !== null);
+    const look = await output.evaluate(() => ({
+      layers: document.querySelectorAll('.layer').length,
+      bg: [getComputedStyle(document.documentElement).backgroundColor, getComputedStyle(document.body).backgroundColor],
+      cursor: getComputedStyle(document.body).cursor,
+      scroll: [document.documentElement.scrollWidth, document.documentElement.scrollHeight],
+      stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
+    }));
+    assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
+    // A window of another size shows the whole frame, scaled and centred.
+    await output.setViewportSize({ width: 1000, height: 1000 });
+    await output.waitForFunction(() => document.getElementById('stage').getBoundingClientRect().width < 1280);
+    const rect = await output.evaluate(() => {
+      const r = document.getElementById('stage').getBoundingClientRect();
+      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
+    });
+    assert.deepEqual(rect, [0, 219, 1000, 563]);
+
     const presenter = await open(t, '/presenter', { width: 820, height: 1180 });
     await controlReady(presenter);
     await presenter.tap('.bm[data-bookmark-id="love"]');

@@ -2,7 +2,6 @@
 #include "models/HealthResponse.h"
 #include "models/JsonCoding.h"
 #include "models/PlaylistsConfig.h"
-#include "models/ThemesConfig.h"
 #include "models/TranslationSelectionRequest.h"
 #include "models/TranslationsPayload.h"
 #include "support/TestSupport.h"
@@ -59,23 +58,15 @@ private Q_SLOTS:
                  QByteArray(R"({"bookmarks":[{"book":"Psalms","chapter":23,"id":"b1",)"
                             R"("label":"Psalm 23","verseStart":1}]})"));
 
-        // No compare translation: only primaryId goes out, whether the
-        // caller says so with an absent or with an empty id.
-        QCOMPARE(compact(TranslationSelectionRequest{"WEB", std::nullopt}),
-                 QByteArray(R"({"primaryId":"WEB"})"));
+        // An empty compare translation is none, as an absent one is
+        // (tst_apiclient sends that).
         QCOMPARE(compact(TranslationSelectionRequest{"WEB", QString()}),
                  QByteArray(R"({"primaryId":"WEB"})"));
-        QCOMPARE(compact(TranslationSelectionRequest{"WEB", "NKJV"}),
-                 QByteArray(R"({"primaryId":"WEB","secondaryId":"NKJV"})"));
     }
 
-    void translationsPayloadWithAndWithoutTheCompareTranslation() {
-        const auto minimal = decodeOrFail<TranslationsPayload>(
-            R"({"libraries": [], "selection": {"primaryId": "WEB"},
-                "primary": {"id": "WEB", "label": "World English Bible"},
-                "compareAvailable": false})");
-        QVERIFY(!minimal.secondary && !minimal.serverName && !minimal.selection.secondaryId);
-
+    // Without it, the payload is tst_apiclient's and the real server's in
+    // tst_appviewmodel.
+    void translationsPayloadWithTheCompareTranslation() {
         const auto full = decodeOrFail<TranslationsPayload>(
             R"({"serverName": "Chapel", "libraries": [{"id": "WEB", "file": "bible.sqlite",
                 "label": "WEB", "verseCount": 31102}],
@@ -84,8 +75,7 @@ private Q_SLOTS:
                 "secondary": {"id": "NKJV", "label": "NKJV", "file": "bible.nkjv.sqlite"},
                 "compareAvailable": true})");
         QCOMPARE(full.secondary->file, std::optional<QString>("bible.nkjv.sqlite"));
-        QVERIFY(JsonCoding::fromJson<TranslationsPayload>(JsonCoding::encode(full)).value() ==
-                full);
+        QCOMPARE(full.selection.secondaryId, std::optional<QString>("NKJV"));
     }
 
     void oneBadValueFailsTheWholeDocumentAndNamesWhere_data() {
@@ -96,10 +86,6 @@ private Q_SLOTS:
         auto bookmarks = [&](const QByteArray& bad) {
             return "{\"bookmarks\": [" + good + ", " + good + ", " + bad + "]}";
         };
-        QTest::newRow("numeric string for an integer")
-            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": "3",
-                             "verseStart": 1})")
-            << "bookmarks[2].chapter: expected an integer, found a string";
         QTest::newRow("fractional number for an integer")
             << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": 3.5,
                              "verseStart": 1})")
@@ -119,8 +105,6 @@ private Q_SLOTS:
         QTest::newRow("missing required field")
             << bookmarks(R"({"id": "b", "label": "L", "chapter": 1, "verseStart": 1})")
             << "bookmarks[2].book: required key is missing";
-        QTest::newRow("element that is not an object")
-            << bookmarks("[]") << "bookmarks[2]: expected an object, found an array";
         QTest::newRow("list that is not a list") << QByteArray(R"({"bookmarks": {}})")
                                                  << "bookmarks: expected an array, found an object";
         QTest::newRow("document that is not an object")
@@ -135,20 +119,12 @@ private Q_SLOTS:
         QCOMPARE(result.error(), message);
     }
 
-    void playlistsFailOnAnUnknownKindOrAMissingList() {
+    void playlistsFailOnAnUnknownKind() {
         const auto video = JsonCoding::decode<PlaylistsConfig>(
             R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i", "kind": "ref"},
                 {"id": "j", "kind": "video"}]}], "slides": []})");
         QCOMPARE(video.error(), QString(R"(playlists[0].items[1].kind: unknown kind "video", )"
                                         R"(expected "bookmark", "ref" or "slide")"));
-        QVERIFY(!JsonCoding::decode<PlaylistsConfig>(
-                     R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i",
-                         "kind": "Ref"}]}], "slides": []})")
-                     .ok());
-        QCOMPARE(JsonCoding::decode<PlaylistsConfig>(R"({"playlists": []})").error(),
-                 QString("slides: required key is missing"));
-        QCOMPARE(JsonCoding::decode<ThemesConfig>(R"({"defaultThemeId": 3, "themes": []})").error(),
-                 QString("defaultThemeId: expected a string, found an integer"));
     }
 
     void wholeNumbersAreIntegersHoweverTheyAreWritten() {
@@ -166,12 +142,8 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray("  \n") << "Invalid JSON: the data is empty";
         QTest::newRow("truncated") << QByteArray("{\"bookmarks\": [{\"id\": \"b1\", \"lab")
                                    << "Invalid JSON: parse error at line 1";
-        QTest::newRow("trailing garbage")
-            << QByteArray(R"({"bookmarks": []} x)") << "Invalid JSON: parse error";
         QTest::newRow("Latin-1 text") << QByteArray("{\"bookmarks\": [], \"n\": \"Psalm \xe9\"}")
                                       << "Invalid JSON: the data is not valid UTF-8 text";
-        QTest::newRow("overlong UTF-8") << QByteArray("{\"bookmarks\": [], \"n\": \"\xc0\xaf\"}")
-                                        << "Invalid JSON: the data is not valid UTF-8 text";
     }
 
     void textThatIsNotJsonIsAFailureWithADescription() {

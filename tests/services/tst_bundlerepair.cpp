@@ -61,7 +61,6 @@ private Q_SLOTS:
     void declarationsThatAreNotTheStringModuleAreRewritten_data() {
         QTest::addColumn<QByteArray>("manifest");
         QTest::newRow("commonjs") << QByteArray(R"({"type":"commonjs"})");
-        QTest::newRow("true") << QByteArray(R"({"type":true})");
         QTest::newRow("broken") << QByteArray("{\"type\":");
         QTest::newRow("array") << QByteArray(R"(["module"])");
         QTest::newRow("missing") << QByteArray();

@@ -166,7 +166,6 @@ private Q_SLOTS:
         awaitRestore();
         StatusTexts seen(a);
         await(a.syncServerStatus());
-        QCOMPARE(a.statusMessage(), "No server responding on port " + n);
 
         setFixtureMode("healthy");
         a.server().start();
@@ -177,12 +176,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
                                  TestSupport::settle);
         QVERIFY(!a.mirroredExternallyManaged());
-        QCOMPARE(a.statusMessage(), "Server running on port " + n);
 
         await(a.server().stopAsync());
         QTRY_VERIFY(AppTest::mirrorReached(a, ServerStatus::stopped));
         QVERIFY(!a.mirroredServerRunning());
-        QCOMPARE(a.statusMessage(), "No server responding on port " + n);
         QCOMPARE(seen.texts,
                  QStringList({"No server responding on port " + n, "Server running on port " + n,
                               "Stopping server on port " + n + "…",

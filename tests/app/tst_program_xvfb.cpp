@@ -18,9 +18,6 @@ using AppTest::InstallTree;
 namespace {
 
 QString builtExecutable() {
-    const QString fromEnvironment = qEnvironmentVariable("VESPERLINE_EXECUTABLE");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
     return QCoreApplication::applicationDirPath() + "/../src/app/vesperline";
 }
 

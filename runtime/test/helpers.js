@@ -49,13 +49,18 @@ export function supportDir(t, { root = RUNTIME } = {}) {
   const home = path.join(dir, 'home');
   const support = path.join(dir, 'support');
   fs.mkdirSync(home);
-  return {
-    dir,
-    home,
-    support,
-    root,
-    file: (...parts) => path.join(support, ...parts),
-  };
+  return { home, support, root, file: (...parts) => path.join(support, ...parts) };
+}
+
+/** A support directory with a Bible of `verses`, the documents given and the slide welcome.png. */
+export function seededSupportDir(t, { verses = SAMPLE_VERSES, bookmarks, playlists } = {}) {
+  const s = supportDir(t);
+  makeBible(s.file('data', 'bible.sqlite'), WEB_META, verses);
+  if (bookmarks) fs.writeFileSync(s.file('bookmarks.json'), `${JSON.stringify(bookmarks)}\n`);
+  if (playlists) fs.writeFileSync(s.file('playlists.json'), JSON.stringify(playlists));
+  fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
+  fs.writeFileSync(s.file('media', 'slides', 'welcome.png'), Buffer.from([0x89, 0x50, 0x4e, 0x47]));
+  return s;
 }
 
 /** The environment the desktop program gives the server, for `s` from supportDir(). */

@@ -1,8 +1,7 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import WebSocket from 'ws';
-import { suiteScope, supportDir, startServer, request, eventually, waitOn, makeBible, WEB_META, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, seededSupportDir, startServer, request, eventually, waitOn, makeBible, SAMPLE_VERSES } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -35,16 +34,6 @@ const PLAYLISTS = {
     { id: 'nofile', label: 'Missing', imageFile: 'missing.png' },
   ],
 };
-
-function seeded(t) {
-  const s = supportDir(t);
-  makeBible(s.file('data', 'bible.sqlite'), WEB_META, VERSES);
-  fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
-  fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
-  fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
-  fs.writeFileSync(s.file('media', 'slides', 'welcome.png'), Buffer.from([0x89, 0x50, 0x4e, 0x47]));
-  return s;
-}
 
 /** A page's socket: every message it received, and a wait for the next one that matches. */
 async function page(t, srv, role, options = {}) {
@@ -83,7 +72,7 @@ describe('live state', () => {
   const scope = suiteScope();
   const call = (method, p, body) => request(srv.base, method, p, body);
   before(async () => {
-    s = seeded(scope);
+    s = seededSupportDir(scope, { verses: VERSES, bookmarks: BOOKMARKS, playlists: PLAYLISTS });
     srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '150' } });
   });
   after(() => scope.run());

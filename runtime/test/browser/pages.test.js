@@ -8,7 +8,7 @@ import net from 'node:net';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { buildWeb } from '../../scripts/build-web.mjs';
-import { suiteScope, supportDir, tempDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, freePort } from '../helpers.js';
 import { CHROMIUM, CHROMIUM_ARGS, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
@@ -84,13 +84,10 @@ describe('pages in a browser', () => {
   let browser;
   const scope = suiteScope();
   before(async () => {
-    s = supportDir(scope);
-    makeBible(s.file('data', 'bible.sqlite'), WEB_META, [...SAMPLE_VERSES, ...LONG]);
+    s = seededSupportDir(scope, { verses: [...SAMPLE_VERSES, ...LONG], bookmarks: BOOKMARKS, playlists: PLAYLISTS });
     makeBible(s.file('data', 'bible.cmp.sqlite'), { id: 'CMP', label: 'Compare Text', attribution: 'Compare attribution' }, [
       ['John', 3, 16, 'God loved the world so much that he gave his one and only Son.'],
     ]);
-    fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
-    fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
     // The web build as `npm run build` makes it.
     const dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
     srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
@@ -98,7 +95,6 @@ describe('pages in a browser', () => {
     browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
     scope.after(() => browser.close());
     // The slide: a 1600 × 1000 image drawn by the browser.
-    fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
     const p = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
     await p.setContent('<body style="margin:0;background:#345;color:#fff;font:120px sans-serif">Welcome</body>');
     await p.screenshot({ path: s.file('media', 'slides', 'welcome.png') });

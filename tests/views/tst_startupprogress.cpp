@@ -249,16 +249,7 @@ private Q_SLOTS:
         QCOMPARE(sheet->outcome(), Outcome::inProgress);
     }
 
-    void theSheetClosesWhenItsManagerGoesAway() {
-        make();
-        openSheet();
-        manager.reset();
-        QVERIFY(!sheet->isVisible());
-        QCOMPARE(closedSignals, 1);
-        QCOMPARE(sheet->server(), nullptr);
-    }
-
-    void logPanelFollowsCopiesAndSelects() {
+    void logPanelFollowsCopiesAndSelectsAndClosesWithItsManager() {
         make();
         openSheet();
         // Nothing logged yet: the area keeps its line, Copy leaves the clipboard alone.
@@ -283,6 +274,12 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), sheet->fullLogText());
         button("select-all")->click();
         QCOMPARE(logView()->textCursor().selectedText().size(), sheet->fullLogText().size());
+
+        // The sheet closes when its manager goes away.
+        manager.reset();
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(closedSignals, 1);
+        QCOMPARE(sheet->server(), nullptr);
     }
 };
 

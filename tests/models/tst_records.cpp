@@ -42,10 +42,6 @@ private Q_SLOTS:
         const auto again = JsonCoding::fromJson<PlaylistsConfig>(JsonCoding::encode(config));
         QVERIFY(again.ok());
         QVERIFY(again.value() == config);
-        // Equality looks at every field, not just the id.
-        auto renamed = config;
-        renamed.playlists[0].items[1].verseEnd = 18;
-        QVERIFY(!(renamed == config));
     }
 
     void absentOptionalsAreNeverWrittenAndExtraKeysAreDropped() {
@@ -172,10 +168,6 @@ private Q_SLOTS:
         QVERIFY(decodeOrFail<HealthResponse>(
                     R"({"ok": null, "clients": null, "themeId": null, "serverName": null})") ==
                 empty);
-        const auto full = decodeOrFail<HealthResponse>(
-            R"({"ok": true, "clients": 2, "themeId": "center", "runtimeRoot": "/opt/x"})");
-        QVERIFY(full.ok && full.clients == 2 && full.themeId == "center");
-        QCOMPARE(full.runtimeRoot, std::optional<QString>("/opt/x"));
     }
 };
 

@@ -123,14 +123,12 @@ function watch(t, child) {
   const poke = () => {
     for (const w of waiters) w();
   };
-  child.stdout.setEncoding('utf8').on('data', (d) => {
-    state.stdout += d;
-    poke();
-  });
-  child.stderr.setEncoding('utf8').on('data', (d) => {
-    state.stderr += d;
-    poke();
-  });
+  for (const stream of ['stdout', 'stderr']) {
+    child[stream].setEncoding('utf8').on('data', (d) => {
+      state[stream] += d;
+      poke();
+    });
+  }
   const exited = new Promise((resolve) => {
     child.on('exit', (code, signal) => {
       state.exit = { code, signal };
@@ -158,9 +156,9 @@ function watch(t, child) {
   return { child, state, exited, until };
 }
 
-export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, cwd = s.root, node = process.execPath } = {}) {
+export async function startServer(t, s, { port, env = {} } = {}) {
   port ??= await freePort();
-  const child = spawn(node, [entry], { cwd, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(process.execPath, [SERVER_ENTRY], { cwd: s.root, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
   const w = watch(t, child);
   await w.until((st) => st.stdout.includes('Listening on'), '"Listening on"');
   const base = `http://127.0.0.1:${port}`;

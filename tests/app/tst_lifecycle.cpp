@@ -6,7 +6,6 @@
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
-#include "services/Preferences.h"
 #include "support/GuiTestMain.h"
 #include "views/ContentView.h"
 

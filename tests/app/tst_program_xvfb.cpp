@@ -3,7 +3,6 @@
 // shows its window, and SIGTERM, SIGINT or SIGHUP ends it cleanly without
 // touching a server it did not start.
 #include "app/AppTestSupport.h"
-#include "services/Preferences.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
 

@@ -102,12 +102,8 @@ private Q_SLOTS:
         QCOMPARE(paths.runtimeVersionLabel(), label);
     }
 
-    void importScriptAndDatabase() {
+    void importScriptPrefersTheMjsAndNeedsTsxForTheTs() {
         const ProjectPaths paths{root.filePath("rt")};
-        QVERIFY(!paths.hasBibleDatabase());
-        writeFile(ApplicationSupport::path("data/bible.sqlite"), "db");
-        QVERIFY(paths.hasBibleDatabase());
-
         QCOMPARE(paths.nkjvImportScript(), paths.runtimeRoot + "/scripts/import-bible-nkjv.ts");
         QVERIFY(!paths.canRunNkjvImport());
         writeFile(paths.runtimeRoot + "/scripts/import-bible-nkjv.ts", "");

@@ -8,7 +8,6 @@
 #include "views/SidebarTabButton.h"
 #include "views/StatusDot.h"
 
-#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 

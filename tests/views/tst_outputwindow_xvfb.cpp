@@ -263,13 +263,6 @@ private Q_SLOTS:
         QCOMPARE(window->screen(), second);
         QCOMPARE(window->geometry(), QRect(1280, 0, 1024, 768));
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
-
-        // Without a screen the window goes to the default one.
-        controller->open(server.url("/output"), nullptr);
-        QVERIFY(QTest::qWaitForWindowExposed(controller->window()));
-        QCOMPARE(controller->window()->screen(), QGuiApplication::primaryScreen());
-        QCOMPARE(controller->window()->geometry(), QRect(0, 0, 1280, 720));
-        QCOMPARE(closedCount, 1);
     }
 
     void escapeClosesTheOutputAndReachesNoOtherWindow() {

@@ -57,6 +57,21 @@ private Q_SLOTS:
         make(false);
         using A = ServerStatusFooter::Appearance;
         QCOMPARE(footerNow(), (A{"Server stopped", Tone::secondary}));
+        // The dot's colour is resolved from the palette in use, and again when
+        // the palette changes (a switch to dark mode) while the state stays.
+        ServerStatusFooter& footer = view->footer();
+        auto* dot = footer.findChild<StatusDot*>();
+        QVERIFY(dot);
+        const QColor light = SemanticColors::tone(Tone::secondary, footer.palette());
+        QCOMPARE(dot->color(), light);
+        QPalette dark = footer.palette();
+        dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2));
+        view->setPalette(dark);
+        QVERIFY(SemanticColors::isDark(footer.palette()));
+        QVERIFY(dot->color() != light);
+        QCOMPARE(dot->color(), SemanticColors::tone(Tone::secondary, footer.palette()));
+
         {
             // Someone else holds the port: a fresh test each time it is drawn.
             ExternalServer squatter("silent", port);
@@ -84,25 +99,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
         app->server().stop();
         QTRY_COMPARE(view->footer().shown(), (A{"Stopping…", Tone::orange}));
-    }
-
-    // The dot's colour is resolved from the palette in use, and again when
-    // the palette changes (a switch to dark mode) while the state stays.
-    void footerDotTakesItsColourFromThePalette() {
-        make(false);
-        ServerStatusFooter& footer = view->footer();
-        auto* dot = footer.findChild<StatusDot*>();
-        QVERIFY(dot);
-        const QColor light = SemanticColors::tone(Tone::secondary, footer.palette());
-        QCOMPARE(dot->color(), light);
-
-        QPalette dark = footer.palette();
-        dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-        dark.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2));
-        view->setPalette(dark);
-        QVERIFY(SemanticColors::isDark(footer.palette()));
-        QVERIFY(dot->color() != light);
-        QCOMPARE(dot->color(), SemanticColors::tone(Tone::secondary, footer.palette()));
     }
 
     void clickingATabShowsItsScreenAndSyncsAtOnce() {

@@ -166,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::readFile(ServerLog::filePath()), QByteArray());
     }
 
-    void runningStoppingAndStoppedReadAsTheyShouldAndStartOnlySaysSo() {
+    void runningStoppingStoppedAndFailedReadAsTheyShould() {
         auto& dashboard = open();
         startServer("stubborn");
         QTRY_COMPARE(text(dashboard, "statusBadge"), QString("Running"));
@@ -200,6 +200,19 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::stopped), settle);
         QVERIFY(shown(child(dashboard, "start")));
         QVERIFY(!shown(child(dashboard, "value-clients")));
+
+        // A failed start shows its error and the way out.
+        setFixtureMode("syntax-error");
+        dashboard.beginStart();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::crashed), settle);
+        QCOMPARE(text(dashboard, "statusBadge"), QString("Failed"));
+        auto* error = child<QLabel>(dashboard, "lastError");
+        QTRY_VERIFY(shown(error));
+        QCOMPARE(error->text(), *app->server().lastError());
+        // Crashed always allows a forced stop, so its hint wins over "Start again".
+        QVERIFY(text(dashboard, "recoveryCaption").startsWith("Port stuck?"));
+        QVERIFY(child<QPushButton>(dashboard, "restart")->isEnabled());
+        QVERIFY(shown(child(dashboard, "start")));
     }
 
     void anAdoptedServerOffersForceStop() {
@@ -217,22 +230,6 @@ private Q_SLOTS:
         forceStop->click();
         QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), settle);
         QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
-    }
-
-    void aFailedStartShowsItsErrorAndTheWayOut() {
-        auto& dashboard = open();
-        setFixtureMode("syntax-error");
-        app->setShowStartupLog(false);
-        dashboard.beginStart();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::crashed), settle);
-        QCOMPARE(text(dashboard, "statusBadge"), QString("Failed"));
-        auto* error = child<QLabel>(dashboard, "lastError");
-        QTRY_VERIFY(shown(error));
-        QCOMPARE(error->text(), *app->server().lastError());
-        // Crashed always allows a forced stop, so its hint wins over "Start again".
-        QVERIFY(text(dashboard, "recoveryCaption").startsWith("Port stuck?"));
-        QVERIFY(child<QPushButton>(dashboard, "restart")->isEnabled());
-        QVERIFY(shown(child(dashboard, "start")));
     }
 };
 

@@ -32,18 +32,10 @@ class TestNodeChecker : public QObject {
     }
 
 private Q_SLOTS:
-    void majorVersion_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("major");
-        QTest::newRow("v8.17.0") << "v8.17.0" << 8;
-        QTest::newRow("empty") << "" << 0;
-        QTest::newRow("v.20") << "v.20" << 20;
-        QTest::newRow("v22.3.0-nightly") << "v22.3.0-nightly" << 22;
-    }
     void majorVersion() {
-        QFETCH(QString, text);
-        QFETCH(int, major);
-        QCOMPARE(NodeChecker::majorVersion(text), major);
+        for (const auto& [text, major] : std::initializer_list<std::pair<QString, int>>{
+                 {"v8.17.0", 8}, {"", 0}, {"v.20", 20}, {"v22.3.0-nightly", 22}})
+            QCOMPARE(NodeChecker::majorVersion(text), major);
     }
 
     void probeAcceptsOnlyNode20AndLaterThatExitCleanly() {

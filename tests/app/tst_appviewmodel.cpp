@@ -22,12 +22,7 @@ namespace {
 // Two monitors, so that a choice between them means something.
 void twoScreens() {
     const QString config = qEnvironmentVariable("HOME") + "/screens.json";
-    writeFile(config, "{\"screens\": ["
-                      "{\"name\": \"DP-1\", \"x\": 0, \"y\": 0, \"width\": 1280, \"height\": 720,"
-                      " \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1},"
-                      "{\"name\": \"HDMI-2\", \"x\": 1280, \"y\": 0, \"width\": 1024,"
-                      " \"height\": 768, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}"
-                      "]}");
+    writeFile(config, twoScreensConfig);
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toUtf8());
 }
 

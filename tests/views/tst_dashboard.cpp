@@ -21,13 +21,6 @@ using AppTest::InstallTree;
 
 namespace {
 
-template <typename T = QWidget> T* child(QWidget& root, const char* name) {
-    auto* found = root.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no widget named %s", name);
-    return found;
-}
-
 // Visible as far as the screen's own tree goes (the screen itself is shown).
 bool shown(QWidget* widget) {
     return widget->isVisibleTo(widget->window());

@@ -246,10 +246,7 @@ private Q_SLOTS:
         if (!isChild()) {
             QTemporaryDir dir;
             const QString config = dir.filePath("screens.json");
-            TestSupport::writeFile(config, R"({"screens": [
-  {"name": "DP-1", "x": 0, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
-  {"name": "HDMI-2", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
-]})");
+            TestSupport::writeFile(config, TestSupport::twoScreensConfig);
             runChild(QCoreApplication::applicationFilePath(), twoScreensVariable, config);
             return;
         }

@@ -42,12 +42,7 @@ class TestStartupProgress : public ServerManagerTest {
         manager->start();
     }
 
-    template <typename T> T* part(const char* name) const {
-        T* widget = sheet->findChild<T*>(name);
-        if (!widget)
-            qFatal("the sheet has no %s", name);
-        return widget;
-    }
+    template <typename T> T* part(const char* name) const { return child<T>(*sheet, name); }
 
     QPushButton* button(const char* name) const { return part<QPushButton>(name); }
     QPlainTextEdit* logView() const { return part<QPlainTextEdit>("log-text"); }

@@ -154,7 +154,7 @@ describe('data documents, translations and passages', () => {
     }
   });
 
-  test('a second database appears, can be chosen, and the choice is stored', async () => {
+  test('a second database appears, can be chosen, and the choice is stored; bad choices are refused', async () => {
     let res = await srv.get('/api/translations');
     assert.deepEqual(res.json.libraries, [
       { id: 'bible.sqlite', file: 'bible.sqlite', label: 'World English Bible', verseCount: SAMPLE_VERSES.length },
@@ -191,9 +191,8 @@ describe('data documents, translations and passages', () => {
     const same = await srv.put('/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.sqlite' });
     assert.deepEqual(same.json.selection, { primaryId: 'bible.sqlite' });
     assert.equal(same.json.secondary, undefined);
-  });
 
-  test('unknown or malformed selections are refused and nothing is written', async () => {
+    // unknown or malformed selections are refused and nothing is written
     const before = snapshot(s.file('translations-selection.json'));
     for (const body of [{ primaryId: 'bible.kjv.sqlite' }, { primaryId: 'bible.sqlite', secondaryId: 'nope.sqlite' }, { secondaryId: 'bible.sqlite' }]) {
       const res = await srv.put('/api/translations', body);

@@ -53,7 +53,7 @@ private Q_SLOTS:
 
     // That a failed write keeps the old file is AtomicFileWriter's; here, that
     // the failure reaches the caller with the path.
-    void failedSavesSayWhy() {
+    void failedSavesAndReadsSayWhyAndLeaveTheFileAlone() {
         QTemporaryDir dir;
         const auto missing = BookmarksFileIO::save(sampleBookmarks(), dir.filePath("gone/b.json"));
         QVERIFY(!missing.ok());
@@ -63,12 +63,9 @@ private Q_SLOTS:
         TestSupport::writeFile(dir.filePath("plain"), "x");
         QVERIFY(!PlaylistsFileIO::save(samplePlaylists(), dir.filePath("plain/p.json")).ok());
         QCOMPARE(TestSupport::readFile(dir.filePath("plain")), QByteArray("x"));
-    }
 
-    // What the decoder says about broken text is tst_records'; here, that the
-    // file is named and left as it was.
-    void unreadableFilesFailAndAreLeftAlone() {
-        QTemporaryDir dir;
+        // Unreadable files: what the decoder says about broken text is
+        // tst_records'; here, that the file is named and left as it was.
         const auto absent = JsonCoding::decodeFile<BookmarksConfig>(dir.filePath("none.json"));
         QVERIFY(!absent.ok());
         QVERIFY2(absent.error().startsWith(dir.filePath("none.json") + ": "),

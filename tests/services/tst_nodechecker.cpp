@@ -84,16 +84,15 @@ private Q_SLOTS:
         QCOMPARE(NodeChecker::findNode(embedded18, {old}, noShell), std::nullopt);
     }
 
-    void nodeBinaryComesFirstAmongTheInstalledCandidates() {
+    void nodeBinaryComesFirstAndTheRealNodeIsFound() {
         qunsetenv("NODE_BINARY");
         const QStringList installed = NodeChecker::candidatePaths();
         QVERIFY(installed.contains("/usr/bin/node"));
         qputenv("NODE_BINARY", "/custom/node");
         QCOMPARE(NodeChecker::candidatePaths(), QStringList{"/custom/node"} + installed);
         qunsetenv("NODE_BINARY");
-    }
 
-    void theRealNodeIsFoundDirectlyAndThroughTheLoginShell() {
+        // The real Node.js is found directly and through the login shell.
         const auto found = NodeChecker::findNode();
         QVERIFY(found && NodeChecker::majorVersion(found->version) >= 20 && !found->isEmbedded);
         const auto node = NodeChecker::shellWhich("node");

@@ -83,7 +83,7 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    void theOutputMenuFollowsTheServer() {
+    void theOutputMenuFollowsTheServerAndClosingTheWindowDoesNotQuit() {
         launch();
         QAction* open = window().openDisplayOutputAction();
         QAction* close = window().closeDisplayOutputAction();
@@ -110,10 +110,8 @@ private Q_SLOTS:
         await(app().server().stopAsync());
         QTRY_VERIFY(!open->isEnabled());
         QVERIFY(!close->isEnabled());
-    }
 
-    void closingTheWindowDoesNotQuit() {
-        launch();
+        // Closing the window does not quit.
         QuitWatcher watcher;
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         window().close();

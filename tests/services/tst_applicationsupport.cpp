@@ -28,11 +28,8 @@ private Q_SLOTS:
                   "{\"defaultThemeId\":\"lowerThird\",\"themes\":[]}\n");
     }
 
-    void supportDirectoryLivesInTheXdgDataHome() {
-        QCOMPARE(AS::supportURL(), qEnvironmentVariable("XDG_DATA_HOME") + "/Vesperline");
-    }
-
     void firstLaunchSeedsAndLaterLaunchesNeverOverwrite() {
+        QCOMPARE(AS::supportURL(), qEnvironmentVariable("XDG_DATA_HOME") + "/Vesperline");
         QCOMPARE(AS::bootstrap(bundle.path()), std::nullopt);
         for (const char* dir : {"data", "media/slides"})
             QVERIFY(QFileInfo(AS::path(dir)).isDir());

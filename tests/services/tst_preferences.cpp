@@ -9,12 +9,9 @@ class TestPreferences : public QObject {
 private Q_SLOTS:
     void init() { QFile::remove(Preferences::filePath()); }
 
-    void storeLivesInTheXdgConfigHome() {
+    void valuesKeepTheirTypesInTheXdgConfigHome() {
         QCOMPARE(Preferences::filePath(),
                  qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vesperline/preferences.json");
-    }
-
-    void valuesKeepTheirTypes() {
         QVERIFY(Preferences::setBool("showStartupLog", false).ok());
         QVERIFY(Preferences::setInteger("outputDisplayID", 4294967295LL).ok());
         QVERIFY(Preferences::setString("apiBibleId", "abc").ok());

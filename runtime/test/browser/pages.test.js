@@ -141,7 +141,7 @@ describe('pages in a browser', () => {
 
   // The type is fitted to the frame's height, so each layout needs one frame
   // size; together they span 720p to 4K.
-  test('a long passage fits its frame in every layout', async (t) => {
+  test('a long passage fits its frame in every layout, compared passages stand side by side, a slide fills the frame', async (t) => {
     const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
     const single = await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'love' });
     for (const [layout, w, h] of [
@@ -171,9 +171,8 @@ describe('pages in a browser', () => {
       await mon.context().close();
     }
     await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'closed pages to leave the count');
-  });
 
-  test('with a compare translation the passages stand side by side; a slide fills the frame', async (t) => {
+    // With a compare translation the passages stand side by side; a slide fills the frame.
     await api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.cmp.sqlite' });
     t.after(() => api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite' }));
     const cmp = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });

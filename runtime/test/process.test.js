@@ -59,7 +59,6 @@ test('an empty support directory is seeded from the runtime root and served', as
   assert.equal(health.db, true);
   assert.equal(health.runtimeVersion, '9.8.7');
   assert.equal(health.runtimeChannel, 'beta');
-  assert.equal(health.runtimeNotes, undefined);
   assert.equal(health.runtimeRoot, root);
   assert.ok(fs.statSync(s.file('media', 'slides')).isDirectory());
   assert.deepEqual(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')), WEB_META);

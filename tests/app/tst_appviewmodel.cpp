@@ -420,9 +420,6 @@ private Q_SLOTS:
                  QStringList({"Server dependencies missing in the app bundle."}));
         writeFile(bundled->projectRoot() + "/node_modules/fastify/package.json", "{}");
         QCOMPARE(b.startBlockedReasons(), QStringList());
-        QFile::remove(supportFile("data/bible.sqlite"));
-        QCOMPARE(b.startBlockedReasons(),
-                 QStringList({"Bible database missing under Application Support."}));
         awaitRestore();
     }
 

@@ -44,10 +44,6 @@ int inkIn(const QImage& image, const QRect& rect, const QColor& background) {
     return count;
 }
 
-QString slug(AppTab tab) {
-    return AppTabs::title(tab).toLower().replace(' ', '-');
-}
-
 } // namespace
 
 class TestContentViewLook : public QObject {
@@ -102,8 +98,8 @@ private Q_SLOTS:
                      QSize(MainWindow::minimumContentWidth, MainWindow::minimumContentHeight));
             for (const AppTab tab : AppTabs::all()) {
                 app().setSelectedTab(tab);
-                const QImage image =
-                    shoot(QString("%1-%2").arg(slug(tab), dark ? "dark" : "light"));
+                const QImage image = shoot(AppTabs::title(tab).toLower().replace(' ', '-') +
+                                           (dark ? "-dark" : "-light"));
                 const qreal ratio = image.devicePixelRatio();
                 QCOMPARE(content.detail().tab(), tab);
                 const auto pixel = [&](SidebarTabButton* button, const QPoint& at) {

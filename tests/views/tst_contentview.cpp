@@ -24,14 +24,11 @@ class TestContentView : public QObject {
     int port = 0;
     QString n;
 
-    ContentView& make(bool show) {
+    // Not shown: no poll runs until a test shows it.
+    ContentView& make() {
         app = std::make_unique<AppViewModel>(tree->environment());
         (void)QTest::qWaitFor([this] { return AppTest::restoreSettled(*app); }, settle);
         view = std::make_unique<ContentView>(*app);
-        if (show) {
-            view->show();
-            view->resize(900, 600);
-        }
         return *view;
     }
 
@@ -54,7 +51,7 @@ private Q_SLOTS:
     }
 
     void footerFollowsTheServerThroughEveryState() {
-        make(false);
+        make();
         using A = ServerStatusFooter::Appearance;
         QCOMPARE(footerNow(), (A{"Server stopped", Tone::secondary}));
         // The dot's colour is resolved from the palette in use, and again when
@@ -102,8 +99,8 @@ private Q_SLOTS:
     }
 
     void clickingATabShowsItsScreenAndSyncsAtOnce() {
-        // Not shown, so no poll runs: only the tab change can sync.
-        auto& v = make(false);
+        // Only the tab change can sync.
+        auto& v = make();
         ExternalServer other("healthy", port);
         app->setStatusMessage("Bookmarks saved");
         SidebarTabButton* bookmarks = v.tabButton(AppTab::bookmarks);
@@ -125,24 +122,8 @@ private Q_SLOTS:
         await(app->server().stopAsync());
     }
 
-    void whileShownTheStatusIsPolledAndTheDataLoaded() {
-        auto& v = make(true);
-        QVERIFY(v.isPolling());
-        // The first round loads the data files nobody asked for yet.
-        QTRY_COMPARE(app->bookmarks().size(), size_t(1));
-        QTRY_VERIFY(app->themesConfig().has_value());
-        // Any other text gives way to the server's within a poll.
-        app->setStatusMessage("Bookmarks saved");
-        QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), "No server responding on port " + n,
-                                  2 * int(ContentView::statusPollInterval.count()) + settle);
-        v.hide();
-        QVERIFY(!v.isPolling());
-        v.show();
-        QVERIFY(v.isPolling());
-    }
-
     void reachingRunningReloadsFromTheServer() {
-        make(false);
+        make();
         await(app->reloadBookmarks());
         QCOMPARE(app->bookmarksError(), std::nullopt);
         app->server().start();
@@ -155,14 +136,24 @@ private Q_SLOTS:
         QCOMPARE(app->bookmarks().size(), size_t(1));
     }
 
-    void layoutVersionIsRecordedOnce() {
+    void whileShownTheStatusIsPolledAndTheDataLoadedAndTheLayoutVersionIsRecordedOnce() {
         QVERIFY(!Preferences::contains("uiLayoutVersion"));
-        auto& v = make(false);
+        auto& v = make();
         QSignalSpy firstShown(&v, &ContentView::firstShown);
         v.show();
         QCOMPARE(Preferences::integerValue("uiLayoutVersion"), qint64(3));
+        QVERIFY(v.isPolling());
+        // The first round loads the data files nobody asked for yet.
+        QTRY_COMPARE(app->bookmarks().size(), size_t(1));
+        QTRY_VERIFY(app->themesConfig().has_value());
+        // Any other text gives way to the server's within a poll.
+        app->setStatusMessage("Bookmarks saved");
+        QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), "No server responding on port " + n,
+                                  2 * int(ContentView::statusPollInterval.count()) + settle);
         v.hide();
+        QVERIFY(!v.isPolling());
         v.show();
+        QVERIFY(v.isPolling());
         QCOMPARE(firstShown.count(), 1);
 
         QVERIFY(Preferences::setInteger("uiLayoutVersion", 1).ok());

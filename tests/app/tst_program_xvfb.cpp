@@ -76,10 +76,6 @@ public:
     QByteArray errors;
 };
 
-bool logHas(const QString& line) {
-    return readFile(ServerLog::filePath()).contains(line.toUtf8());
-}
-
 } // namespace
 
 class TestProgram : public QObject {
@@ -105,8 +101,10 @@ private Q_SLOTS:
         Program program(*tree);
         program.start();
         QVERIFY2(program.waitShown(), program.errors.constData());
-        QTRY_VERIFY_WITH_TIMEOUT(logHas("Server already running on port " + QString::number(port)),
-                                 settle);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readFile(ServerLog::filePath())
+                .contains("Server already running on port " + QByteArray::number(port)),
+            settle);
 
         QCOMPARE(program.endWith(SIGTERM), 0);
         QVERIFY2(program.errors.contains("SIGTERM received, quitting"), program.errors.constData());

@@ -47,13 +47,6 @@ class TestStartupProgress : public ServerManagerTest {
     QPushButton* button(const char* name) const { return part<QPushButton>(name); }
     QPlainTextEdit* logView() const { return part<QPlainTextEdit>("log-text"); }
 
-    // Appends to the log file the way the server itself does.
-    static void serverWritesToLog(const QByteArray& line) {
-        QFile log(ServerLog::filePath());
-        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
-        log.write(line + "\n");
-    }
-
 private Q_SLOTS:
     void init() {
         setUpServerTest();
@@ -102,8 +95,12 @@ private Q_SLOTS:
             QVERIFY(other.isRunning());
             return;
         }
-        // The server's own line in the file, in whatever case it prints it.
-        serverWritesToLog("Fastify LISTENING ON http://127.0.0.1:" + QByteArray::number(port));
+        // The server's own line, appended to the file as the server does, in
+        // whatever case it prints it.
+        QFile log(ServerLog::filePath());
+        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
+        log.write("Fastify LISTENING ON http://127.0.0.1:" + QByteArray::number(port) + "\n");
+        log.close();
         QTRY_COMPARE_WITH_TIMEOUT(sheet->outcome(), Outcome::success, settle);
         QCOMPARE(part<QLabel>("title")->text(), QString("Server started"));
         QVERIFY(button("open-control")->isVisible() && button("open-control")->isDefault());

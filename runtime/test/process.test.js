@@ -59,7 +59,6 @@ test('an empty support directory is seeded from the runtime root and served', as
   assert.equal(health.db, true);
   assert.equal(health.runtimeVersion, '9.8.7');
   assert.equal(health.runtimeChannel, 'beta');
-  assert.equal(health.runtimeRoot, root);
   assert.ok(fs.statSync(s.file('media', 'slides')).isDirectory());
   assert.deepEqual(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')), WEB_META);
   const seededBookmarks = (await srv.get('/api/bookmarks')).json.bookmarks;
@@ -79,7 +78,6 @@ test('without any Bible database the server still answers, and says so', async (
   const s = supportDir(t, { root });
   const srv = await startServer(t, s);
   const health = (await srv.get('/api/health')).json;
-  assert.equal(health.ok, true);
   assert.equal(health.db, false);
   assert.equal(health.translationId, undefined);
   const tr = (await srv.get('/api/translations')).json;

@@ -1,6 +1,5 @@
 // The application's own loop: quitting by Ctrl+Q runs the termination steps,
 // closing the window does not quit, and the Output menu follows the model.
-// That the poll stops with the hidden window is tst_contentview's.
 // The quitting test runs QApplication::exec() for real; quitting by signal is
 // tst_program_xvfb's, on the real executable.
 #include "app/AppTestSupport.h"

@@ -73,7 +73,7 @@ describe('live state', () => {
   const call = (method, p, body) => request(srv.base, method, p, body);
   before(async () => {
     s = seededSupportDir(scope, { verses: VERSES, bookmarks: BOOKMARKS, playlists: PLAYLISTS });
-    srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '150' } });
+    srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '1000' } });
   });
   after(() => scope.run());
 

@@ -49,13 +49,18 @@ export function supportDir(t, { root = RUNTIME } = {}) {
   const home = path.join(dir, 'home');
   const support = path.join(dir, 'support');
   fs.mkdirSync(home);
-  return {
-    dir,
-    home,
-    support,
-    root,
-    file: (...parts) => path.join(support, ...parts),
-  };
+  return { home, support, root, file: (...parts) => path.join(support, ...parts) };
+}
+
+/** A support directory with a Bible of `verses`, the documents given and the slide welcome.png. */
+export function seededSupportDir(t, { verses = SAMPLE_VERSES, bookmarks, playlists } = {}) {
+  const s = supportDir(t);
+  makeBible(s.file('data', 'bible.sqlite'), WEB_META, verses);
+  if (bookmarks) fs.writeFileSync(s.file('bookmarks.json'), `${JSON.stringify(bookmarks)}\n`);
+  if (playlists) fs.writeFileSync(s.file('playlists.json'), JSON.stringify(playlists));
+  fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
+  fs.writeFileSync(s.file('media', 'slides', 'welcome.png'), Buffer.from([0x89, 0x50, 0x4e, 0x47]));
+  return s;
 }
 
 /** The environment the desktop program gives the server, for `s` from supportDir(). */
@@ -118,14 +123,12 @@ function watch(t, child) {
   const poke = () => {
     for (const w of waiters) w();
   };
-  child.stdout.setEncoding('utf8').on('data', (d) => {
-    state.stdout += d;
-    poke();
-  });
-  child.stderr.setEncoding('utf8').on('data', (d) => {
-    state.stderr += d;
-    poke();
-  });
+  for (const stream of ['stdout', 'stderr']) {
+    child[stream].setEncoding('utf8').on('data', (d) => {
+      state[stream] += d;
+      poke();
+    });
+  }
   const exited = new Promise((resolve) => {
     child.on('exit', (code, signal) => {
       state.exit = { code, signal };
@@ -153,9 +156,9 @@ function watch(t, child) {
   return { child, state, exited, until };
 }
 
-export async function startServer(t, s, { port, env = {}, entry = SERVER_ENTRY, cwd = s.root, node = process.execPath } = {}) {
+export async function startServer(t, s, { port, env = {} } = {}) {
   port ??= await freePort();
-  const child = spawn(node, [entry], { cwd, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(process.execPath, [SERVER_ENTRY], { cwd: s.root, env: serverEnv(s, port, env), stdio: ['ignore', 'pipe', 'pipe'] });
   const w = watch(t, child);
   await w.until((st) => st.stdout.includes('Listening on'), '"Listening on"');
   const base = `http://127.0.0.1:${port}`;

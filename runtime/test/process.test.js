@@ -13,9 +13,11 @@ async function runToExit(t, s, port) {
   return { ...(await run.exited), ...run.state };
 }
 
-test('SIGTERM closes the server, even with a client connection open, and exits 0', async (t) => {
+test('on HOST 0.0.0.0, as the desktop passes it, loopback connects; SIGTERM closes the server, even with a client connection open, and exits 0', async (t) => {
   const s = supportDir(t);
-  const srv = await startServer(t, s);
+  const port = await freePort();
+  const srv = await startServer(t, s, { port, env: { HOST: '0.0.0.0' } });
+  assert.match(srv.state.stdout, new RegExp(`Listening on http://0\\.0\\.0\\.0:${port}`));
   // a keep-alive connection that stays open must not hold the process
   const agent = new http.Agent({ keepAlive: true });
   await new Promise((resolve, reject) => {
@@ -30,23 +32,18 @@ test('SIGTERM closes the server, even with a client connection open, and exits 0
   assert.match(srv.state.stdout, /SIGTERM received/);
 });
 
-test('a port that is taken prints the EADDRINUSE error on stderr and exits 1', async (t) => {
+test('a port that is taken, or not a port number, is an error on stderr and exit status 1', async (t) => {
   const s = supportDir(t);
   const holder = net.createServer();
   await new Promise((resolve) => holder.listen(0, '127.0.0.1', resolve));
   t.after(() => holder.close());
-  const { port } = holder.address();
-  const res = await runToExit(t, s, port);
-  assert.equal(res.code, 1);
-  assert.match(res.stderr, /EADDRINUSE/);
-  assert.doesNotMatch(res.stdout, /Listening on/);
-});
-
-test('a PORT that is not a port number is a configuration error', async (t) => {
-  const s = supportDir(t);
-  const res = await runToExit(t, s, 'eighty');
-  assert.equal(res.code, 1);
-  assert.match(res.stderr, /PORT must be a number/);
+  const taken = await runToExit(t, s, holder.address().port);
+  assert.equal(taken.code, 1);
+  assert.match(taken.stderr, /EADDRINUSE/);
+  assert.doesNotMatch(taken.stdout, /Listening on/);
+  const notANumber = await runToExit(t, s, 'eighty');
+  assert.equal(notANumber.code, 1);
+  assert.match(notANumber.stderr, /PORT must be a number/);
 });
 
 test('an empty support directory is seeded from the runtime root and served', async (t) => {
@@ -62,8 +59,6 @@ test('an empty support directory is seeded from the runtime root and served', as
   assert.equal(health.db, true);
   assert.equal(health.runtimeVersion, '9.8.7');
   assert.equal(health.runtimeChannel, 'beta');
-  assert.equal(health.runtimeNotes, undefined);
-  assert.equal(health.runtimeRoot, root);
   assert.ok(fs.statSync(s.file('media', 'slides')).isDirectory());
   assert.deepEqual(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')), WEB_META);
   const seededBookmarks = (await srv.get('/api/bookmarks')).json.bookmarks;
@@ -83,7 +78,6 @@ test('without any Bible database the server still answers, and says so', async (
   const s = supportDir(t, { root });
   const srv = await startServer(t, s);
   const health = (await srv.get('/api/health')).json;
-  assert.equal(health.ok, true);
   assert.equal(health.db, false);
   assert.equal(health.translationId, undefined);
   const tr = (await srv.get('/api/translations')).json;
@@ -93,12 +87,4 @@ test('without any Bible database the server still answers, and says so', async (
   assert.equal(passage.status, 503);
   assert.match(passage.json.message, /No Bible database/);
   assert.match(srv.state.stdout, /No Bible database in/);
-});
-
-test('HOST 0.0.0.0, as the desktop passes it, accepts loopback connections', async (t) => {
-  const s = supportDir(t);
-  const port = await freePort();
-  const srv = await startServer(t, s, { port, env: { HOST: '0.0.0.0' } });
-  assert.match(srv.state.stdout, new RegExp(`Listening on http://0\\.0\\.0\\.0:${port}`));
-  assert.equal((await srv.get('/api/health')).json.ok, true);
 });

@@ -27,7 +27,6 @@ public:
         auto tree = std::unique_ptr<InstallTree>(new InstallTree);
         const QString project = tree->projectRoot();
         QDir().mkpath(project + "/apps/server/dist");
-        QDir().mkpath(project + "/apps/web/dist");
         QFile::copy(TestSupport::ExternalServer::fixtureScript(),
                     project + "/apps/server/dist/index.js");
         TestSupport::writeFile(project + "/package.json",

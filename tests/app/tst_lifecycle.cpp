@@ -5,7 +5,6 @@
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
-#include "services/Preferences.h"
 #include "support/GuiTestMain.h"
 #include "views/ContentView.h"
 
@@ -83,13 +82,10 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    void theOutputMenuFollowsTheServer() {
+    void theOutputMenuFollowsTheServerAndClosingTheWindowDoesNotQuit() {
         launch();
-        QCOMPARE(window().quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-
         QAction* open = window().openDisplayOutputAction();
         QAction* close = window().closeDisplayOutputAction();
-        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
         QVERIFY(!open->isEnabled());
         QVERIFY(!close->isEnabled());
 
@@ -113,21 +109,14 @@ private Q_SLOTS:
         await(app().server().stopAsync());
         QTRY_VERIFY(!open->isEnabled());
         QVERIFY(!close->isEnabled());
-    }
 
-    void closingTheWindowDoesNotQuit() {
-        launch();
+        // Closing the window does not quit.
         QuitWatcher watcher;
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         window().close();
         QApplication::processEvents();
         QCOMPARE(watcher.quits, 0);
         QVERIFY(!window().isVisible());
-        // The background poll stops with the window and starts with it again.
-        QVERIFY(!window().content().isPolling());
-        vesperline->showMainWindow();
-        QVERIFY(window().isVisible());
-        QVERIFY(window().content().isPolling());
     }
 
     void ctrlQEndsAServerThisProgramStarted() {

@@ -2,7 +2,6 @@
 #include "models/HealthResponse.h"
 #include "models/JsonCoding.h"
 #include "models/PlaylistsConfig.h"
-#include "models/ThemesConfig.h"
 #include "models/TranslationSelectionRequest.h"
 #include "models/TranslationsPayload.h"
 #include "support/TestSupport.h"
@@ -43,10 +42,6 @@ private Q_SLOTS:
         const auto again = JsonCoding::fromJson<PlaylistsConfig>(JsonCoding::encode(config));
         QVERIFY(again.ok());
         QVERIFY(again.value() == config);
-        // Equality looks at every field, not just the id.
-        auto renamed = config;
-        renamed.playlists[0].items[1].verseEnd = 18;
-        QVERIFY(!(renamed == config));
     }
 
     void absentOptionalsAreNeverWrittenAndExtraKeysAreDropped() {
@@ -59,23 +54,15 @@ private Q_SLOTS:
                  QByteArray(R"({"bookmarks":[{"book":"Psalms","chapter":23,"id":"b1",)"
                             R"("label":"Psalm 23","verseStart":1}]})"));
 
-        // No compare translation: only primaryId goes out, whether the
-        // caller says so with an absent or with an empty id.
-        QCOMPARE(compact(TranslationSelectionRequest{"WEB", std::nullopt}),
-                 QByteArray(R"({"primaryId":"WEB"})"));
+        // An empty compare translation is none, as an absent one is
+        // (tst_apiclient sends that).
         QCOMPARE(compact(TranslationSelectionRequest{"WEB", QString()}),
                  QByteArray(R"({"primaryId":"WEB"})"));
-        QCOMPARE(compact(TranslationSelectionRequest{"WEB", "NKJV"}),
-                 QByteArray(R"({"primaryId":"WEB","secondaryId":"NKJV"})"));
     }
 
-    void translationsPayloadWithAndWithoutTheCompareTranslation() {
-        const auto minimal = decodeOrFail<TranslationsPayload>(
-            R"({"libraries": [], "selection": {"primaryId": "WEB"},
-                "primary": {"id": "WEB", "label": "World English Bible"},
-                "compareAvailable": false})");
-        QVERIFY(!minimal.secondary && !minimal.serverName && !minimal.selection.secondaryId);
-
+    // Without it, the payload is tst_apiclient's and the real server's in
+    // tst_appviewmodel.
+    void translationsPayloadWithTheCompareTranslation() {
         const auto full = decodeOrFail<TranslationsPayload>(
             R"({"serverName": "Chapel", "libraries": [{"id": "WEB", "file": "bible.sqlite",
                 "label": "WEB", "verseCount": 31102}],
@@ -84,8 +71,7 @@ private Q_SLOTS:
                 "secondary": {"id": "NKJV", "label": "NKJV", "file": "bible.nkjv.sqlite"},
                 "compareAvailable": true})");
         QCOMPARE(full.secondary->file, std::optional<QString>("bible.nkjv.sqlite"));
-        QVERIFY(JsonCoding::fromJson<TranslationsPayload>(JsonCoding::encode(full)).value() ==
-                full);
+        QCOMPARE(full.selection.secondaryId, std::optional<QString>("NKJV"));
     }
 
     void oneBadValueFailsTheWholeDocumentAndNamesWhere_data() {
@@ -96,10 +82,6 @@ private Q_SLOTS:
         auto bookmarks = [&](const QByteArray& bad) {
             return "{\"bookmarks\": [" + good + ", " + good + ", " + bad + "]}";
         };
-        QTest::newRow("numeric string for an integer")
-            << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": "3",
-                             "verseStart": 1})")
-            << "bookmarks[2].chapter: expected an integer, found a string";
         QTest::newRow("fractional number for an integer")
             << bookmarks(R"({"id": "b", "label": "L", "book": "John", "chapter": 3.5,
                              "verseStart": 1})")
@@ -119,8 +101,6 @@ private Q_SLOTS:
         QTest::newRow("missing required field")
             << bookmarks(R"({"id": "b", "label": "L", "chapter": 1, "verseStart": 1})")
             << "bookmarks[2].book: required key is missing";
-        QTest::newRow("element that is not an object")
-            << bookmarks("[]") << "bookmarks[2]: expected an object, found an array";
         QTest::newRow("list that is not a list") << QByteArray(R"({"bookmarks": {}})")
                                                  << "bookmarks: expected an array, found an object";
         QTest::newRow("document that is not an object")
@@ -135,59 +115,40 @@ private Q_SLOTS:
         QCOMPARE(result.error(), message);
     }
 
-    void playlistsFailOnAnUnknownKindOrAMissingList() {
+    void playlistsFailOnAnUnknownKind() {
         const auto video = JsonCoding::decode<PlaylistsConfig>(
             R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i", "kind": "ref"},
                 {"id": "j", "kind": "video"}]}], "slides": []})");
         QCOMPARE(video.error(), QString(R"(playlists[0].items[1].kind: unknown kind "video", )"
                                         R"(expected "bookmark", "ref" or "slide")"));
-        QVERIFY(!JsonCoding::decode<PlaylistsConfig>(
-                     R"({"playlists": [{"id": "p", "name": "P", "items": [{"id": "i",
-                         "kind": "Ref"}]}], "slides": []})")
-                     .ok());
-        QCOMPARE(JsonCoding::decode<PlaylistsConfig>(R"({"playlists": []})").error(),
-                 QString("slides: required key is missing"));
-        QCOMPARE(JsonCoding::decode<ThemesConfig>(R"({"defaultThemeId": 3, "themes": []})").error(),
-                 QString("defaultThemeId: expected a string, found an integer"));
     }
 
-    void wholeNumbersAreIntegersHoweverTheyAreWritten() {
+    void numbersAndTextDecodeHoweverTheyAreWritten() {
         const auto config = decodeOrFail<BookmarksConfig>(
             R"({"bookmarks": [{"id": "b", "label": "L", "book": "John", "chapter": 3.0,
                 "verseStart": 1e1, "verseEnd": -2}]})");
         QCOMPARE(config.bookmarks[0].chapter, 3);
         QCOMPARE(config.bookmarks[0].verseStart, 10);
         QCOMPARE(config.bookmarks[0].verseEnd, std::optional<int>(-2));
-    }
 
-    void textThatIsNotJsonIsAFailureWithADescription_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("start");
-        QTest::newRow("empty") << QByteArray("  \n") << "Invalid JSON: the data is empty";
-        QTest::newRow("truncated") << QByteArray("{\"bookmarks\": [{\"id\": \"b1\", \"lab")
-                                   << "Invalid JSON: parse error at line 1";
-        QTest::newRow("trailing garbage")
-            << QByteArray(R"({"bookmarks": []} x)") << "Invalid JSON: parse error";
-        QTest::newRow("Latin-1 text") << QByteArray("{\"bookmarks\": [], \"n\": \"Psalm \xe9\"}")
-                                      << "Invalid JSON: the data is not valid UTF-8 text";
-        QTest::newRow("overlong UTF-8") << QByteArray("{\"bookmarks\": [], \"n\": \"\xc0\xaf\"}")
-                                        << "Invalid JSON: the data is not valid UTF-8 text";
+        // UTF-8 text survives decoding, and a byte order mark is accepted.
+        const auto text = decodeOrFail<BookmarksConfig>(
+            "\xef\xbb\xbf{\"bookmarks\": [{\"id\": \"b\", \"label\": \"Psaume \xc3\xa9\xe2\x80\x94"
+            "\xf0\x9f\x99\x8f\", \"book\": \"John\", \"chapter\": 1, \"verseStart\": 1}]}");
+        QCOMPARE(text.bookmarks[0].label, QString::fromUtf8("Psaume é—🙏"));
+        QVERIFY(compact(text).contains("Psaume \xc3\xa9\xe2\x80\x94\xf0\x9f\x99\x8f"));
     }
 
     void textThatIsNotJsonIsAFailureWithADescription() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, start);
-        const auto result = JsonCoding::decode<BookmarksConfig>(bytes);
-        QVERIFY(!result.ok());
-        QVERIFY2(result.error().startsWith(start), qPrintable(result.error()));
-    }
-
-    void utf8TextSurvivesDecodingAndABomIsAccepted() {
-        const auto config = decodeOrFail<BookmarksConfig>(
-            "\xef\xbb\xbf{\"bookmarks\": [{\"id\": \"b\", \"label\": \"Psaume \xc3\xa9\xe2\x80\x94"
-            "\xf0\x9f\x99\x8f\", \"book\": \"John\", \"chapter\": 1, \"verseStart\": 1}]}");
-        QCOMPARE(config.bookmarks[0].label, QString::fromUtf8("Psaume é—🙏"));
-        QVERIFY(compact(config).contains("Psaume \xc3\xa9\xe2\x80\x94\xf0\x9f\x99\x8f"));
+        for (const auto& [bytes, start] : std::initializer_list<std::pair<QByteArray, QString>>{
+                 {"  \n", "Invalid JSON: the data is empty"},
+                 {"{\"bookmarks\": [{\"id\": \"b1\", \"lab", "Invalid JSON: parse error at line 1"},
+                 {"{\"bookmarks\": [], \"n\": \"Psalm \xe9\"}",
+                  "Invalid JSON: the data is not valid UTF-8 text"}}) {
+            const auto result = JsonCoding::decode<BookmarksConfig>(bytes);
+            QVERIFY2(!result.ok() && result.error().startsWith(start),
+                     qPrintable(result.ok() ? QString("decoded") : result.error()));
+        }
     }
 
     // Only absent and null keys take defaults; a wrong type fails as in any record.
@@ -196,14 +157,9 @@ private Q_SLOTS:
         QVERIFY(!empty.ok && !empty.db);
         QCOMPARE(empty.clients, 0);
         QCOMPARE(empty.themeId, QString("lowerThird"));
-        QVERIFY(!empty.translationId && !empty.serverName && !empty.runtimeRoot);
         QVERIFY(decodeOrFail<HealthResponse>(
                     R"({"ok": null, "clients": null, "themeId": null, "serverName": null})") ==
                 empty);
-        const auto full = decodeOrFail<HealthResponse>(
-            R"({"ok": true, "clients": 2, "themeId": "center", "runtimeRoot": "/opt/x"})");
-        QVERIFY(full.ok && full.clients == 2 && full.themeId == "center");
-        QCOMPARE(full.runtimeRoot, std::optional<QString>("/opt/x"));
     }
 };
 

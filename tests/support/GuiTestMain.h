@@ -17,6 +17,22 @@ inline void prepareWebEngineEnvironment() {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
 }
 
+// The widget named `name` under `root`; a missing one ends the test program,
+// as the test could only crash on it.
+template <typename T = QWidget> T* child(const QWidget& root, const char* name) {
+    auto* found = root.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no widget named %s", name);
+    return found;
+}
+
+// The offscreen platform's screens for a test of two monitors, as a file for
+// QT_QPA_PLATFORM=offscreen:configfile=.
+constexpr char twoScreensConfig[] = R"({"screens": [
+  {"name": "DP-1", "x": 0, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+  {"name": "HDMI-2", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
+]})";
+
 } // namespace TestSupport
 
 // VESPERLINE_TEST_MAIN for tests with widgets: home folders isolated first,

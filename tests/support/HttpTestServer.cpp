@@ -57,9 +57,8 @@ QUrl HttpTestServer::url(const QString& target) const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(target));
 }
 
-void HttpTestServer::setResponse(const QString& path, HttpResponse response,
-                                 const QByteArray& method) {
-    responses.insert({method, path}, std::move(response));
+void HttpTestServer::setResponse(const QString& path, HttpResponse response) {
+    responses.insert(path, std::move(response));
 }
 
 int HttpTestServer::hits(const QByteArray& target) const {
@@ -78,11 +77,8 @@ void HttpTestServer::readFrom(QTcpSocket* socket) {
     if (!request)
         return;
     received.append(*request);
-    HttpResponse response{404, R"({"error":"not found"})"};
-    if (auto it = responses.constFind({request->method, request->path}); it != responses.cend())
-        response = *it;
-    else if (auto any = responses.constFind({{}, request->path}); any != responses.cend())
-        response = *any;
+    const HttpResponse response =
+        responses.value(request->path, HttpResponse{404, R"({"error":"not found"})"});
     if (response.neverAnswer)
         return;
     socket->setProperty("answering", true);

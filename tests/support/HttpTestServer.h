@@ -57,9 +57,8 @@ public:
     // "http://127.0.0.1:<port>" followed by `target`.
     QUrl url(const QString& target) const;
 
-    // For one method ("GET", "PUT"), or for every method when `method` is empty;
-    // the former wins.
-    void setResponse(const QString& path, HttpResponse response, const QByteArray& method = {});
+    // For every method.
+    void setResponse(const QString& path, HttpResponse response);
 
     const QList<HttpRequestRecord>& requests() const { return received; }
     // How many requests asked for exactly this target, query included.
@@ -70,7 +69,7 @@ private:
     void send(QTcpSocket* socket, const HttpResponse& response, bool keepAlive);
 
     QTcpServer* server;
-    QMap<QPair<QByteArray, QString>, HttpResponse> responses; // by method ("" for any) and path
+    QMap<QString, HttpResponse> responses; // by path
     QList<HttpRequestRecord> received;
 };
 

@@ -1,13 +1,15 @@
 // The pages in Debian's headless Chromium against a real server: what a
 // volunteer does on the presenter reaches an open output page, the output
-// survives a dropped connection, and long passages fit every layout at the
-// sizes OBS and displays use.
+// survives a dropped connection, and long passages fit every layout.
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import net from 'node:net';
-import { suiteScope, supportDir, startServer, request, eventually, makeBible, WEB_META, SAMPLE_VERSES, freePort } from '../helpers.js';
-import { launchBrowser, buildPages, settled, overflowProblems } from './support.js';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+import { buildWeb } from '../../scripts/build-web.mjs';
+import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { CHROMIUM, CHROMIUM_ARGS, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
   'Blessed are those whose ways are blameless, who walk according to the law of Yahweh, who keep his statutes and seek him with their whole heart, who also do nothing wrong but walk in his ways.';
@@ -82,18 +84,17 @@ describe('pages in a browser', () => {
   let browser;
   const scope = suiteScope();
   before(async () => {
-    s = supportDir(scope);
-    makeBible(s.file('data', 'bible.sqlite'), WEB_META, [...SAMPLE_VERSES, ...LONG]);
+    s = seededSupportDir(scope, { verses: [...SAMPLE_VERSES, ...LONG], bookmarks: BOOKMARKS, playlists: PLAYLISTS });
     makeBible(s.file('data', 'bible.cmp.sqlite'), { id: 'CMP', label: 'Compare Text', attribution: 'Compare attribution' }, [
       ['John', 3, 16, 'God loved the world so much that he gave his one and only Son.'],
     ]);
-    fs.writeFileSync(s.file('bookmarks.json'), JSON.stringify(BOOKMARKS));
-    fs.writeFileSync(s.file('playlists.json'), JSON.stringify(PLAYLISTS));
-    const dist = buildPages(scope);
+    // The web build as `npm run build` makes it.
+    const dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
     srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
-    browser = await launchBrowser(scope);
+    // Playwright gives every launch a fresh profile directory of its own.
+    browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+    scope.after(() => browser.close());
     // The slide: a 1600 × 1000 image drawn by the browser.
-    fs.mkdirSync(s.file('media', 'slides'), { recursive: true });
     const p = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
     await p.setContent('<body style="margin:0;background:#345;color:#fff;font:120px sans-serif">Welcome</body>');
     await p.screenshot({ path: s.file('media', 'slides', 'welcome.png') });
@@ -117,50 +118,6 @@ describe('pages in a browser', () => {
     await page.waitForSelector('.bm');
   };
 
-  test('the output is blank and transparent until something goes live, with no cursor or scroll bars', async (t) => {
-    await api(srv, 'POST', '/api/live/clear');
-    const page = await open(t, '/output?w=1280&h=720');
-    await page.waitForFunction(() => window.vesperlineOutput?.state !== null);
-    const look = await page.evaluate(() => ({
-      layers: document.querySelectorAll('.layer').length,
-      bg: [getComputedStyle(document.documentElement).backgroundColor, getComputedStyle(document.body).backgroundColor],
-      cursor: getComputedStyle(document.body).cursor,
-      scroll: [document.documentElement.scrollWidth, document.documentElement.scrollHeight],
-      stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
-    }));
-    assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
-
-    // A display of another size shows the whole frame, scaled and centred.
-    const small = await open(t, '/output?w=1920&h=1080', { width: 1000, height: 1000 });
-    const rect = await small.evaluate(() => {
-      const r = document.getElementById('stage').getBoundingClientRect();
-      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
-    });
-    assert.deepEqual(rect, [0, 219, 1000, 563]);
-  });
-
-  test('every control on the presenter is a touch target of at least 44 px', async (t) => {
-    await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'plain' });
-    for (const viewport of [
-      { width: 1180, height: 820 },
-      { width: 820, height: 1180 },
-    ]) {
-      const page = await open(t, '/presenter', viewport);
-      await controlReady(page);
-      for (const tab of ['bookmarks', 'passage', 'playlists']) {
-        await page.tap(`.tabs [data-tab="${tab}"]`);
-        const small = await page.evaluate(() =>
-          [...document.querySelectorAll('button, select, input')]
-            .filter((e) => e.offsetParent !== null)
-            .map((e) => ({ e, r: e.getBoundingClientRect() }))
-            .filter(({ r }) => r.width < 44 || r.height < 44)
-            .map(({ e, r }) => `${e.tagName} "${e.textContent.trim().slice(0, 20)}" ${Math.round(r.width)}×${Math.round(r.height)}`),
-        );
-        assert.deepEqual(small, [], `${tab} at ${viewport.width}×${viewport.height}`);
-      }
-    }
-  });
-
   test('pages that lose the connection reconnect by themselves and catch up', async (t) => {
     const net1 = await relay(t, srv.port);
     const first = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
@@ -182,41 +139,40 @@ describe('pages in a browser', () => {
     await presenter.waitForSelector('.bm[data-bookmark-id="shepherd"].is-live');
   });
 
-  test('a long passage fits its frame in every layout at 720p, 1080p and 4K', async (t) => {
+  // The type is fitted to the frame's height, so each layout needs one frame
+  // size; together they span 720p to 4K.
+  test('a long passage fits its frame in every layout, compared passages stand side by side, a slide fills the frame', async (t) => {
     const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
     const single = await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'love' });
-    for (const [w, h] of [
-      [1280, 720],
-      [1920, 1080],
-      [3840, 2160],
+    for (const [layout, w, h] of [
+      ['lowerThird', 1280, 720],
+      ['center', 1920, 1080],
+      ['fullscreen', 3840, 2160],
     ]) {
-      for (const layout of ['lowerThird', 'center', 'fullscreen']) {
-        const page = await open(t, `/output?w=${w}&h=${h}&layout=${layout}`, { width: w, height: h });
-        await settled(page, long.live.id);
-        assert.deepEqual(await overflowProblems(page), [], `${layout} at ${w}×${h}`);
-        const box = await page.evaluate(() => {
-          const r = document.querySelector('.layer.shown .box').getBoundingClientRect();
-          return { top: r.top, bottom: r.bottom, px: Number(document.querySelector('.layer.shown').dataset.fontPx) };
-        });
-        if (layout === 'lowerThird') assert.ok(box.top >= h * 0.6 && box.bottom <= h, `lower third band at ${box.top}–${box.bottom} of ${h}`);
-        // The verses shrank, but not to nothing: 60 long verses stay readable on a full frame.
-        assert.ok(box.px < (h * 7.4) / 100, `${layout} did not shrink`);
-        if (layout === 'fullscreen') assert.ok(box.px >= h / 100, `fullscreen text of ${box.px}px at ${h}`);
+      const page = await open(t, `/output?w=${w}&h=${h}&layout=${layout}`, { width: w, height: h });
+      await settled(page, long.live.id);
+      assert.deepEqual(await overflowProblems(page), [], `${layout} at ${w}×${h}`);
+      const box = await page.evaluate(() => {
+        const r = document.querySelector('.layer.shown .box').getBoundingClientRect();
+        return { top: r.top, bottom: r.bottom, px: Number(document.querySelector('.layer.shown').dataset.fontPx) };
+      });
+      if (layout === 'lowerThird') assert.ok(box.top >= h * 0.6 && box.bottom <= h, `lower third band at ${box.top}–${box.bottom} of ${h}`);
+      // The verses shrank, but not to nothing: 60 long verses stay readable on a full frame.
+      assert.ok(box.px < (h * 7.4) / 100, `${layout} did not shrink`);
+      if (layout === 'fullscreen') assert.ok(box.px >= h / 100, `fullscreen text of ${box.px}px at ${h}`);
 
-        // The same frame as a monitor of the preview holds a single verse at full size.
-        const mon = await open(t, `/output?w=${w}&h=${h}&layout=${layout}&monitor=preview`, { width: w, height: h });
-        await settled(mon, single.preview.id);
-        assert.deepEqual(await overflowProblems(mon), []);
-        const px = Number(await mon.evaluate(() => document.querySelector('.layer.shown').dataset.fontPx));
-        assert.ok(px > box.px, `${layout}: a single verse (${px}px) is larger than sixty (${box.px}px)`);
-        await page.context().close();
-        await mon.context().close();
-      }
+      // The same frame as a monitor of the preview holds a single verse at full size.
+      const mon = await open(t, `/output?w=${w}&h=${h}&layout=${layout}&monitor=preview`, { width: w, height: h });
+      await settled(mon, single.preview.id);
+      assert.deepEqual(await overflowProblems(mon), []);
+      const px = Number(await mon.evaluate(() => document.querySelector('.layer.shown').dataset.fontPx));
+      assert.ok(px > box.px, `${layout}: a single verse (${px}px) is larger than sixty (${box.px}px)`);
+      await page.context().close();
+      await mon.context().close();
     }
     await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'closed pages to leave the count');
-  });
 
-  test('with a compare translation the passages stand side by side; a slide fills the frame', async (t) => {
+    // With a compare translation the passages stand side by side; a slide fills the frame.
     await api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.cmp.sqlite' });
     t.after(() => api(srv, 'PUT', '/api/translations', { primaryId: 'bible.sqlite' }));
     const cmp = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
@@ -245,14 +201,46 @@ describe('pages in a browser', () => {
     assert.deepEqual(img, { natural: [1600, 1000], box: [1920, 1080], src: '/media/slides/welcome.png', fit: 'contain' });
   });
 
-  test('the presenter fires a bookmark and picks a passage; the operator steps a playlist with the keyboard', async (t) => {
+  test('the presenter is all touch targets, fires a bookmark and picks a passage; the operator steps a playlist with the keyboard', async (t) => {
     await api(srv, 'POST', '/api/live/clear');
     await api(srv, 'DELETE', '/api/live/preview');
     const output = await open(t, '/output?w=1280&h=720');
+    // Blank and transparent until something goes live, with no cursor or scroll bars.
+    await output.waitForFunction(() => window.vesperlineOutput?.state !== null);
+    const look = await output.evaluate(() => ({
+      layers: document.querySelectorAll('.layer').length,
+      bg: [getComputedStyle(document.documentElement).backgroundColor, getComputedStyle(document.body).backgroundColor],
+      cursor: getComputedStyle(document.body).cursor,
+      scroll: [document.documentElement.scrollWidth, document.documentElement.scrollHeight],
+      stage: [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight],
+    }));
+    assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none', scroll: [1280, 720], stage: [1280, 720] });
+    // A window of another size shows the whole frame, scaled and centred.
+    await output.setViewportSize({ width: 1000, height: 1000 });
+    await output.waitForFunction(() => document.getElementById('stage').getBoundingClientRect().width < 1280);
+    const rect = await output.evaluate(() => {
+      const r = document.getElementById('stage').getBoundingClientRect();
+      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
+    });
+    assert.deepEqual(rect, [0, 219, 1000, 563]);
+
     const presenter = await open(t, '/presenter', { width: 820, height: 1180 });
     await controlReady(presenter);
     await presenter.tap('.bm[data-bookmark-id="love"]');
     await presenter.waitForSelector('.bm[data-bookmark-id="love"].is-preview');
+    // Every control is a touch target of at least 44 px, upright, where the
+    // narrow layout squeezes them most.
+    for (const tab of ['bookmarks', 'passage', 'playlists']) {
+      await presenter.tap(`.tabs [data-tab="${tab}"]`);
+      const small = await presenter.evaluate(() =>
+        [...document.querySelectorAll('button, select, input')]
+          .filter((e) => e.offsetParent !== null)
+          .map((e) => ({ e, r: e.getBoundingClientRect() }))
+          .filter(({ r }) => r.width < 44 || r.height < 44)
+          .map(({ e, r }) => `${e.tagName} "${e.textContent.trim().slice(0, 20)}" ${Math.round(r.width)}×${Math.round(r.height)}`),
+      );
+      assert.deepEqual(small, [], tab);
+    }
     assert.equal(await output.evaluate(() => document.querySelectorAll('.layer').length), 0, 'preview does not reach the output');
     await presenter.tap('button.take');
     await output.waitForFunction(() => document.querySelector('.layer.shown .scripture')?.textContent.startsWith('For God so loved'));

@@ -1,14 +1,7 @@
 // Headless Chromium for the page tests and the screenshot tool: Debian's
-// own browser driven by playwright-core, with everything that would reach
+// own browser, driven by playwright-core, with everything that would reach
 // for the network switched off (the machine has none, and the refused
-// connections would only slow the browser down). Playwright gives every
-// launch a fresh profile directory of its own.
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-import { chromium } from 'playwright-core';
-import { buildWeb } from '../../scripts/build-web.mjs';
-
+// connections would only slow the browser down).
 export const CHROMIUM = process.env.VESPERLINE_CHROMIUM || '/usr/bin/chromium';
 
 export const CHROMIUM_ARGS = [
@@ -24,19 +17,6 @@ export const CHROMIUM_ARGS = [
   '--metrics-recording-only',
   '--password-store=basic',
 ];
-
-export async function launchBrowser(t) {
-  const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
-  t.after(() => browser.close());
-  return browser;
-}
-
-/** The web build as `npm run build` makes it, into a temporary folder. */
-export function buildPages(t) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vesperline-web-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
-  return buildWeb(path.join(dir, 'dist'));
-}
 
 /** Resolves once the output page has finished showing content `id` ('' for nothing). */
 export function settled(page, id) {

@@ -2,6 +2,8 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/VesperlineApp.h"
+#include "views/AppDetailView.h"
+#include "views/ContentView.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -67,10 +69,15 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &vesperline,
                      &VesperlineApp::showMainWindow);
 
-    // For bench/startup: one line on stdout once the window has painted.
+    // For bench/startup: a line on stdout once the window has painted, and
+    // one once its first screen is built.
     if (qEnvironmentVariableIsSet("VESPERLINE_REPORT_SHOWN")) {
-        QObject::connect(&vesperline.mainWindow(), &MainWindow::firstPainted, [] {
+        MainWindow& window = vesperline.mainWindow();
+        QObject::connect(&window, &MainWindow::firstPainted, [] {
             QTextStream(stdout) << "vesperline: main window shown" << Qt::endl;
+        });
+        QObject::connect(&window.content().detail(), &AppDetailView::screenBuilt, [] {
+            QTextStream(stdout) << "vesperline: first screen built" << Qt::endl;
         });
     }
     vesperline.showMainWindow();

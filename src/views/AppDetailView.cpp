@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,22 +42,47 @@ AppDetailView::AppDetailView(AppViewModel& app, QWidget* parent) : QWidget(paren
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     tab_ = app.selectedTab();
-    setTab(tab_);
+    placeholder_ = named(titleOnly(tab_, this), tab_);
+    stack->addWidget(placeholder_);
 }
 
-QWidget* AppDetailView::screen() const {
-    return screens_.value(tab_);
+bool AppDetailView::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::Paint && placeholder_)
+        QTimer::singleShot(0, this, [this] {
+            if (placeholder_)
+                showScreen(tab_);
+        });
+    return handled;
 }
 
 void AppDetailView::setTab(AppTab tab) {
+    // The first tab's screen comes once the window has painted.
+    if (placeholder_ && tab == tab_)
+        return;
+    showScreen(tab);
+}
+
+QWidget* AppDetailView::screen() const {
+    return placeholder_ ? placeholder_ : screens_.value(tab_);
+}
+
+void AppDetailView::showScreen(AppTab tab) {
     tab_ = tab;
     QWidget* shown = screens_.value(tab);
-    if (!shown) {
+    const bool build = !shown;
+    if (build) {
         shown = named(makeScreen(tab, app, this), tab);
         screens_.insert(tab, shown);
         stack->addWidget(shown);
     }
     stack->setCurrentWidget(shown);
+    if (placeholder_) {
+        placeholder_->deleteLater();
+        placeholder_ = nullptr;
+    }
+    if (build)
+        Q_EMIT screenBuilt(tab);
 }
 
 QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* parent) {

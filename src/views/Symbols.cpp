@@ -29,13 +29,22 @@ const QHash<QString, QString>& themeNames() {
     return names;
 }
 
+// Without a desktop theme Qt uses bare hicolor, which holds application
+// icons, not these; looking each one up there only costs start-up time.
+bool desktopHasIconTheme() {
+    static const bool hasTheme = QIcon::themeName() != QIcon::fallbackThemeName();
+    return hasTheme;
+}
+
 } // namespace
 
 QIcon icon(const QString& symbol) {
     const QString bundled = QStringLiteral(":/icons/%1.svg").arg(symbol);
     const QIcon fallback = QFile::exists(bundled) ? QIcon(bundled) : QIcon();
     const QString themeName = themeNames().value(symbol);
-    return themeName.isEmpty() ? fallback : QIcon::fromTheme(themeName, fallback);
+    if (themeName.isEmpty() || !desktopHasIconTheme())
+        return fallback;
+    return QIcon::fromTheme(themeName, fallback);
 }
 
 } // namespace Symbols

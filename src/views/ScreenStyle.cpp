@@ -43,13 +43,16 @@ QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent) {
 
 void makeProminent(QPushButton* button) {
     const QColor gold = BrandColors::gold();
+    // Disabled, the gold fades into the background, light or dark alike.
+    const QString faded =
+        QStringLiteral("rgba(%1, %2, %3, 0.35)").arg(gold.red()).arg(gold.green()).arg(gold.blue());
     button->setStyleSheet(
         QStringLiteral("QPushButton { background-color: %1; color: #1f1a08; font-weight: 600;"
                        " border: 1px solid %2; border-radius: 5px; padding: 4px 16px; }"
                        " QPushButton:pressed { background-color: %2; }"
-                       " QPushButton:disabled { background-color: %3; color: #8c8676;"
-                       " border-color: %3; }")
-            .arg(gold.name(), gold.darker(120).name(), gold.lighter(150).name()));
+                       " QPushButton:disabled { background-color: %3; color: rgba(31, 26, 8, 0.5);"
+                       " border-color: transparent; }")
+            .arg(gold.name(), gold.darker(120).name(), faded));
 }
 
 } // namespace ScreenStyle

@@ -72,6 +72,9 @@ UrlsPanel::RowWidgets UrlsPanel::addRow(int index, QWidget* box) {
     widgets.url->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     widgets.url->setWordWrap(false);
     widgets.url->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long address must not widen the screen past a small window; the
+    // whole of it is in the tooltip and on the clipboard.
+    widgets.url->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     texts->addWidget(widgets.title);
     texts->addWidget(widgets.url);
     row->addLayout(texts, 1);
@@ -101,6 +104,7 @@ void UrlsPanel::render() {
             continue;
         setIfChanged(widgets.title, current[i].title);
         setIfChanged(widgets.url, current[i].shown);
+        widgets.url->setToolTip(current[i].shown);
         // Each row's buttons say which address they act on.
         widgets.copy->setAccessibleName(QStringLiteral("Copy URL: ") + current[i].title);
         widgets.open->setAccessibleName(QStringLiteral("Open ") + current[i].title);

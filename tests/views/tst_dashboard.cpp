@@ -6,6 +6,7 @@
 #include "support/GuiTestMain.h"
 #include "support/ServerFixtures.h"
 #include "views/DashboardView.h"
+#include "views/ServerLogPanel.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -14,7 +15,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTextBlock>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
@@ -149,11 +152,22 @@ private Q_SLOTS:
         QCOMPARE(app->outputHeight(), 7670);
         QCOMPARE(Preferences::integerValue("outputHeight"), 7670);
 
-        // The log box shows the log and clears it, file included.
-        app->server().appendLog("first line");
-        app->server().appendLog("second line");
+        // The log box follows the log, stays where the operator scrolled up
+        // to read (also once the oldest lines give way), and clears it, file
+        // included.
         auto* log = child<QPlainTextEdit>(dashboard, "serverLog");
-        QTRY_VERIFY(log->toPlainText().endsWith("first line\nsecond line"));
+        for (int i = 1; i <= ServerLogPanel::visibleLines; ++i)
+            app->server().appendLog(QString("line %1").arg(i));
+        QScrollBar* bar = log->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(100);
+        const QString shownLine = log->cursorForPosition({4, 4}).block().text();
+        app->server().appendLog("one more");
+        QVERIFY(log->toPlainText().endsWith("line 500\none more"));
+        QCOMPARE(log->cursorForPosition({4, 4}).block().text(), shownLine);
+        bar->setValue(bar->maximum());
+        app->server().appendLog("and another");
+        QCOMPARE(bar->value(), bar->maximum());
         child<QPushButton>(dashboard, "clearLog")->click();
         QTRY_COMPARE(log->toPlainText(), QString());
         QCOMPARE(TestSupport::readFile(ServerLog::filePath()), QByteArray());

@@ -271,25 +271,6 @@ private Q_SLOTS:
         QCOMPARE(manager->status(), ServerStatus::running);
     }
 
-    void aStopOvertakenByAForcedStopAndANewStartLeavesTheNewServerAlone() {
-        startRunning();
-        auto& m = *manager;
-        fake->ports->listeners = {qint32(fake->child()->pid)};
-        m.stop(); // waiting before it frees the port
-        await(m.forceStopOnPortAsync());
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        fake->ports->listeners.clear();
-        m.start();
-        QTRY_COMPARE(fake->launches(), 2);
-        fake->child()->listen();
-        fake->ports->listeners = {qint32(fake->child()->pid)};
-        QTRY_COMPARE(m.status(), ServerStatus::running);
-        // Long past the first stop's wait and its grace period.
-        QTest::qWait(1500);
-        QCOMPARE(m.status(), ServerStatus::running);
-        QVERIFY(!fake->ports->signalled(SIGTERM).contains(qint32(fake->child()->pid)));
-    }
-
     void restoreAtLaunch_data() {
         QTest::addColumn<QString>("server");  // "healthy", "not ready" or none
         QTest::addColumn<QString>("pidFile"); // "alive", "reused", "dead" or none
@@ -348,24 +329,6 @@ private Q_SLOTS:
             line.replace("%1", n());
         QCOMPARE(m.logLines(), log);
         QCOMPARE(ports.signalled(SIGTERM), terminated);
-        QVERIFY(!QFile::exists(PidFile::path()));
-    }
-
-    void quittingEndsOnlyWhatThisProgramStarted() {
-        startRunning();
-        const qint32 child = qint32(fake->child()->pid);
-        manager->shutdownOnTerminate();
-        QCOMPARE(fake->ports->signalled(SIGTERM), QList<qint32>{child});
-
-        HttpTestServer other;
-        other.setResponse("/api/health", healthy());
-        auto& m = make(other.port());
-        fake->ports->sent.clear();
-        await(m.restoreStateOnLaunch());
-        QCOMPARE(m.status(), ServerStatus::running);
-        PidFile::write(child);
-        m.shutdownOnTerminate();
-        QVERIFY(fake->ports->sent.isEmpty());
         QVERIFY(!QFile::exists(PidFile::path()));
     }
 

@@ -84,6 +84,11 @@ bool ServerManager::canForceStop() const {
            (status_ == ServerStatus::running && !spawnedByApp_) || hasRunningErrors();
 }
 
+void ServerManager::forgetHealth() {
+    monitor_.stopPolling();
+    publish(health_, std::nullopt);
+}
+
 bool ServerManager::ownChildRunning() const {
     return process_ && process_->isRunning();
 }
@@ -270,8 +275,7 @@ QCoro::Task<> ServerManager::attachOrFailAfterPortConflict(Operation operation) 
     const bool attached = co_await attach;
     if (!self || attached || !isCurrent(operation))
         co_return;
-    monitor_.stopPolling();
-    publish(health_, std::nullopt);
+    forgetHealth();
     log_.closeFile();
     publish(lastError_, StartupDiagnosis::portConflictMessage(port_));
     settle(ServerStatus::crashed, StartupPhase::failed);
@@ -295,9 +299,8 @@ void ServerManager::cancelStart() {
     }
     if (status_ != ServerStatus::starting)
         return;
-    monitor_.stopPolling();
+    forgetHealth();
     platform_.ports->terminateTreeNow(releaseServer());
-    publish(health_, std::nullopt);
     healthFailureStreak = 0;
     settle(ServerStatus::stopped, std::nullopt);
     appendLog(QStringLiteral("Start cancelled"));
@@ -434,8 +437,7 @@ void ServerManager::handleTermination(ServerProcess* child, int exitCode, bool n
     resetProcessState();
 
     if (status_ == ServerStatus::running) {
-        monitor_.stopPolling();
-        publish(health_, std::nullopt);
+        forgetHealth();
         publish(lastError_, QStringLiteral("Server process exited unexpectedly"));
         settle(ServerStatus::crashed, std::nullopt);
         appendLog(*lastError_);
@@ -445,8 +447,7 @@ void ServerManager::handleTermination(ServerProcess* child, int exitCode, bool n
         launch(attachOrFailAfterPortConflict(operation_));
         return;
     }
-    monitor_.stopPolling();
-    publish(health_, std::nullopt);
+    forgetHealth();
     log_.closeFile();
     PidFile::clear();
     if (!normalExit || exitCode != 0) {
@@ -513,8 +514,7 @@ QCoro::Task<> ServerManager::confirmRunningServerLost(Operation operation) {
         co_return;
     }
     appendLog(QStringLiteral("Server stopped responding on /api/health"));
-    monitor_.stopPolling();
-    publish(health_, std::nullopt);
+    forgetHealth();
     publish(lastError_, QStringLiteral("Server stopped responding on port ") + portText(port_) +
                             QStringLiteral("."));
     settle(ServerStatus::crashed, std::nullopt);
@@ -542,8 +542,7 @@ QCoro::Task<> ServerManager::startupWatch(Operation operation, QPointer<ServerPr
                             QStringLiteral(". Check the log for errors."));
     // The abandoned child's own exit must not replace the time-out message,
     // and a late health answer must not revive it.
-    monitor_.stopPolling();
-    publish(health_, std::nullopt);
+    forgetHealth();
     PidFile::clear();
     const qint64 pid = child->processId();
     resetProcessState();
@@ -617,8 +616,7 @@ QCoro::Task<> ServerManager::syncStatusFromHealth() {
             monitor_.startPolling();
         co_return;
     }
-    monitor_.stopPolling();
-    publish(health_, std::nullopt);
+    forgetHealth();
     resetProcessState();
     settle(ServerStatus::stopped, std::nullopt);
     appendLog(QStringLiteral("Status sync: no response on port ") + n +

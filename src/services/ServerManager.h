@@ -128,6 +128,8 @@ private:
     // Health.
     void attachToRunningServer(const HealthResponse& health, const QString& note);
     void handlePoll(const std::optional<HealthResponse>& answer);
+    // No more polls, and no answer to show.
+    void forgetHealth();
     void markServerRunning();
     QCoro::Task<> confirmRunningServerLost(Operation operation);
 

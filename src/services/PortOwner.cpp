@@ -36,6 +36,18 @@ QString standardOutputOf(const ProcessRunner::Outcome& outcome) {
     return TextLines::decode(outcome.standardOutput).value_or(QString());
 }
 
+// Ids one per line, as the tools print them.
+QList<qint32> parsePIDs(const QString& output) {
+    QList<qint32> pids;
+    for (const QString& line : TextLines::split(output)) {
+        bool ok = false;
+        const int pid = line.trimmed().toInt(&ok, 10);
+        if (ok)
+            pids.append(pid);
+    }
+    return pids;
+}
+
 } // namespace
 
 bool PortOwner::isLocalTCPPortOpen(int port) {
@@ -55,17 +67,6 @@ bool PortOwner::isLocalTCPPortOpen(int port) {
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return connected;
-}
-
-QList<qint32> PortOwner::parsePIDs(const QString& output) {
-    QList<qint32> pids;
-    for (const QString& line : TextLines::split(output)) {
-        bool ok = false;
-        const int pid = line.trimmed().toInt(&ok, 10);
-        if (ok)
-            pids.append(pid);
-    }
-    return pids;
 }
 
 QCoro::Task<QList<qint32>> PortOwner::findListeningPIDs(int port) const {

@@ -45,9 +45,6 @@ public:
     // grace period, which is waited for without blocking.
     QCoro::Task<> killListenersOnPort(int port) const;
 
-    // Ids one per line, as the tools print them.
-    static QList<qint32> parsePIDs(const QString& output);
-
 private:
     void signalTree(const QList<qint32>& children, qint64 target) const;
 };

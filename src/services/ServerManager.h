@@ -33,7 +33,6 @@ class ServerManager : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int maxLogLines = ServerLog::maxLines;
     static constexpr quint64 startupHealthTimeoutSeconds = 8;
     static constexpr int healthFailureThreshold = 3;
     static constexpr int stderrBufferLimit = 16000;

@@ -34,7 +34,6 @@ public:
 
     Outcome outcome() const { return outcome_; }
     std::optional<int> autoCloseSeconds() const { return autoCloseSeconds_; }
-    bool isPresented() const { return presented; }
     ServerManager* server() const;
     const LogTailer& logTailer() const { return tailer; }
 

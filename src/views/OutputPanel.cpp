@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,24 +16,21 @@
 
 using namespace ScreenStyle;
 
-OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* box = new QGroupBox(QStringLiteral("Presentation output"), this);
-    outer->addWidget(box);
-    auto* column = new QVBoxLayout(box);
+OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent)
+    : QGroupBox(QStringLiteral("Presentation output"), parent), app(app) {
+    auto* column = new QVBoxLayout(this);
     column->setSpacing(10);
     column->addWidget(caption(
         QStringLiteral(
             "Opens a borderless fullscreen window on the chosen monitor (same content as OBS). "
             "Content appears when Live with a verse/slide loaded — Preview keeps the screen "
             "black on purpose. Press Esc to close."),
-        box));
+        this));
 
     auto* pickerRow = new QHBoxLayout;
-    auto* pickerLabel = new QLabel(QStringLiteral("Display"), box);
+    auto* pickerLabel = new QLabel(QStringLiteral("Display"), this);
     pickerRow->addWidget(pickerLabel);
-    displayPicker = new QComboBox(box);
+    displayPicker = new QComboBox(this);
     displayPicker->setObjectName(QStringLiteral("displayPicker"));
     displayPicker->setAccessibleName(QStringLiteral("Display"));
     displayPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -49,7 +45,7 @@ OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), 
     buildOpenRow();
 
     webOutputToggle =
-        new QCheckBox(QStringLiteral("Also show web output URL (OBS Browser Source)"), box);
+        new QCheckBox(QStringLiteral("Also show web output URL (OBS Browser Source)"), this);
     webOutputToggle->setObjectName(QStringLiteral("webOutputToggle"));
     connect(webOutputToggle, &QCheckBox::toggled, this,
             [this](bool on) { this->app.setShowWebOutputHint(on); });
@@ -61,10 +57,9 @@ OutputPanel::~OutputPanel() {
 }
 
 void OutputPanel::buildSizeRow() {
-    QWidget* box = findChild<QGroupBox*>();
     auto* row = new QHBoxLayout;
-    const auto stepper = [box](const QString& prefix, const QString& name, const QString& title) {
-        auto* spin = new QSpinBox(box);
+    const auto stepper = [this](const QString& prefix, const QString& name, const QString& title) {
+        auto* spin = new QSpinBox(this);
         spin->setObjectName(name);
         spin->setAccessibleName(title);
         spin->setRange(minimumStepperSize, maximumStepperSize);
@@ -84,19 +79,18 @@ void OutputPanel::buildSizeRow() {
     row->addWidget(widthStepper);
     row->addWidget(heightStepper);
     row->addStretch(1);
-    static_cast<QVBoxLayout*>(box->layout())->addLayout(row);
+    static_cast<QVBoxLayout*>(layout())->addLayout(row);
 }
 
 void OutputPanel::buildOpenRow() {
-    QWidget* box = findChild<QGroupBox*>();
     auto* row = new QHBoxLayout;
     // Ctrl+Shift+O belongs to the Output menu, which does the same; a second
     // binding here would make the key ambiguous and do nothing at all.
-    closeOutputButton = new QPushButton(QStringLiteral("Close Display Output"), box);
+    closeOutputButton = new QPushButton(QStringLiteral("Close Display Output"), this);
     closeOutputButton->setObjectName(QStringLiteral("closeOutput"));
     connect(closeOutputButton, &QPushButton::clicked, this, [this] { app.closeDisplayOutput(); });
     row->addWidget(closeOutputButton);
-    outputOpenLabel = new QWidget(box);
+    outputOpenLabel = new QWidget(this);
     outputOpenLabel->setAccessibleName(QStringLiteral("Display output open"));
     auto* openLabel = new QHBoxLayout(outputOpenLabel);
     openLabel->setContentsMargins(0, 0, 0, 0);
@@ -106,29 +100,29 @@ void OutputPanel::buildOpenRow() {
     setTextColor(text, SemanticColors::tone(SemanticColors::Tone::green, palette()));
     openLabel->addWidget(text);
     row->addWidget(outputOpenLabel);
-    openOutputButton = new QPushButton(QStringLiteral("Open Display Output"), box);
+    openOutputButton = new QPushButton(QStringLiteral("Open Display Output"), this);
     openOutputButton->setObjectName(QStringLiteral("openOutput"));
     openOutputButton->setToolTip(QStringLiteral("Ctrl+Shift+O"));
     makeProminent(openOutputButton);
     connect(openOutputButton, &QPushButton::clicked, this, [this] { app.openDisplayOutput(); });
     row->addWidget(openOutputButton);
-    auto* refreshDisplays = new QPushButton(QStringLiteral("Refresh displays"), box);
+    auto* refreshDisplays = new QPushButton(QStringLiteral("Refresh displays"), this);
     refreshDisplays->setObjectName(QStringLiteral("refreshDisplays"));
     connect(refreshDisplays, &QPushButton::clicked, this, [this] { app.refreshDisplays(); });
     row->addWidget(refreshDisplays);
     row->addStretch(1);
-    static_cast<QVBoxLayout*>(box->layout())->addLayout(row);
+    static_cast<QVBoxLayout*>(layout())->addLayout(row);
 }
 
 void OutputPanel::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QGroupBox::showEvent(event);
     watchScreens(true);
     app.refreshDisplays();
 }
 
 void OutputPanel::hideEvent(QHideEvent* event) {
     watchScreens(false);
-    QWidget::hideEvent(event);
+    QGroupBox::hideEvent(event);
 }
 
 void OutputPanel::watchScreens(bool watch) {

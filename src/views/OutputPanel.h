@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QList>
 #include <QMetaObject>
-#include <QWidget>
 
 class AppViewModel;
 class QCheckBox;
@@ -15,7 +15,7 @@ class QSpinBox;
 // opens on and at what size, opening and closing it, and whether the web
 // output addresses are listed. While shown it follows monitors being plugged
 // in, removed or rearranged.
-class OutputPanel : public QWidget {
+class OutputPanel : public QGroupBox {
     Q_OBJECT
 
 public:

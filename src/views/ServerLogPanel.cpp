@@ -7,7 +7,6 @@
 
 #include <QDesktopServices>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -18,25 +17,22 @@
 
 using namespace ScreenStyle;
 
-ServerLogPanel::ServerLogPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* box = new QGroupBox(QStringLiteral("Server log"), this);
-    outer->addWidget(box);
-    auto* column = new QVBoxLayout(box);
+ServerLogPanel::ServerLogPanel(AppViewModel& app, QWidget* parent)
+    : QGroupBox(QStringLiteral("Server log"), parent), app(app) {
+    auto* column = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    logPath = caption(QString(), box);
+    logPath = caption(QString(), this);
     logPath->setFont(scaled(font(), 0.8));
     logPath->setWordWrap(false);
     logPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     logPath->setAccessibleName(QStringLiteral("Log file"));
     row->addWidget(logPath, 1);
-    auto* reveal = new QPushButton(QStringLiteral("Reveal log"), box);
+    auto* reveal = new QPushButton(QStringLiteral("Reveal log"), this);
     reveal->setObjectName(QStringLiteral("revealLog"));
     connect(reveal, &QPushButton::clicked, this, [] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(ApplicationSupport::supportURL()));
     });
-    auto* clear = new QPushButton(QStringLiteral("Clear"), box);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("clearLog"));
     clear->setAccessibleName(QStringLiteral("Clear log"));
     connect(clear, &QPushButton::clicked, this, [this] { this->app.server().clearLogs(); });
@@ -44,7 +40,7 @@ ServerLogPanel::ServerLogPanel(AppViewModel& app, QWidget* parent) : QWidget(par
     row->addWidget(clear);
     column->addLayout(row);
 
-    logView = new QPlainTextEdit(box);
+    logView = new QPlainTextEdit(this);
     logView->setObjectName(QStringLiteral("serverLog"));
     logView->setAccessibleName(QStringLiteral("Server log"));
     logView->setReadOnly(true);
@@ -92,7 +88,7 @@ void ServerLogPanel::append(const QString& line) {
 }
 
 void ServerLogPanel::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    QGroupBox::resizeEvent(event);
     renderPath();
 }
 

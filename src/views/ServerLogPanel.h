@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QMetaObject>
 #include <QPointer>
-#include <QWidget>
 
 class AppViewModel;
 class QLabel;
@@ -13,7 +13,7 @@ class ServerLog;
 // folder, clearing it, and its last 500 lines. New lines are appended as
 // they come; the view follows them while it is at the bottom and stays
 // where the operator scrolled otherwise.
-class ServerLogPanel : public QWidget {
+class ServerLogPanel : public QGroupBox {
     Q_OBJECT
 
 public:

@@ -9,7 +9,6 @@
 #include "views/StatusDot.h"
 
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -59,12 +58,9 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
 
 } // namespace
 
-ServerPanel::ServerPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* box = new QGroupBox(QStringLiteral("Server"), this);
-    outer->addWidget(box);
-    auto* column = new QVBoxLayout(box);
+ServerPanel::ServerPanel(AppViewModel& app, QWidget* parent)
+    : QGroupBox(QStringLiteral("Server"), parent), app(app) {
+    auto* column = new QVBoxLayout(this);
     column->setSpacing(8);
     column->addWidget(buildControls());
     buildCaptions();
@@ -130,21 +126,20 @@ QWidget* ServerPanel::buildControls() {
 }
 
 void ServerPanel::buildCaptions() {
-    QWidget* box = findChild<QGroupBox*>();
-    auto* column = static_cast<QVBoxLayout*>(box->layout());
-    stoppingCaption = caption(QString(), box);
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    stoppingCaption = caption(QString(), this);
     externalCaption =
         caption(QStringLiteral("Server was already running on this port (not started in "
                                "this session)."),
-                box);
-    recoveryCaption = caption(QString(), box);
+                this);
+    recoveryCaption = caption(QString(), this);
     recoveryCaption->setObjectName(QStringLiteral("recoveryCaption"));
     recoveryCaption->setTextFormat(Qt::RichText);
     column->addWidget(stoppingCaption);
     column->addWidget(externalCaption);
     column->addWidget(recoveryCaption);
 
-    blockedBox = new QWidget(box);
+    blockedBox = new QWidget(this);
     auto* blocked = new QVBoxLayout(blockedBox);
     blocked->setContentsMargins(0, 0, 0, 0);
     blocked->setSpacing(2);
@@ -160,8 +155,7 @@ void ServerPanel::buildCaptions() {
 }
 
 void ServerPanel::buildValueRows() {
-    QWidget* box = findChild<QGroupBox*>();
-    auto* column = static_cast<QVBoxLayout*>(box->layout());
+    auto* column = static_cast<QVBoxLayout*>(layout());
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(4);
@@ -169,7 +163,7 @@ void ServerPanel::buildValueRows() {
     addValueRow(grid, "port", QStringLiteral("Port"));
     addValueRow(grid, "runtime", QStringLiteral("Server runtime"));
     addValueRow(grid, "build", QStringLiteral("Running build"));
-    runtimeNotes = caption(QString(), box);
+    runtimeNotes = caption(QString(), this);
     runtimeNotes->setFont(scaled(font(), 0.85));
     grid->addWidget(runtimeNotes, grid->rowCount(), 1);
     addValueRow(grid, "node", QStringLiteral("Node"));
@@ -179,12 +173,12 @@ void ServerPanel::buildValueRows() {
     addValueRow(grid, "translation", QStringLiteral("Translation"));
     column->addLayout(grid);
 
-    lastError = caption(QString(), box);
+    lastError = caption(QString(), this);
     lastError->setObjectName(QStringLiteral("lastError"));
     lastError->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setTextColor(lastError, SemanticColors::tone(SemanticColors::Tone::red, palette()));
     column->addWidget(lastError);
-    statusMessage = caption(QString(), box);
+    statusMessage = caption(QString(), this);
     statusMessage->setObjectName(QStringLiteral("statusMessage"));
     column->addWidget(statusMessage);
 }

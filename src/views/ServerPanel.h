@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QHash>
 #include <QString>
-#include <QWidget>
 #include <optional>
 
 class AppViewModel;
@@ -16,7 +16,7 @@ class StatusDot;
 // rules, the captions that explain the state, why Start is blocked, the
 // port, runtime and health rows, the last error and the status message.
 // Start is the screen's to carry out (it may open the progress sheet).
-class ServerPanel : public QWidget {
+class ServerPanel : public QGroupBox {
     Q_OBJECT
 
 public:

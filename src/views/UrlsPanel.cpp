@@ -6,7 +6,6 @@
 #include "views/Symbols.h"
 
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -46,22 +45,19 @@ QList<UrlsPanel::UrlRow> UrlsPanel::urlRows(const AppViewModel& app) {
     return rows;
 }
 
-UrlsPanel::UrlsPanel(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* box = new QGroupBox(QStringLiteral("URLs"), this);
-    outer->addWidget(box);
-    auto* column = new QVBoxLayout(box);
+UrlsPanel::UrlsPanel(AppViewModel& app, QWidget* parent)
+    : QGroupBox(QStringLiteral("URLs"), parent), app(app) {
+    auto* column = new QVBoxLayout(this);
     column->setSpacing(10);
     for (int i = 0; i < maximumRows; ++i) {
-        rows.append(addRow(i, box));
+        rows.append(addRow(i));
         column->addWidget(rows.last().row);
     }
 }
 
-UrlsPanel::RowWidgets UrlsPanel::addRow(int index, QWidget* box) {
+UrlsPanel::RowWidgets UrlsPanel::addRow(int index) {
     RowWidgets widgets{};
-    widgets.row = new QWidget(box);
+    widgets.row = new QWidget(this);
     auto* row = new QHBoxLayout(widgets.row);
     row->setContentsMargins(0, 0, 0, 0);
     auto* texts = new QVBoxLayout;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QList>
 #include <QString>
-#include <QWidget>
 
 class AppViewModel;
 class QLabel;
@@ -10,7 +10,7 @@ class QPushButton;
 
 // The Dashboard's "URLs" box: the addresses OBS, the iPad and a browser use,
 // each with a copy button and an "Open" that works while the server runs.
-class UrlsPanel : public QWidget {
+class UrlsPanel : public QGroupBox {
     Q_OBJECT
 
 public:
@@ -35,7 +35,7 @@ private:
         QPushButton* copy;
         QPushButton* open;
     };
-    RowWidgets addRow(int index, QWidget* box);
+    RowWidgets addRow(int index);
 
     AppViewModel& app;
     QList<RowWidgets> rows;

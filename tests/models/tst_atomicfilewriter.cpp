@@ -1,5 +1,4 @@
 #include "models/AtomicFileWriter.h"
-#include "models/JsonWriter.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -10,14 +9,6 @@ class TestAtomicFileWriter : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void prettyJsonSortsKeysAtEveryLevelAndEndsWithOneLineFeed() {
-        nlohmann::json doc = nlohmann::json::parse(R"({"z":1,"a":{"y":[{"b":2,"a":1}],"x":"é"}})");
-        const QByteArray text = JsonWriter::pretty(doc);
-        QCOMPARE(text, QByteArray("{\n  \"a\": {\n    \"x\": \"é\",\n    \"y\": [\n      {\n"
-                                  "        \"a\": 1,\n        \"b\": 2\n      }\n    ]\n  },\n"
-                                  "  \"z\": 1\n}\n"));
-    }
-
     void writeAndCopyReplaceTheTargetWholeAndLeaveNoTemporaryFiles() {
         QTemporaryDir dir;
         const QString path = dir.filePath("bookmarks.json");

@@ -92,14 +92,6 @@ private Q_SLOTS:
         QCOMPARE(server.hits("/api/elsewhere"), 0);
     }
 
-    void nothingListeningIsATransportErrorNotAClientError() {
-        const auto result =
-            waitForTask(APIClient(TestSupport::freePort()).get<HealthResponse>("/api/health"));
-        QVERIFY(result && !result->ok() && result->error().transportError());
-        QCOMPARE(result->error().transportError()->code, QNetworkReply::ConnectionRefusedError);
-        QVERIFY(!result->error().description().isEmpty());
-    }
-
     void putSendsCompactJsonWithoutAbsentFieldsAndReadsTheAnswer() {
         HttpTestServer server;
         server.setResponse("/api/translations", {200, translationsBody});

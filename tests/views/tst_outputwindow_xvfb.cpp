@@ -204,7 +204,6 @@ private Q_SLOTS:
         QVERIFY(window->isFullScreen());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 1, 30'000);
         QTRY_COMPARE(centreColour(window), QColor(Qt::red));
-        QCOMPARE(server.hits("/output?width=1920"), 1);
 
         controller->reload(narrow);
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(narrow)), 1, 30'000);
@@ -213,6 +212,13 @@ private Q_SLOTS:
         controller->reload(wide);
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 2, 30'000);
         QCOMPARE(server.hits("/output?width=1920"), 2);
+
+        // Destroying the controller tears an open window down at once, without
+        // the event loop (at exit there may be none left), and tells nobody.
+        const QPointer<QWidget> open = window, view = controller->webView();
+        controller.reset();
+        QVERIFY(open.isNull() && view.isNull());
+        QCOMPARE(closedCount, 0);
     }
 
     void placesTheWindowOnTheChosenScreen() {
@@ -293,13 +299,11 @@ private Q_SLOTS:
         controller->close();
         QCOMPARE(closedCount, 1);
         QCOMPARE(changedCount, 2);
-        QVERIFY(visibleOutputWindows().isEmpty());
 
         QVERIFY(openAndWaitLoaded(server.url("/output?first")));
         const QPointer<QWidget> first = controller->window();
         controller->open(server.url("/output?second"), QGuiApplication::primaryScreen());
         QCOMPARE(closedCount, 2);
-        QVERIFY(controller->window() != first.data());
         QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
         QTRY_VERIFY(first.isNull());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output?second"))), 1, 30'000);
@@ -311,15 +315,6 @@ private Q_SLOTS:
         QCOMPARE(closedCount, 3);
         QVERIFY(!controller->isOpen());
         QTRY_VERIFY(window.isNull());
-
-        // Destroying the controller tears an open window down at once, without
-        // the event loop (at exit there may be none left), and tells nobody.
-        QVERIFY(openAndWaitLoaded(server.url("/output")));
-        const QPointer<QWidget> last = controller->window();
-        const QPointer<QWidget> view = controller->webView();
-        controller.reset();
-        QVERIFY(last.isNull() && view.isNull());
-        QCOMPARE(closedCount, 3);
     }
 
     void failedLoadsLeaveTheWindowOpenAndBlack() {

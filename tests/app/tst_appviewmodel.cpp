@@ -70,13 +70,6 @@ class TestAppViewModel : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), TestSupport::settle);
     }
 
-    void startServer(const QString& mode) {
-        setFixtureMode(mode);
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running),
-                                 TestSupport::settle);
-    }
-
 private Q_SLOTS:
     void init() {
         AppTest::prepareFirstLaunch(tree, port);
@@ -141,7 +134,6 @@ private Q_SLOTS:
         });
         await(a.syncServerStatus());
 
-        setFixtureMode("healthy");
         a.server().start();
         QCOMPARE(a.server().status(), ServerStatus::starting);
         QCOMPARE(a.mirroredServerStatus(), ServerStatus::stopped);
@@ -153,7 +145,6 @@ private Q_SLOTS:
 
         await(a.server().stopAsync());
         QTRY_VERIFY(AppTest::mirrorReached(a, ServerStatus::stopped));
-        QVERIFY(!a.mirroredServerRunning());
         QCOMPARE(seen,
                  QStringList({"No server responding on port " + n, "Server running on port " + n,
                               "Stopping server on port " + n + "…",
@@ -312,7 +303,9 @@ private Q_SLOTS:
     void replacingTheManagerMovesOrEndsOnlyAServerItStarted() {
         auto& a = make();
         awaitRestore();
-        startServer("healthy");
+        a.server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
+                                 TestSupport::settle);
         // The same port again must not replace the supervising manager.
         ServerManager* before = &a.server();
         QSignalSpy changes(&a, &AppViewModel::changed);

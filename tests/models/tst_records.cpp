@@ -71,7 +71,6 @@ private Q_SLOTS:
                 "secondary": {"id": "NKJV", "label": "NKJV", "file": "bible.nkjv.sqlite"},
                 "compareAvailable": true})");
         QCOMPARE(full.secondary->file, std::optional<QString>("bible.nkjv.sqlite"));
-        QCOMPARE(full.selection.secondaryId, std::optional<QString>("NKJV"));
     }
 
     void oneBadValueFailsTheWholeDocumentAndNamesWhere() {

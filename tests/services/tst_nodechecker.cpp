@@ -44,9 +44,7 @@ private Q_SLOTS:
         QCOMPARE(NodeChecker::probeNode(hanging), std::nullopt);
         // Bounded, and the candidate is gone rather than left running.
         QVERIFY(clock.elapsed() < 60'000);
-        const QByteArray command("sleep\0"
-                                 "613",
-                                 9);
+        const QByteArray command = QByteArray("sleep") + '\0' + "613";
         for (const QString& pid : QDir("/proc").entryList(QDir::Dirs))
             QVERIFY(!TestSupport::readFile("/proc/" + pid + "/cmdline").startsWith(command));
     }

@@ -47,7 +47,6 @@ private Q_SLOTS:
         QCOMPARE(displays, (QList<DisplayScreen>{dp, hdmi}));
         QCOMPARE(displays[0].label(), QStringLiteral("DP-1 (Main) · 1280×720"));
         QCOMPARE(displays[1].label(), QStringLiteral("HDMI-2 · 1024×768"));
-        QVERIFY(qHash(dp) != qHash(hdmi));
 
         // The first screen of a repeated name answers for it; an unplugged
         // monitor's stored id finds nothing, and the owner falls back to the
@@ -56,7 +55,6 @@ private Q_SLOTS:
         QVERIFY(first && first->geometry() == QRect(1280, 0, 1024, 768));
         QCOMPARE(DisplayScreen::screen(DisplayScreen::displayNumber("DP-9")), nullptr);
         QCOMPARE(DisplayScreen::defaultScreen(), QGuiApplication::primaryScreen());
-        QCOMPARE(DisplayScreen::defaultScreen()->name(), QStringLiteral("DP-1"));
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -91,8 +90,7 @@ private:
 // the preferences, so that each test sees a first launch.
 inline void resetUserData() {
     QDir(ApplicationSupport::supportURL()).removeRecursively();
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                  "/Vesperline/preferences.json");
+    QFile::remove(Preferences::filePath());
 }
 
 // What every test of the program starts from: a first launch (see

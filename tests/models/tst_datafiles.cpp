@@ -1,8 +1,9 @@
+#include "models/AtomicFileWriter.h"
 #include "models/BookmarksFileIO.h"
 #include "models/JsonCoding.h"
-#include "models/PlaylistsFileIO.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,58 +15,72 @@ BookmarksConfig sampleBookmarks() {
     return BookmarksConfig{{single, range}};
 }
 
-PlaylistsConfig samplePlaylists() {
-    PlaylistItem ref{"i1", PlaylistItemKind::ref, std::nullopt, "Love", "John", 3, 16,
-                     17,   std::nullopt};
-    PlaylistItem slide{"i2",         PlaylistItemKind::slide,
-                       std::nullopt, std::nullopt,
-                       std::nullopt, std::nullopt,
-                       std::nullopt, std::nullopt,
-                       "s1"};
-    return PlaylistsConfig{{Playlist{"p1", "Sunday", {ref, slide}}},
-                           {LessonSlide{"s1", "Welcome", "s1.png"}}};
-}
-
 } // namespace
 
 class TestDataFiles : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Key order and the pretty layout are JsonWriter's (tst_atomicfilewriter),
-    // the field names tst_records'; here, that each file is written pretty,
-    // replaces an older one whole, has no nulls and reads back equal.
+    void writeAndCopyReplaceTheTargetWholeAndLeaveNoTemporaryFiles() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bookmarks.json");
+        TestSupport::writeFile(path, "old contents that are longer than the new ones");
+        QVERIFY(AtomicFileWriter::write(path, "new").ok());
+        QCOMPARE(TestSupport::readFile(path), QByteArray("new"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"bookmarks.json"});
+
+        // A copy is complete however large the file.
+        QByteArray big(3 * 1024 * 1024 + 17, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char(i * 31);
+        TestSupport::writeFile(dir.filePath("src.sqlite"), big);
+        QVERIFY(
+            AtomicFileWriter::copy(dir.filePath("src.sqlite"), dir.filePath("dst.sqlite")).ok());
+        QCOMPARE(TestSupport::readFile(dir.filePath("dst.sqlite")), big);
+        QVERIFY(!AtomicFileWriter::copy(dir.filePath("absent"), dir.filePath("dst2")).ok());
+        QVERIFY(!QFile::exists(dir.filePath("dst2")));
+    }
+
+    void failedWritesReportTheErrorAndKeepTheOldFile() {
+        QTemporaryDir dir;
+        const auto missing = AtomicFileWriter::write(dir.filePath("no/such/folder/x.json"), "x");
+        QVERIFY(!missing.ok());
+        QVERIFY(missing.error().contains("x.json"));
+
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        const QString folder = dir.filePath("ro");
+        QDir().mkpath(folder);
+        TestSupport::writeFile(folder + "/a.json", "kept");
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto denied = AtomicFileWriter::write(folder + "/a.json", "lost");
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        QVERIFY(!denied.ok());
+        QCOMPARE(TestSupport::readFile(folder + "/a.json"), QByteArray("kept"));
+    }
+
+    // Key order is nlohmann's (the exact files are tst_applicationsupport's),
+    // the field names tst_records', the playlists file tst_appviewmodel's;
+    // here, that a file is written pretty, in UTF-8 as it is, has no nulls
+    // and reads back equal.
     void filesAreWrittenPrettyWithoutNullsAndReadBackEqual() {
         QTemporaryDir dir;
         const QString bookmarks = dir.filePath("bookmarks.json");
         QVERIFY(BookmarksFileIO::save(sampleBookmarks(), bookmarks).ok());
         const QByteArray text = TestSupport::readFile(bookmarks);
-        QVERIFY2(text.startsWith("{\n  \"bookmarks\": [\n    {\n") && text.endsWith("]\n}\n"),
+        QVERIFY2(text.startsWith("{\n  \"bookmarks\": [\n    {\n") && text.endsWith("]\n}\n") &&
+                     text.contains("3:16–17") && !text.contains("null"),
                  text.constData());
         QVERIFY(JsonCoding::decodeFile<BookmarksConfig>(bookmarks).value() == sampleBookmarks());
-
-        const QString playlists = dir.filePath("playlists.json");
-        TestSupport::writeFile(playlists, "an older, longer file that must be replaced entirely\n");
-        QVERIFY(PlaylistsFileIO::save(samplePlaylists(), playlists).ok());
-        QVERIFY(!TestSupport::readFile(playlists).contains("null"));
-        QVERIFY(JsonCoding::decodeFile<PlaylistsConfig>(playlists).value() == samplePlaylists());
     }
 
-    // That a failed write keeps the old file is AtomicFileWriter's; here, that
-    // the failure reaches the caller with the path.
-    void failedSavesAndReadsSayWhyAndLeaveTheFileAlone() {
+    // A failed save is the writer's above, and the model's in tst_appviewmodel.
+    // Unreadable files: what the decoder says about broken text is
+    // tst_records'; here, that the file is named and left as it was.
+    void failedReadsSayWhyAndLeaveTheFileAlone() {
         QTemporaryDir dir;
-        const auto missing = BookmarksFileIO::save(sampleBookmarks(), dir.filePath("gone/b.json"));
-        QVERIFY(!missing.ok());
-        QVERIFY2(missing.error().contains("gone/b.json"), qPrintable(missing.error()));
-        QVERIFY(!QFile::exists(dir.filePath("gone")));
-        // A folder that is really a file: fails for every user, root included.
-        TestSupport::writeFile(dir.filePath("plain"), "x");
-        QVERIFY(!PlaylistsFileIO::save(samplePlaylists(), dir.filePath("plain/p.json")).ok());
-        QCOMPARE(TestSupport::readFile(dir.filePath("plain")), QByteArray("x"));
-
-        // Unreadable files: what the decoder says about broken text is
-        // tst_records'; here, that the file is named and left as it was.
         const auto absent = JsonCoding::decodeFile<BookmarksConfig>(dir.filePath("none.json"));
         QVERIFY(!absent.ok());
         QVERIFY2(absent.error().startsWith(dir.filePath("none.json") + ": "),

@@ -67,48 +67,29 @@ private Q_SLOTS:
         QVERIFY(wrong && !wrong->ok() && wrong->error().decodingError());
         QCOMPARE(wrong->error().description(), QString("ok: expected a Boolean, found a string"));
 
-        QNetworkAccessManager* session = APIClient::sharedSession();
-        QCOMPARE(session->parent(), QCoreApplication::instance());
-        QTRY_VERIFY(session->findChildren<QNetworkReply*>().isEmpty());
+        QTRY_VERIFY(APIClient::sharedSession()->findChildren<QNetworkReply*>().isEmpty());
     }
 
-    void onlyTwoHundredsAreSuccess_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("299") << 299 << QString();
-        QTest::newRow("300") << 300 << "Server returned HTTP 300";
-        QTest::newRow("302 to a good page") << 302 << "Server returned HTTP 302";
-    }
-
+    // A redirect is not followed: it is a failure like any other non-2xx.
     void onlyTwoHundredsAreSuccess() {
-        QFETCH(int, status);
-        QFETCH(QString, description);
         HttpTestServer server;
-        HttpResponse response{status, R"({"ok": true})"};
-        response.headers = {{"Location", "/api/elsewhere"}};
-        server.setResponse("/api/health", response);
         server.setResponse("/api/elsewhere", {200, R"({"ok": true})"});
-        const auto result =
-            waitForTask(APIClient(server.port()).get<HealthResponse>("/api/health"));
-        QVERIFY(result);
-        if (description.isEmpty()) {
-            QVERIFY2(result->ok(), failureText(*result).constData());
-            QVERIFY(result->value().ok);
-            return;
+        for (const int status : {299, 300, 302}) {
+            HttpResponse response{status, R"({"ok": true})"};
+            response.headers = {{"Location", "/api/elsewhere"}};
+            server.setResponse("/api/health", response);
+            const auto result =
+                waitForTask(APIClient(server.port()).get<HealthResponse>("/api/health"));
+            QVERIFY(result);
+            if (status == 299) {
+                QVERIFY2(result->ok() && result->value().ok, failureText(*result).constData());
+                continue;
+            }
+            QVERIFY(!result->ok() && result->error().clientError());
+            QCOMPARE(result->error().clientError()->statusCode(), status);
+            QCOMPARE(result->error().description(), QString("Server returned HTTP %1").arg(status));
         }
-        QVERIFY(!result->ok());
-        QVERIFY(result->error().clientError());
-        QCOMPARE(result->error().clientError()->statusCode(), status);
-        QCOMPARE(result->error().description(), description);
         QCOMPARE(server.hits("/api/elsewhere"), 0);
-    }
-
-    void nothingListeningIsATransportErrorNotAClientError() {
-        const auto result =
-            waitForTask(APIClient(TestSupport::freePort()).get<HealthResponse>("/api/health"));
-        QVERIFY(result && !result->ok() && result->error().transportError());
-        QCOMPARE(result->error().transportError()->code, QNetworkReply::ConnectionRefusedError);
-        QVERIFY(!result->error().description().isEmpty());
     }
 
     void putSendsCompactJsonWithoutAbsentFieldsAndReadsTheAnswer() {

@@ -37,27 +37,22 @@ private Q_SLOTS:
         QDir(ApplicationSupport::supportURL()).removeRecursively();
     }
 
-    void bundledRootPrefersProjectOverResourcesProject() {
-        QCOMPARE(layout().resourceDir, std::nullopt);
-        QDir().mkpath(resources());
-        QCOMPARE(layout().resourceDir, QDir::cleanPath(resources()));
-        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), std::nullopt);
-        makeRuntimeRoot(resources() + "/Resources/project");
-        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), resources() + "/Resources/project");
-        makeRuntimeRoot(resources() + "/project");
-        QCOMPARE(ProjectPaths::bundledProjectRoot(layout()), resources() + "/project");
-    }
-
+    // A hot-patched runtime, then the bundled one (project before
+    // Resources/project), then a development checkout, then ~/Vesperline.
     void resolutionOrder() {
-        const QString home = QDir::homePath() + "/Vesperline";
-        QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()), home);
-        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), home);
+        QCOMPARE(layout().resourceDir, std::nullopt);
+        QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()),
+                 QDir::homePath() + "/Vesperline");
 
         // A development checkout sits above the install tree.
         makeRuntimeRoot(root.path());
         QCOMPARE(ProjectPaths::detectDevProjectRoot(layout()), root.path());
         QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), root.path());
 
+        QDir().mkpath(resources());
+        QCOMPARE(layout().resourceDir, QDir::cleanPath(resources()));
+        makeRuntimeRoot(resources() + "/Resources/project");
+        QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), resources() + "/Resources/project");
         makeRuntimeRoot(resources() + "/project");
         QCOMPARE(ProjectPaths::resolvedReleaseRuntimeRoot(layout()), resources() + "/project");
         QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), resources() + "/project");

@@ -23,13 +23,6 @@ void useThreeOffscreenScreens() {
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + path).toUtf8());
 }
 
-QScreen* screenNamed(const QString& name) {
-    for (QScreen* screen : QGuiApplication::screens())
-        if (screen->name() == name)
-            return screen;
-    return nullptr;
-}
-
 } // namespace
 
 class TestDisplayScreen : public QObject {
@@ -54,15 +47,14 @@ private Q_SLOTS:
         QCOMPARE(displays, (QList<DisplayScreen>{dp, hdmi}));
         QCOMPARE(displays[0].label(), QStringLiteral("DP-1 (Main) · 1280×720"));
         QCOMPARE(displays[1].label(), QStringLiteral("HDMI-2 · 1024×768"));
-        QVERIFY(qHash(dp) != qHash(hdmi));
 
         // The first screen of a repeated name answers for it; an unplugged
         // monitor's stored id finds nothing, and the owner falls back to the
         // default screen.
-        QCOMPARE(DisplayScreen::screen(hdmi.id), screenNamed("HDMI-2"));
+        const QScreen* first = DisplayScreen::screen(hdmi.id);
+        QVERIFY(first && first->geometry() == QRect(1280, 0, 1024, 768));
         QCOMPARE(DisplayScreen::screen(DisplayScreen::displayNumber("DP-9")), nullptr);
         QCOMPARE(DisplayScreen::defaultScreen(), QGuiApplication::primaryScreen());
-        QCOMPARE(DisplayScreen::defaultScreen()->name(), QStringLiteral("DP-1"));
     }
 };
 

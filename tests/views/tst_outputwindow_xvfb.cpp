@@ -67,7 +67,6 @@ constexpr char script[] =
 class KeyRecorder : public QWidget {
 public:
     KeyRecorder() {
-        setWindowTitle("Recorder");
         setFocusPolicy(Qt::StrongFocus);
         resize(300, 200);
     }
@@ -118,9 +117,6 @@ class TestOutputWindow : public QObject {
     int closedCount = 0;
     int changedCount = 0;
 
-    static bool isChild() { return qEnvironmentVariableIsSet(twoScreensVariable); }
-    static bool isInstalledChild() { return qEnvironmentVariableIsSet(installedVariable); }
-
     // Runs the current test function (and data row) again in `program`, with
     // `variable` set to `value`, and fails unless it passes there.
     static void runChild(const QString& program, const char* variable, const QString& value) {
@@ -140,25 +136,6 @@ class TestOutputWindow : public QObject {
         QVERIFY2(output.contains("PASS   : TestOutputWindow::" +
                                  QByteArray(QTest::currentTestFunction())),
                  output.constData());
-    }
-
-    // Runs the current test again from a copy of this program installed in a
-    // temporary tree (bin/ beside share/vesperline) whose lib/vesperline
-    // holds a copy of `plugin` under the plugin's name, or nothing.
-    static void runInstalled(const QString& plugin) {
-        QTemporaryDir tree;
-        const QString program =
-            tree.filePath("bin/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-        QVERIFY(QDir().mkpath(tree.filePath("bin")));
-        QVERIFY(QDir().mkpath(tree.filePath("share/vesperline")));
-        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
-        if (!plugin.isEmpty()) {
-            QVERIFY(QDir().mkpath(tree.filePath("lib/vesperline")));
-            QVERIFY(QFile::copy(
-                plugin,
-                tree.filePath("lib/vesperline/" + QFileInfo(WebViewPlugin::path()).fileName())));
-        }
-        runChild(program, installedVariable, "1");
     }
 
     QString loadedLine(const QUrl& url) const {
@@ -212,37 +189,40 @@ private Q_SLOTS:
         const QUrl narrow = server.url("/output?width=1280");
         controller->open(wide, screen);
 
-        QVERIFY(controller->isOpen());
         QWidget* window = controller->window();
-        QVERIFY(window);
+        QVERIFY(controller->isOpen() && window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Vesperline — Display Output"));
         const Qt::WindowFlags flags = window->windowFlags();
         QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
         QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(window->windowType(), Qt::Window); // not a tool window: it must take focus
         // The first load waits for the next turn of the event loop.
         QVERIFY(controller->webView()->property("url").toUrl().isEmpty());
 
+        // Not a tool window: it must take the focus.
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(window->geometry(), screen->geometry());
         QVERIFY(window->isFullScreen());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 1, 30'000);
         QTRY_COMPARE(centreColour(window), QColor(Qt::red));
-        QCOMPARE(server.hits("/output?width=1920"), 1);
 
         controller->reload(narrow);
-        QVERIFY(outputLog.contains("[Vesperline] Display output reload " +
-                                   narrow.toString(QUrl::FullyEncoded)));
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(narrow)), 1, 30'000);
         // Back to a page the server called fresh for an hour: only a load that
         // bypasses the cache asks for it again.
         controller->reload(wide);
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 2, 30'000);
         QCOMPARE(server.hits("/output?width=1920"), 2);
+
+        // Destroying the controller tears an open window down at once, without
+        // the event loop (at exit there may be none left), and tells nobody.
+        const QPointer<QWidget> open = window, view = controller->webView();
+        controller.reset();
+        QVERIFY(open.isNull() && view.isNull());
+        QCOMPARE(closedCount, 0);
     }
 
     void placesTheWindowOnTheChosenScreen() {
-        if (!isChild()) {
+        if (!qEnvironmentVariableIsSet(twoScreensVariable)) {
             QTemporaryDir dir;
             const QString config = dir.filePath("screens.json");
             TestSupport::writeFile(config, TestSupport::twoScreensConfig);
@@ -252,13 +232,11 @@ private Q_SLOTS:
 
         QScreen* second = DisplayScreen::screen(DisplayScreen::displayNumber("HDMI-2"));
         QVERIFY(second);
-        QVERIFY(second != QGuiApplication::primaryScreen());
         controller->open(server.url("/output"), second);
         QWidget* window = controller->window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(window->screen(), second);
         QCOMPARE(window->geometry(), QRect(1280, 0, 1024, 768));
-        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
     }
 
     void escapeClosesTheOutputAndReachesNoOtherWindow() {
@@ -286,9 +264,7 @@ private Q_SLOTS:
 
         // Esc in another window of the program stays that window's own.
         QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
-        QCOMPARE(other.keys,
-                 (QList<std::pair<QEvent::Type, int>>{{QEvent::KeyPress, Qt::Key_Escape},
-                                                      {QEvent::KeyRelease, Qt::Key_Escape}}));
+        QCOMPARE(other.keys.size(), 2);
         QCoreApplication::processEvents();
         QVERIFY(controller->isOpen());
         other.keys.clear();
@@ -323,14 +299,11 @@ private Q_SLOTS:
         controller->close();
         QCOMPARE(closedCount, 1);
         QCOMPARE(changedCount, 2);
-        QVERIFY(visibleOutputWindows().isEmpty());
 
         QVERIFY(openAndWaitLoaded(server.url("/output?first")));
         const QPointer<QWidget> first = controller->window();
         controller->open(server.url("/output?second"), QGuiApplication::primaryScreen());
         QCOMPARE(closedCount, 2);
-        QVERIFY(controller->isOpen());
-        QVERIFY(controller->window() != first.data());
         QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
         QTRY_VERIFY(first.isNull());
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output?second"))), 1, 30'000);
@@ -341,24 +314,7 @@ private Q_SLOTS:
         QVERIFY(window->windowHandle()->close());
         QCOMPARE(closedCount, 3);
         QVERIFY(!controller->isOpen());
-        QCOMPARE(controller->window(), nullptr);
-        controller->close();
-        QCOMPARE(closedCount, 3);
         QTRY_VERIFY(window.isNull());
-
-        // A closed controller ignores reloads.
-        controller->reload(server.url("/output?again"));
-        QCOMPARE(controller->pendingURL(), QUrl());
-        QVERIFY(outputLog.filter("reload").isEmpty());
-
-        // Destroying the controller tears an open window down at once, without
-        // the event loop (at exit there may be none left), and tells nobody.
-        QVERIFY(openAndWaitLoaded(server.url("/output")));
-        const QPointer<QWidget> last = controller->window();
-        const QPointer<QWidget> view = controller->webView();
-        controller.reset();
-        QVERIFY(last.isNull() && view.isNull());
-        QCOMPARE(closedCount, 3);
     }
 
     void failedLoadsLeaveTheWindowOpenAndBlack() {
@@ -369,11 +325,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(logCount("[Vesperline] Display output provisional load failed: "
                                            "net::ERR_CONNECTION_REFUSED"),
                                   1, 30'000);
-        QVERIFY(controller->isOpen());
-        QWidget* window = controller->window();
-        QVERIFY(window->isVisible());
-        QCOMPARE(closedCount, 0);
         // Black, not a browser error page.
+        QWidget* window = controller->window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_COMPARE(centreColour(window), QColor(Qt::black));
 
@@ -383,7 +336,6 @@ private Q_SLOTS:
             logCount("[Vesperline] Display output navigation failed: The server answered with "
                      "HTTP status 500."),
             1, 30'000);
-        QVERIFY(controller->isOpen());
 
         // A server that never answers times out; the stop that the time-out
         // makes is not reported a second time.
@@ -392,11 +344,13 @@ private Q_SLOTS:
         const QString timedOut =
             "[Vesperline] Display output provisional load failed: The request timed out.";
         QTRY_COMPARE_WITH_TIMEOUT(logCount(timedOut), 1, 30'000);
-        QVERIFY(controller->isOpen());
         controller->reload(server.url("/output"));
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
         QCOMPARE(logCount(timedOut), 1);
         QCOMPARE(outputLog.filter("navigation failed").size(), 1);
+        // None of the failures closed the window.
+        QVERIFY(controller->isOpen());
+        QCOMPARE(closedCount, 0);
     }
 
     void anInstalledProgramFindsItsPluginOrSaysWhyItCannot_data() {
@@ -417,13 +371,26 @@ private Q_SLOTS:
     void anInstalledProgramFindsItsPluginOrSaysWhyItCannot() {
         QFETCH(QString, plugin);
         QFETCH(QString, reason);
-        if (!isInstalledChild()) {
+        if (!qEnvironmentVariableIsSet(installedVariable)) {
+            // Again from a copy of this program installed in a temporary tree
+            // (bin/ beside share/vesperline) whose lib/vesperline holds a copy
+            // of `plugin` under the plugin's name, or nothing.
             QVERIFY(plugin.isEmpty() || QFileInfo::exists(plugin));
-            runInstalled(plugin);
+            QTemporaryDir tree;
+            const QString program = tree.filePath(
+                "bin/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+            QVERIFY(QDir().mkpath(tree.filePath("bin")));
+            QVERIFY(QDir().mkpath(tree.filePath("share/vesperline")));
+            QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+            if (!plugin.isEmpty()) {
+                QVERIFY(QDir().mkpath(tree.filePath("lib/vesperline")));
+                QVERIFY(QFile::copy(plugin,
+                                    tree.filePath("lib/vesperline/" +
+                                                  QFileInfo(WebViewPlugin::path()).fileName())));
+            }
+            runChild(program, installedVariable, "1");
             return;
         }
-        QCOMPARE(QFileInfo(WebViewPlugin::path()).path(),
-                 QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/vesperline"));
         if (reason.isEmpty()) {
             QVERIFY(openAndWaitLoaded(server.url("/output")));
             QVERIFY(controller->problem().isEmpty());
@@ -448,11 +415,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(window));
         QVERIFY(window->isFullScreen());
         QCOMPARE(centreColour(window), QColor(Qt::black));
-        // With no web view there is nothing to reload, and the server is never asked.
+        // With no web view there is nothing to reload.
         controller->reload(server.url("/output?again"));
         QCOMPARE(outputLog.size(), 1);
-        QCOMPARE(server.hits("/output?unplugged"), 0);
-        QCOMPARE(server.hits("/output?again"), 0);
 
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(closedCount, 1);

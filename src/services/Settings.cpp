@@ -52,10 +52,6 @@ Settings& Settings::shared() {
     return settings;
 }
 
-void Settings::announce(Key key) {
-    Q_EMIT shared().changed(key);
-}
-
 bool Settings::flag(Key key) {
     const Entry& e = entry(key);
     if (const auto stored = Preferences::boolValue(e.name))
@@ -89,33 +85,30 @@ QString Settings::text(Key key) {
     return Preferences::stringValue(e.name).value_or(e.defaultText);
 }
 
+// Each compares before it writes: the order in which arguments are
+// evaluated is unspecified.
 VoidResult Settings::setFlag(Key key, bool value) {
-    const Entry& e = entry(key);
-    const bool different = Preferences::boolValue(e.name) != value;
-    VoidResult result = Preferences::setBool(e.name, value);
-    warnIfFailed(result, e.name);
-    if (result.ok() && different)
-        announce(key);
-    return result;
+    const QString& name = entry(key).name;
+    const bool changed = Preferences::boolValue(name) != value;
+    return stored(key, changed, Preferences::setBool(name, value));
 }
 
 VoidResult Settings::setInteger(Key key, qint64 value) {
-    const Entry& e = entry(key);
+    const QString& name = entry(key).name;
     value = bounded(key, value);
-    const bool different = Preferences::integerValue(e.name) != value;
-    VoidResult result = Preferences::setInteger(e.name, value);
-    warnIfFailed(result, e.name);
-    if (result.ok() && different)
-        announce(key);
-    return result;
+    const bool changed = Preferences::integerValue(name) != value;
+    return stored(key, changed, Preferences::setInteger(name, value));
 }
 
 VoidResult Settings::setText(Key key, const QString& value) {
-    const Entry& e = entry(key);
-    const bool different = Preferences::stringValue(e.name) != value;
-    VoidResult result = Preferences::setString(e.name, value);
-    warnIfFailed(result, e.name);
-    if (result.ok() && different)
-        announce(key);
+    const QString& name = entry(key).name;
+    const bool changed = Preferences::stringValue(name) != value;
+    return stored(key, changed, Preferences::setString(name, value));
+}
+
+VoidResult Settings::stored(Key key, bool changed, VoidResult result) {
+    warnIfFailed(result, entry(key).name);
+    if (result.ok() && changed)
+        Q_EMIT shared().changed(key);
     return result;
 }

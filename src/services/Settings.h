@@ -68,5 +68,6 @@ Q_SIGNALS:
     void changed(Settings::Key key);
 
 private:
-    static void announce(Key key);
+    // Logs a failed write, and announces one that changed the value.
+    static VoidResult stored(Key key, bool changed, VoidResult result);
 };

@@ -9,7 +9,11 @@
 namespace ScreenStyle {
 
 QFont scaled(QFont font, qreal factor, QFont::Weight weight) {
-    font.setPointSizeF(font.pointSizeF() * factor);
+    // A font given in pixels has no point size to scale.
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    else
+        font.setPixelSize(qMax(1, qRound(font.pixelSize() * factor)));
     font.setWeight(weight);
     return font;
 }

@@ -2,6 +2,7 @@
 
 #include "services/ServerManager.h"
 #include "views/AppLogoView.h"
+#include "views/ScreenStyle.h"
 #include "views/StatusDot.h"
 #include "views/Symbols.h"
 
@@ -43,15 +44,6 @@ const QString presenterPath = QStringLiteral("/presenter");
 constexpr qreal titleScale = 1.35;
 constexpr qreal subheadlineScale = 0.92;
 constexpr qreal captionScale = 0.85;
-
-QFont scaledFont(QFont font, qreal scale, QFont::Weight weight = QFont::Normal) {
-    if (font.pointSizeF() > 0)
-        font.setPointSizeF(font.pointSizeF() * scale);
-    else
-        font.setPixelSize(qMax(1, qRound(font.pixelSize() * scale)));
-    font.setWeight(weight);
-    return font;
-}
 
 QColor blend(const QColor& from, const QColor& to, qreal amount) {
     return QColor::fromRgbF(from.redF() + (to.redF() - from.redF()) * amount,
@@ -158,9 +150,9 @@ QColor StartupProgressView::statusColor() const {
 
 void StartupProgressView::buildLayout() {
     const QFont body = font();
-    const QFont titleFont = scaledFont(body, titleScale, QFont::Bold);
-    const QFont captionFont = scaledFont(body, captionScale);
-    const QFont smallControlFont = scaledFont(body, subheadlineScale);
+    const QFont titleFont = ScreenStyle::scaled(body, titleScale, QFont::Bold);
+    const QFont captionFont = ScreenStyle::scaled(body, captionScale);
+    const QFont smallControlFont = ScreenStyle::scaled(body, subheadlineScale);
     const int symbolSize = QFontMetrics(titleFont).height();
 
     auto* column = new QVBoxLayout(this);
@@ -194,7 +186,7 @@ void StartupProgressView::buildLayout() {
     statusRow->addWidget(statusDot, 0, Qt::AlignVCenter);
     statusLabel = new QLabel(this);
     statusLabel->setObjectName(QStringLiteral("status-line"));
-    statusLabel->setFont(scaledFont(body, 1.0, QFont::DemiBold));
+    statusLabel->setFont(ScreenStyle::scaled(body, 1.0, QFont::DemiBold));
     statusRow->addWidget(statusLabel, 1, Qt::AlignVCenter);
     column->addLayout(statusRow);
 
@@ -227,13 +219,13 @@ void StartupProgressView::buildLayout() {
 
 void StartupProgressView::buildLogPanel(QVBoxLayout* column) {
     const QFont body = font();
-    const QFont captionFont = scaledFont(body, captionScale);
-    const QFont smallControlFont = scaledFont(body, subheadlineScale);
+    const QFont captionFont = ScreenStyle::scaled(body, captionScale);
+    const QFont smallControlFont = ScreenStyle::scaled(body, subheadlineScale);
     auto* logPanel = new QVBoxLayout;
     logPanel->setSpacing(logPanelSpacing);
     auto* logHeader = new QHBoxLayout;
     auto* logTitle = new QLabel(QStringLiteral("Log"), this);
-    logTitle->setFont(scaledFont(body, subheadlineScale, QFont::DemiBold));
+    logTitle->setFont(ScreenStyle::scaled(body, subheadlineScale, QFont::DemiBold));
     logHeader->addWidget(logTitle);
     logHeader->addStretch(1);
     auto* copyButton = makeButton(QStringLiteral("Copy log"), QStringLiteral("copy-log"), this);
@@ -289,7 +281,7 @@ void StartupProgressView::buildLogPanel(QVBoxLayout* column) {
 }
 
 void StartupProgressView::buildActions(QVBoxLayout* column) {
-    const QFont captionFont = scaledFont(font(), captionScale);
+    const QFont captionFont = ScreenStyle::scaled(font(), captionScale);
     auto* actions = new QHBoxLayout;
     cancelButton = makeButton(QStringLiteral("Cancel"), QStringLiteral("cancel"), this);
     actions->addWidget(cancelButton);

@@ -1,0 +1,52 @@
+#include "views/ScreenHeader.h"
+
+#include "views/ScreenStyle.h"
+#include "views/Symbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+ScreenHeader::ScreenHeader(const QString& title, QWidget* parent) : QWidget(parent) {
+    row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    auto* heading = new QLabel(title, this);
+    heading->setObjectName(QStringLiteral("screenTitle"));
+    heading->setFont(ScreenStyle::scaled(heading->font(), 1.9, QFont::Bold));
+    row->addWidget(heading);
+    row->addStretch(1);
+}
+
+void ScreenHeader::setStoppedCaption(const QString& text) {
+    if (!stoppedCaption) {
+        stoppedCaption = ScreenStyle::caption(text, this);
+        stoppedCaption->setWordWrap(false);
+        row->addWidget(stoppedCaption);
+    }
+    ScreenStyle::setIfChanged(stoppedCaption, text);
+}
+
+void ScreenHeader::setServerRunning(bool running) {
+    if (stoppedCaption)
+        stoppedCaption->setVisible(!running);
+}
+
+QPushButton* ScreenHeader::addButton(const QString& text, const QString& symbol) {
+    auto* button = new QPushButton(text, this);
+    if (!symbol.isEmpty())
+        button->setIcon(Symbols::icon(symbol));
+    row->addWidget(button);
+    return button;
+}
+
+QToolButton* ScreenHeader::addReloadButton(const QString& accessibleName) {
+    auto* button = new QToolButton(this);
+    button->setIcon(Symbols::icon(QStringLiteral("arrow.triangle.2.circlepath")));
+    button->setAutoRaise(true);
+    button->setAccessibleName(accessibleName);
+    button->setToolTip(accessibleName);
+    row->addWidget(button);
+    return button;
+}

@@ -78,12 +78,10 @@ QWidget* buttonRow(QPushButton* first, QPushButton* second, QWidget* parent) {
 
 iPadSetupView::iPadSetupView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
     setObjectName(QStringLiteral("ipadSetup"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
+    // Placed by resizeEvent rather than a layout: see there.
+    scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
 
     auto* page = new QWidget(scroll);
     auto* column = new QVBoxLayout(page);
@@ -300,8 +298,17 @@ void iPadSetupView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int besideWidth = 2 * screenPadding + qrColumnWidth + columnSpacing +
                             instructionsMinimumWidth + 24; // room for a scroll bar
-    columns->setDirection(width() >= besideWidth ? QBoxLayout::LeftToRight
-                                                 : QBoxLayout::TopToBottom);
+    const auto direction =
+        width() >= besideWidth ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (columns->direction() != direction) {
+        columns->setDirection(direction);
+        // Settled now, before the scroll area sizes the page: left to the
+        // posted layout requests, a frame or two would show the columns
+        // side by side squeezed into the narrow width.
+        columns->activate();
+        scroll->widget()->layout()->activate();
+    }
+    scroll->setGeometry(rect());
 }
 
 void iPadSetupView::changeEvent(QEvent* event) {

@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRCodeView;
+class QScrollArea;
 struct iPadSetupContent;
 
 // How the tablet finds the server: the presenter URL over the LAN with its
@@ -45,6 +46,7 @@ private:
     void renderChecklist(const iPadSetupContent& shown);
 
     AppViewModel& app;
+    QScrollArea* scroll = nullptr;
     QBoxLayout* columns = nullptr;
     QLabel* firewallText = nullptr;
     QWidget* addressRow = nullptr;

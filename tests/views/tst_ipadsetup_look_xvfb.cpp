@@ -1,5 +1,6 @@
-// The iPad setup screen as a person sees it, on a real X display: stopped
-// with one LAN address and running with two, light and dark. With
+// The iPad setup screen as a person sees it, on a real X display: in the
+// smallest window, then stopped with one LAN address and running with two,
+// light and dark; in each a QR reader finds the presenter URL. With
 // VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot does) each state is also
 // written there as a PNG to look at.
 #include "app/AppTestSupport.h"
@@ -7,28 +8,19 @@
 #include "app/VesperlineApp.h"
 #include "services/LANAddresses.h"
 #include "support/GuiTestMain.h"
+#include "support/LookTestSupport.h"
 #include "support/QRReader.h"
 #include "views/AppDetailView.h"
 #include "views/ContentView.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTemporaryDir>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
-
-namespace {
-
-// Light text on dark grey, as a desktop's dark theme sets it.
-QPalette darkPalette() {
-    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-    return p;
-}
-
-} // namespace
 
 class TestiPadSetupLook : public QObject {
     Q_OBJECT
@@ -37,7 +29,6 @@ class TestiPadSetupLook : public QObject {
     std::unique_ptr<VesperlineApp> vesperline;
     QStringList system{"192.168.1.20"};
     int port = 0;
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
@@ -46,10 +37,7 @@ class TestiPadSetupLook : public QObject {
     QString shootAndScan(const QString& name) {
         QApplication::processEvents();
         const QImage image = window().grab().toImage();
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(outputDir + "/" + name + ".png");
-        }
+        keepScreenshot(image, name);
         QTemporaryDir dir;
         image.save(dir.filePath("window.png"));
         return readQRCode(dir.filePath("window.png"));
@@ -71,12 +59,20 @@ private Q_SLOTS:
 
     void stoppedAndRunningLightAndDark() {
         const QString n = QString::number(port);
-        window().resize(1100, 760);
         vesperline->showMainWindow();
+        window().resize(window().minimumSizeHint());
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(app()), settle);
         app().setSelectedTab(AppTab::ipad);
         QTRY_COMPARE(window().content().detail().tab(), AppTab::ipad);
+        // First drawn in the smallest window, the instructions are already
+        // below the code: nothing to scroll sideways for.
+        QApplication::processEvents();
+        auto* scroll = window().content().detail().screen()->findChild<QScrollArea*>();
+        QVERIFY(scroll && !scroll->horizontalScrollBar()->isVisible());
+        shootAndScan("ipad-setup-smallest");
+
+        window().resize(1100, 760);
         for (const bool dark : {false, true}) {
             QApplication::setPalette(dark ? darkPalette()
                                           : QApplication::style()->standardPalette());
@@ -98,9 +94,6 @@ private Q_SLOTS:
             QCOMPARE(shootAndScan(QString("ipad-setup-running") + (dark ? "-dark" : "-light")),
                      "http://192.168.1.20:" + n + "/presenter");
         }
-        // The smallest window: the instructions go below the code.
-        window().resize(window().minimumSizeHint());
-        shootAndScan("ipad-setup-smallest");
     }
 };
 

@@ -9,6 +9,7 @@
 #include "services/BundleRepair.h"
 #include "services/BundleRuntime.h"
 #include "services/CancellationToken.h"
+#include "services/LANAddresses.h"
 #include "services/NetworkUtils.h"
 #include "services/OutputWindowController.h"
 #include "services/ProjectPaths.h"
@@ -72,6 +73,7 @@ AppViewModel::Environment AppViewModel::Environment::forLayout(const BundleLayou
             BundleRuntime::embeddedNodePath(layout), NodeChecker::candidatePaths(),
             [] { return NodeChecker::shellWhich(QStringLiteral("node")); });
     };
+    environment.readLANAddresses = NetworkUtils::localIPv4Addresses;
     return environment;
 }
 
@@ -86,6 +88,11 @@ AppViewModel::AppViewModel(Environment environment, QObject* parent)
 
     // 2.
     displayOutput_ = new OutputWindowController(this);
+    lanAddresses_ =
+        new LANAddresses(environment_.readLANAddresses ? environment_.readLANAddresses
+                                                       : NetworkUtils::localIPv4Addresses,
+                         this);
+    connect(lanAddresses_, &LANAddresses::changed, this, &AppViewModel::notify);
 
     // 3. Preferences.
     showStartupLog_ = Settings::flag(Key::showStartupLog);
@@ -617,9 +624,9 @@ void AppViewModel::setOutputSize(int width, int height) {
 void AppViewModel::openURL(const QString& path, bool useLAN) {
     QString host = QStringLiteral("127.0.0.1");
     if (useLAN) {
-        const QStringList addresses = NetworkUtils::localIPv4Addresses();
-        if (!addresses.isEmpty())
-            host = addresses.first();
+        lanAddresses_->refresh();
+        if (const QString lan = lanAddresses_->current(); !lan.isEmpty())
+            host = lan;
     }
     const QUrl url(QStringLiteral("http://") + host + ':' + portText(server_->port()) + path,
                    QUrl::StrictMode);

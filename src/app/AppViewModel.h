@@ -24,6 +24,7 @@
 #include <vector>
 
 class APIRequestError;
+class LANAddresses;
 class OutputWindowController;
 class ServerManager;
 
@@ -53,6 +54,8 @@ public:
     struct Environment {
         BundleLayout layout;
         std::function<std::optional<NodeChecker::NodeInfo>()> findNode;
+        // This computer's LAN addresses (NetworkUtils::localIPv4Addresses).
+        std::function<QStringList()> readLANAddresses;
 
         static Environment current();
         // The normal Node.js search, with the embedded Node.js of `layout`.
@@ -122,6 +125,8 @@ public:
     bool mirroredExternallyManaged() const { return mirroredExternallyManaged_; }
 
     OutputWindowController& displayOutput() const { return *displayOutput_; }
+    // The LAN addresses and the one the LAN URLs use; its changes are ours.
+    LANAddresses& lanAddresses() const { return *lanAddresses_; }
 
     // ------------------------------------------------------------ derived values
 
@@ -166,7 +171,8 @@ public:
     void setOutputSize(int width, int height);
 
     // Opens http://<host>:<port><path> in the default browser; the host is
-    // the first LAN address when asked for and there is one, else 127.0.0.1.
+    // the LAN address in use (lanAddresses().current(), read afresh) when
+    // asked for and there is one, else 127.0.0.1.
     void openURL(const QString& path, bool useLAN);
     void copyToPasteboard(const QString& text);
 
@@ -263,6 +269,7 @@ private:
     bool mirroredExternallyManaged_ = false;
 
     OutputWindowController* displayOutput_ = nullptr;
+    LANAddresses* lanAddresses_ = nullptr;
     int pendingOperations_ = 0;
     QMetaObject::Connection serverObservation_;
 };

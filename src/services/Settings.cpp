@@ -30,6 +30,8 @@ const QHash<Key, Settings::Entry>& table() {
         {Key::uiLayoutVersion,
          {"uiLayoutVersion", Type::integer, 0, {}, 0, std::numeric_limits<int>::max()}},
         {Key::apiBibleId, {"apiBibleId", Type::text, std::nullopt, QString()}},
+        // The LAN address the iPad's URL uses, when this computer has several.
+        {Key::lanAddress, {"lanAddress", Type::text, std::nullopt, QString()}},
     };
     return entries;
 }

@@ -25,6 +25,7 @@ public:
         showWebOutputHint,
         uiLayoutVersion,
         apiBibleId,
+        lanAddress,
     };
     Q_ENUM(Key)
 

@@ -2,6 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "views/DashboardView.h"
+#include "views/iPadSetupView.h"
 
 #include <QLabel>
 #include <QStackedLayout>
@@ -92,6 +93,7 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     case AppTab::dashboard:
         return new DashboardView(app, parent);
     case AppTab::ipad:
+        return new iPadSetupView(app, parent);
     case AppTab::bookmarks:
     case AppTab::playlists:
     case AppTab::themes:

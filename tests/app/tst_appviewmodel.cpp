@@ -4,7 +4,7 @@
 #include "models/JsonCoding.h"
 #include "services/ApplicationSupport.h"
 #include "services/DisplayScreen.h"
-#include "services/NetworkUtils.h"
+#include "services/LANAddresses.h"
 #include "services/Preferences.h"
 #include "services/ServerEnvironment.h"
 #include "services/ServerManager.h"
@@ -377,18 +377,28 @@ private Q_SLOTS:
         awaitRestore();
     }
 
+    // The LAN form goes to the address the operator chose on the iPad
+    // screen, read afresh: the one the tablet's QR code shows.
     void urlsOpenOnThisComputerOrTheLan() {
-        auto& a = make();
+        QStringList lan{"10.8.0.2", "192.168.1.20"};
+        AppViewModel::Environment environment = tree->environment();
+        environment.readLANAddresses = [&lan] { return lan; };
+        auto& a = make(std::move(environment));
         awaitRestore();
         UrlCatcher browser;
         a.openURL("/presenter", false);
-        const QStringList lan = NetworkUtils::localIPv4Addresses();
+        a.openURL("/presenter", true);
+        a.lanAddresses().choose("192.168.1.20");
+        a.openURL("/presenter", true);
+        lan = QStringList{"10.8.0.3"};
+        a.openURL("/presenter", true);
+        lan.clear();
         a.openURL("/presenter", true);
         a.openURL("/output?w=1&h=2 3", false); // not a URL: ignored
-        QCOMPARE(browser.opened.size(), 2);
-        QCOMPARE(browser.opened[0], QUrl("http://127.0.0.1:" + n + "/presenter"));
-        const QString host = lan.isEmpty() ? QString("127.0.0.1") : lan.first();
-        QCOMPARE(browser.opened[1], QUrl("http://" + host + ":" + n + "/presenter"));
+        const QStringList hosts{"127.0.0.1", "10.8.0.2", "192.168.1.20", "10.8.0.3", "127.0.0.1"};
+        QCOMPARE(browser.opened.size(), hosts.size());
+        for (int i = 0; i < hosts.size(); ++i)
+            QCOMPARE(browser.opened[i], QUrl("http://" + hosts[i] + ":" + n + "/presenter"));
     }
 };
 

@@ -97,7 +97,9 @@ public:
     const std::optional<QString>& themesError() const { return themesError_; }
     // For what a screen does to the playlists beside saving them (importing
     // slide images).
-    void setPlaylistsError(std::optional<QString> error) { assign(playlistsError_, std::move(error)); }
+    void setPlaylistsError(std::optional<QString> error) {
+        assign(playlistsError_, std::move(error));
+    }
     const std::optional<TranslationsPayload>& translationsPayload() const {
         return translationsPayload_;
     }

@@ -95,8 +95,7 @@ bool addSlideItem(PlaylistsConfig& config, const QString& playlistId, const QStr
     return appendItem(config, playlistId, std::move(item));
 }
 
-bool addReferenceItem(PlaylistsConfig& config, const QString& playlistId,
-                      PlaylistItem reference) {
+bool addReferenceItem(PlaylistsConfig& config, const QString& playlistId, PlaylistItem reference) {
     reference.kind = PlaylistItemKind::ref;
     return appendItem(config, playlistId, std::move(reference));
 }
@@ -131,8 +130,8 @@ bool moveItemTo(PlaylistsConfig& config, const QString& playlistId, int from, in
 
 bool removeItem(PlaylistsConfig& config, const QString& playlistId, const QString& itemId) {
     Playlist* playlist = findPlaylist(config, playlistId);
-    return playlist &&
-           std::erase_if(playlist->items, [&](const PlaylistItem& item) { return item.id == itemId; });
+    return playlist && std::erase_if(playlist->items,
+                                     [&](const PlaylistItem& item) { return item.id == itemId; });
 }
 
 void putSlide(PlaylistsConfig& config, const LessonSlide& slide) {

@@ -31,12 +31,10 @@ QString createPlaylist(PlaylistsConfig& config, qint64 epochSeconds);
 std::optional<QString> deletePlaylist(PlaylistsConfig& config, const QString& id);
 bool renamePlaylist(PlaylistsConfig& config, const QString& id, const QString& name);
 
-bool addBookmarkItem(PlaylistsConfig& config, const QString& playlistId,
-                     const QString& bookmarkId);
+bool addBookmarkItem(PlaylistsConfig& config, const QString& playlistId, const QString& bookmarkId);
 bool addSlideItem(PlaylistsConfig& config, const QString& playlistId, const QString& slideId);
 // `reference` carries book, chapter and verses; it gets a new item id.
-bool addReferenceItem(PlaylistsConfig& config, const QString& playlistId,
-                      PlaylistItem reference);
+bool addReferenceItem(PlaylistsConfig& config, const QString& playlistId, PlaylistItem reference);
 // Swaps the item at `index` with its neighbour `delta` (±1) away.
 bool moveItem(PlaylistsConfig& config, const QString& playlistId, int index, int delta);
 // Takes the item at `from` out and puts it back so that it ends at `to`.

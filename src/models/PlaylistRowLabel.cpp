@@ -2,8 +2,6 @@
 
 namespace {
 
-const QString cross = QStringLiteral("\u271D  ");
-const QString framedPicture = QStringLiteral("\U0001F5BC  ");
 const QString unknown = QStringLiteral("?");
 
 // The first record with an id names it, as a search from the top would.
@@ -40,11 +38,11 @@ PlaylistRowLabel::PlaylistRowLabel(const std::vector<Bookmark>& bookmarks,
 QString PlaylistRowLabel::text(const PlaylistItem& item) const {
     switch (item.kind) {
     case PlaylistItemKind::bookmark:
-        return cross + labelOf(bookmarkLabels, item.bookmarkId);
+        return crossPrefix + labelOf(bookmarkLabels, item.bookmarkId);
     case PlaylistItemKind::slide:
-        return framedPicture + labelOf(slideLabels, item.slideId);
+        return slidePrefix + labelOf(slideLabels, item.slideId);
     case PlaylistItemKind::ref:
-        return cross + (item.label ? *item.label : passage(item));
+        return crossPrefix + (item.label ? *item.label : passage(item));
     }
     return unknown;
 }

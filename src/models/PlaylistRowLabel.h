@@ -14,6 +14,9 @@
 // each name up by id instead of searching every bookmark for every row.
 class PlaylistRowLabel {
 public:
+    static inline const QString crossPrefix = QStringLiteral("\u271D  ");
+    static inline const QString slidePrefix = QStringLiteral("\U0001F5BC  ");
+
     PlaylistRowLabel(const std::vector<Bookmark>& bookmarks,
                      const std::vector<LessonSlide>& slides);
 

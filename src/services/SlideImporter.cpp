@@ -96,8 +96,11 @@ QString nameFilter() {
 }
 
 QString deckTitle(const QString& base) {
-    QStringList words = QString(base).replace(u'-', u' ').replace(u'_', u' ').simplified().split(
-        u' ', Qt::SkipEmptyParts);
+    QStringList words = QString(base)
+                            .replace(u'-', u' ')
+                            .replace(u'_', u' ')
+                            .simplified()
+                            .split(u' ', Qt::SkipEmptyParts);
     for (QString& word : words)
         if (word == word.toLower())
             word[0] = word[0].toUpper();

@@ -12,8 +12,8 @@ BibleReferenceDialog::BibleReferenceDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Add Bible reference"));
     auto* column = new QVBoxLayout(this);
     column->addWidget(ScreenStyle::headline(QStringLiteral("Add Bible reference"), this));
-    column->addWidget(
-        ScreenStyle::caption(QStringLiteral("Book, chapter, verse start, optional verse end"), this));
+    column->addWidget(ScreenStyle::caption(
+        QStringLiteral("Book, chapter, verse start, optional verse end"), this));
     fields = new QVBoxLayout;
     fields->setSpacing(6);
     column->addLayout(fields);

@@ -1,5 +1,6 @@
 #include "views/PlaylistItemDelegate.h"
 
+#include "models/PlaylistRowLabel.h"
 #include "views/PlaylistItemsModel.h"
 #include "views/SemanticColors.h"
 #include "views/Symbols.h"
@@ -60,13 +61,21 @@ void PlaylistItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->save();
     const bool selected = option.state & QStyle::State_Selected;
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    const QRect textRect = option.rect.adjusted(margin + 4, 0, 0, 0)
-                               .intersected(QRect(option.rect.topLeft(),
-                                                  QPoint(controlsRect(option.rect).left() - margin,
-                                                         option.rect.bottom())));
+    QRect textRect = option.rect.adjusted(margin + 4, 0, 0, 0)
+                         .intersected(QRect(option.rect.topLeft(),
+                                            QPoint(controlsRect(option.rect).left() - margin,
+                                                   option.rect.bottom())));
+    QString label = index.data().toString();
+    // Not every desktop has a font with the framed picture; its symbol
+    // stands in for it, while a screen reader still reads the text.
+    if (label.startsWith(PlaylistRowLabel::slidePrefix)) {
+        const QRect symbol(textRect.left(), textRect.center().y() - 8, 16, 16);
+        Symbols::icon(QStringLiteral("photo")).paint(painter, symbol);
+        label.remove(0, PlaylistRowLabel::slidePrefix.size());
+        textRect.setLeft(symbol.right() + 1 + option.fontMetrics.horizontalAdvance(u' ') * 2);
+    }
     painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                      option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight,
-                                                    textRect.width()));
+                      option.fontMetrics.elidedText(label, Qt::ElideRight, textRect.width()));
     for (int control = 0; control < int(controlSpecs.size()); ++control) {
         const QIcon icon = Symbols::icon(QString::fromLatin1(controlSpecs[size_t(control)].symbol));
         const QRect rect = controlRect(option.rect, control).adjusted(6, 6, -6, -6);

@@ -7,7 +7,8 @@ namespace {
 bool sameIds(std::vector<PlaylistItemsModel::Row>::const_iterator first,
              std::vector<PlaylistItemsModel::Row>::const_iterator last,
              std::vector<PlaylistItemsModel::Row>::const_iterator other) {
-    return std::equal(first, last, other, [](const auto& a, const auto& b) { return a.id == b.id; });
+    return std::equal(first, last, other,
+                      [](const auto& a, const auto& b) { return a.id == b.id; });
 }
 
 } // namespace

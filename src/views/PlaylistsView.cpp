@@ -124,16 +124,17 @@ QWidget* PlaylistsView::buildSlidesBox() {
     SelectionEditor::follow(slideGrid);
     connect(slides, &SlideListModel::labelEdited, this,
             [this](const QString& id, const QString& label) {
-                change([&](PlaylistsConfig& c) { return PlaylistEdits::relabelSlide(c, id, label); });
+                change(
+                    [&](PlaylistsConfig& c) { return PlaylistEdits::relabelSlide(c, id, label); });
             });
     connect(delegate, &SlideCardDelegate::deleteRequested, this, &PlaylistsView::deleteSlide);
-    // Delete on the keyboard takes the selected card, as its button does.
+    // Delete on the keyboard takes the selected card, as its button does;
+    // only with the grid itself focused, never while its label is edited.
     auto* deleteKey = new QAction(QStringLiteral("Delete slide"), slideGrid);
     deleteKey->setShortcut(QKeySequence::Delete);
-    deleteKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    deleteKey->setShortcutContext(Qt::WidgetShortcut);
     connect(deleteKey, &QAction::triggered, this, [this] {
-        const QModelIndex current = slideGrid->currentIndex();
-        if (current.isValid() && slideGrid->hasFocus())
+        if (const QModelIndex current = slideGrid->currentIndex(); current.isValid())
             deleteSlide(current.data(SlideListModel::slideIdRole).toString());
     });
     slideGrid->addAction(deleteKey);
@@ -336,7 +337,8 @@ void PlaylistsView::renderItems(const Playlist& playlist,
     emptyPlaylist->setVisible(playlist.items.empty());
     itemList->setVisible(!playlist.items.empty());
     const int shownRows = qBound(1, items->rowCount(), visibleRows);
-    itemList->setFixedHeight(shownRows * PlaylistItemDelegate::rowHeight + 2 * itemList->frameWidth());
+    itemList->setFixedHeight(shownRows * PlaylistItemDelegate::rowHeight +
+                             2 * itemList->frameWidth());
 }
 
 // ---------------------------------------------------------------- operations

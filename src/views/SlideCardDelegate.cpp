@@ -36,8 +36,8 @@ CardLayout layout(const QRect& cell, int cardWidth, const QFontMetrics& metrics)
                         QSize(inner.width(), fieldHeight));
     parts.button = QRect(QPoint(inner.left(), parts.field.bottom() + 1 + gap),
                          QSize(metrics.horizontalAdvance(deleteText) + 20, buttonHeight));
-    parts.controls = parts.field.united(QRect(parts.button.topLeft(),
-                                              QSize(inner.width(), buttonHeight)));
+    parts.controls =
+        parts.field.united(QRect(parts.button.topLeft(), QSize(inner.width(), buttonHeight)));
     return parts;
 }
 
@@ -58,8 +58,7 @@ void paintThumbnail(QPainter* painter, const QRect& rect, const QImage& image) {
         painter->drawPixmap(symbol, photo);
     } else {
         const QSize fitted = image.size().scaled(rect.size(), Qt::KeepAspectRatio);
-        const QRect target(rect.center() - QPoint(fitted.width() / 2, fitted.height() / 2),
-                           fitted);
+        const QRect target(rect.center() - QPoint(fitted.width() / 2, fitted.height() / 2), fitted);
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(target, image);
     }
@@ -82,9 +81,9 @@ void paintField(QPainter* painter, const QRect& rect, const QString& text,
     painter->setPen(text.isEmpty() ? SemanticColors::secondaryLabel(option.palette, QPalette::Base)
                                    : option.palette.color(QPalette::Text));
     painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                      text.isEmpty() ? QStringLiteral("Label")
-                                     : option.fontMetrics.elidedText(text, Qt::ElideRight,
-                                                                     textRect.width()));
+                      text.isEmpty()
+                          ? QStringLiteral("Label")
+                          : option.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
 }
 
 void paintButton(QPainter* painter, const QRect& rect, const QStyleOptionViewItem& option) {
@@ -138,7 +137,8 @@ QWidget* SlideCardDelegate::createEditor(QWidget* parent, const QStyleOptionView
     column->addWidget(label);
     auto* remove = new QPushButton(deleteText, editor);
     remove->setObjectName(QStringLiteral("deleteSlide"));
-    remove->setFixedHeight(buttonHeight);
+    // The size of the painted button it stands in for.
+    remove->setFixedSize(remove->fontMetrics().horizontalAdvance(deleteText) + 20, buttonHeight);
     QPalette palette = remove->palette();
     palette.setColor(QPalette::ButtonText, destructive(palette));
     remove->setPalette(palette);

@@ -39,9 +39,10 @@ void SlideGridView::resizeEvent(QResizeEvent* event) {
 void SlideGridView::fit() {
     constexpr int gap = SlideCardDelegate::spacing;
     const int width = qMax(viewport()->width(), SlideCardDelegate::minimumCardWidth);
-    // Each cell is a card and the gap after it, and the cells fill the row.
-    const int columns = qMax(1, width / (SlideCardDelegate::minimumCardWidth + gap));
-    const int cellWidth = width / columns;
+    // Each cell is a card and the gap after it, and the cells fill the row;
+    // the view wraps a row that reaches its last pixel, so one is left free.
+    const int columns = qMax(1, (width - 1) / (SlideCardDelegate::minimumCardWidth + gap));
+    const int cellWidth = (width - 1) / columns;
     delegate->setCardWidth(cellWidth - gap);
     setGridSize(QSize(cellWidth, SlideCardDelegate::cardHeight + gap));
     const int count = model() ? model()->rowCount() : 0;

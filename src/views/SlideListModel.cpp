@@ -19,8 +19,8 @@ QImage thumbnail(const QString& imageFile) {
         return {};
     const QFileInfo info(*path);
     // A re-imported slide keeps its name; its time stamp tells the new image.
-    const QString key = QStringLiteral("slide:%1:%2").arg(*path).arg(
-        info.lastModified().toMSecsSinceEpoch());
+    const QString key =
+        QStringLiteral("slide:%1:%2").arg(*path).arg(info.lastModified().toMSecsSinceEpoch());
     QPixmap cached;
     if (QPixmapCache::find(key, &cached))
         return cached.toImage();

@@ -48,14 +48,19 @@ private Q_SLOTS:
     void slideSlugs_data() {
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("slug");
-        QTest::newRow("words") << "Easter Sunday" << "easter-sunday";
-        QTest::newRow("runs and ends") << "  --Week 3: Grace!! " << "week-3-grace";
-        QTest::newRow("non-ASCII is a separator") << "Pâques 2024" << "p-ques-2024";
-        QTest::newRow("punctuation only") << "!!! ???" << "slide-1700000000";
-        QTest::newRow("empty") << "" << "slide-1700000000";
+        QTest::newRow("words") << "Easter Sunday"
+                               << "easter-sunday";
+        QTest::newRow("runs and ends") << "  --Week 3: Grace!! "
+                                       << "week-3-grace";
+        QTest::newRow("non-ASCII is a separator") << "Pâques 2024"
+                                                  << "p-ques-2024";
+        QTest::newRow("punctuation only") << "!!! ???"
+                                          << "slide-1700000000";
+        QTest::newRow("empty") << ""
+                               << "slide-1700000000";
         QTest::newRow("long name keeps 48") << QString(60, 'A') << QString(48, 'a');
-        QTest::newRow("cut after the slug, not before")
-            << "A-" + QString(47, 'b') + "-tail" << "a-" + QString(46, 'b');
+        QTest::newRow("cut after the slug, not before") << "A-" + QString(47, 'b') + "-tail"
+                                                        << "a-" + QString(46, 'b');
     }
     void slideSlugs() {
         QFETCH(QString, base);
@@ -79,7 +84,8 @@ private Q_SLOTS:
         ref.verseStart = 16;
         ref.verseEnd = 18;
         QTest::newRow("bookmark") << item("1", PlaylistItemKind::bookmark, "b1") << "✝  Shepherd";
-        QTest::newRow("bookmark gone") << item("2", PlaylistItemKind::bookmark, "gone") << "✝  gone";
+        QTest::newRow("bookmark gone")
+            << item("2", PlaylistItemKind::bookmark, "gone") << "✝  gone";
         QTest::newRow("bookmark without id") << item("3", PlaylistItemKind::bookmark) << "✝  ?";
         QTest::newRow("slide") << item("4", PlaylistItemKind::slide, "s1") << "🖼  Welcome";
         QTest::newRow("slide gone") << item("5", PlaylistItemKind::slide, "s9") << "🖼  s9";
@@ -94,8 +100,9 @@ private Q_SLOTS:
     void rowLabels() {
         QFETCH(PlaylistItem, step);
         QFETCH(QString, label);
-        const std::vector<Bookmark> bookmarks{{"b1", "Shepherd", "Psalms", 23, 1, {}, {}, {}},
-                                              {"b1", "Later duplicate", "Psalms", 1, 1, {}, {}, {}}};
+        const std::vector<Bookmark> bookmarks{
+            {"b1", "Shepherd", "Psalms", 23, 1, {}, {}, {}},
+            {"b1", "Later duplicate", "Psalms", 1, 1, {}, {}, {}}};
         const std::vector<LessonSlide> slides{{"s1", "Welcome", "s1.png"}};
         QCOMPARE(PlaylistRowLabel(bookmarks, slides).text(step), label);
     }
@@ -110,8 +117,8 @@ private Q_SLOTS:
             << QStringList{" Romans\n", "eight", "", ""} << "Romans" << QList<int>{1, 1, 1};
         QTest::newRow("end falls back to start")
             << QStringList{"Psalms", "+23", "4", "x"} << "Psalms" << QList<int>{23, 4, 4};
-        QTest::newRow("signs and blanks") << QStringList{"", " -2 ", "3 ", "12"} << ""
-                                          << QList<int>{-2, 3, 12};
+        QTest::newRow("signs and blanks")
+            << QStringList{"", " -2 ", "3 ", "12"} << "" << QList<int>{-2, 3, 12};
         QTest::newRow("trailing junk and overflow")
             << QStringList{"Acts", "2a", "99999999999", "1.5"} << "Acts" << QList<int>{1, 1, 1};
     }
@@ -119,7 +126,8 @@ private Q_SLOTS:
         QFETCH(QStringList, fields);
         QFETCH(QString, book);
         QFETCH(QList<int>, numbers);
-        const PlaylistItem made = BibleReferenceEntry::parse(fields[0], fields[1], fields[2], fields[3]);
+        const PlaylistItem made =
+            BibleReferenceEntry::parse(fields[0], fields[1], fields[2], fields[3]);
         QVERIFY(made.kind == PlaylistItemKind::ref && !made.label && !made.bookmarkId &&
                 !made.slideId);
         QCOMPARE(made.book, book);
@@ -186,10 +194,12 @@ private Q_SLOTS:
         QVERIFY(relabelSlide(config, "s2", "Gifts"));
         QVERIFY(!relabelSlide(config, "s2", "Gifts"));
 
-        config.playlists = {{"p1", "Morning", {item("1", PlaylistItemKind::slide, "s1"),
-                                               item("2", PlaylistItemKind::bookmark, "s1"),
-                                               item("3", PlaylistItemKind::slide, "s2")}},
-                            {"p2", "Evening", {item("4", PlaylistItemKind::slide, "s1")}}};
+        config.playlists = {
+            {"p1",
+             "Morning",
+             {item("1", PlaylistItemKind::slide, "s1"), item("2", PlaylistItemKind::bookmark, "s1"),
+              item("3", PlaylistItemKind::slide, "s2")}},
+            {"p2", "Evening", {item("4", PlaylistItemKind::slide, "s1")}}};
         QCOMPARE(deleteSlide(config, "s1"), (LessonSlide{"s1", "Welcome again", "s1.jpg"}));
         QCOMPARE(config.slides.size(), size_t(1));
         // Only slide steps go; a bookmark that happens to share the id stays.

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
 #include "support/GuiTestMain.h"
+#include "support/ScreenshotSupport.h"
 #include "views/AppDetailView.h"
 #include "views/ContentView.h"
 #include "views/ServerStatusFooter.h"
@@ -20,13 +21,6 @@ using namespace TestSupport;
 using AppTest::InstallTree;
 
 namespace {
-
-// Light text on dark grey, as a desktop's dark theme sets it.
-QPalette darkPalette() {
-    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-    return p;
-}
 
 bool near(const QColor& a, const QColor& b, int tolerance = 3) {
     return std::abs(a.red() - b.red()) <= tolerance &&
@@ -52,20 +46,11 @@ class TestContentViewLook : public QObject {
     std::unique_ptr<InstallTree> tree;
     std::unique_ptr<VesperlineApp> vesperline;
     int port = 0;
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
 
-    QImage shoot(const QString& name) {
-        QApplication::processEvents();
-        const QImage image = window().grab().toImage();
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(outputDir + "/" + name + ".png");
-        }
-        return image;
-    }
+    QImage shoot(const QString& name) { return shootWindow(window(), name); }
 
     void showAt(const QSize& size) {
         window().resize(size);

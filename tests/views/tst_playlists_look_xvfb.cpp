@@ -8,6 +8,7 @@
 #include "models/PlaylistsFileIO.h"
 #include "services/SlideFiles.h"
 #include "support/GuiTestMain.h"
+#include "support/ScreenshotSupport.h"
 #include "views/AppDetailView.h"
 #include "views/ContentView.h"
 #include "views/PlaylistsView.h"
@@ -24,12 +25,6 @@ using namespace TestSupport;
 using AppTest::InstallTree;
 
 namespace {
-
-QPalette darkPalette() {
-    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-    return p;
-}
 
 // A slide as a deck exports it: a coloured field with a title bar.
 void writeSlide(const QString& name, const QColor& color, const QSize& size) {
@@ -80,7 +75,6 @@ class TestPlaylistsLook : public QObject {
     std::unique_ptr<InstallTree> tree;
     std::unique_ptr<VesperlineApp> vesperline;
     int port = 0;
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
@@ -91,8 +85,12 @@ class TestPlaylistsLook : public QObject {
         vesperline->showMainWindow();
         if (!QTest::qWaitForWindowExposed(&window()))
             qFatal("the window never showed");
+        // Stopped for good, so the screen edits the files seeded here.
+        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(app()); }, settle))
+            qFatal("the launch-time restore never settled");
         app().setSelectedTab(AppTab::playlists);
-        if (!QTest::qWaitFor([&] { return window().content().detail().isBuilt(AppTab::playlists); }))
+        if (!QTest::qWaitFor(
+                [&] { return window().content().detail().isBuilt(AppTab::playlists); }))
             qFatal("the screen was never built");
         auto* screen = window().content().detail().findChild<PlaylistsView*>();
         if (!QTest::qWaitFor([&] { return app().pendingOperations() == 0 && !screen->isSaving(); }))
@@ -100,15 +98,7 @@ class TestPlaylistsLook : public QObject {
         return *screen;
     }
 
-    QImage shoot(const QString& name) {
-        QApplication::processEvents();
-        const QImage image = window().grab().toImage();
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(outputDir + "/" + name + ".png");
-        }
-        return image;
-    }
+    QImage shoot(const QString& name) { return shootWindow(window(), name); }
 
 private Q_SLOTS:
     void init() { AppTest::prepareFirstLaunch(tree, port); }
@@ -147,6 +137,7 @@ private Q_SLOTS:
         PlaylistsView& screen = show({1100, 900});
         auto* grid = child<QListView>(screen, "slideGrid");
         auto* items = child<QListView>(screen, "itemList");
+        QCOMPARE(app().playlistsError(), std::nullopt);
         QTRY_COMPARE(grid->model()->rowCount(), 5);
         QTRY_COMPARE(items->model()->rowCount(), 4);
         const QImage image = shoot(QString("playlists-rundown-") + (dark ? "dark" : "light"));
@@ -158,7 +149,8 @@ private Q_SLOTS:
         }
         // The first card's thumbnail carries the slide's blue, not the placeholder.
         const QRect first = grid->visualRect(grid->model()->index(0, 0));
-        const QPoint thumb = grid->viewport()->mapTo(&window(), first.topLeft() + QPoint(first.width() / 2, 60));
+        const QPoint thumb =
+            grid->viewport()->mapTo(&window(), first.topLeft() + QPoint(first.width() / 2, 60));
         const QColor drawn = image.pixelColor(thumb * image.devicePixelRatio());
         QVERIFY2(drawn.blue() > 120 && drawn.red() < 90, qPrintable(drawn.name()));
         // The playlist shows all four rows without scrolling.

@@ -180,7 +180,12 @@ private Q_SLOTS:
         // Every format draws its thumbnail.
         QCOMPARE(grid()->model()->rowCount(), 3);
         for (int row = 0; row < 3; ++row)
-            QVERIFY2(!grid()->model()->index(row, 0).data(SlideListModel::thumbnailRole).value<QImage>().isNull(),
+            QVERIFY2(!grid()
+                          ->model()
+                          ->index(row, 0)
+                          .data(SlideListModel::thumbnailRole)
+                          .value<QImage>()
+                          .isNull(),
                      qPrintable(slides[size_t(row)].imageFile));
 
         // The same name again replaces the file and updates the slide in place.
@@ -215,13 +220,15 @@ private Q_SLOTS:
         QCOMPARE(first.pixelColor(5, 180), QColor(Qt::black));
         QCOMPARE(first.pixelColor(320, 340), QColor(Qt::white));
         QVERIFY(first.pixelColor(320, 20).red() > 200 && first.pixelColor(320, 20).blue() < 60);
-        QVERIFY(QImage(SlideFiles::directory() + "/easter-sunday-02.png").pixelColor(320, 20).blue() > 200);
+        QVERIFY(
+            QImage(SlideFiles::directory() + "/easter-sunday-02.png").pixelColor(320, 20).blue() >
+            200);
 
         // Cancelled after two pages, a lower-case name: the pages made are kept.
         makeDeck(chosenFile("good-friday.pdf"), 4);
-        const auto outcome = SlideImporter::importFiles(
-            {}, {chosenFile("good-friday.pdf")}, QSize(320, 180), 0,
-            [](int done, int total) { return total == 4 && done < 2; });
+        const auto outcome =
+            SlideImporter::importFiles({}, {chosenFile("good-friday.pdf")}, QSize(320, 180), 0,
+                                       [](int done, int total) { return total == 4 && done < 2; });
         QVERIFY(outcome.cancelled);
         QCOMPARE(outcome.config.slides.size(), size_t(2));
         QCOMPARE(outcome.config.slides[1].label, QString("Good Friday 2"));
@@ -251,7 +258,12 @@ private Q_SLOTS:
         const QByteArray bookmarks = readFile(supportFile("bookmarks.json"));
         QVERIFY(!bookmarks.isEmpty());
         // The unsafe name draws the placeholder, never the file it points at.
-        QVERIFY(grid()->model()->index(1, 0).data(SlideListModel::thumbnailRole).value<QImage>().isNull());
+        QVERIFY(grid()
+                    ->model()
+                    ->index(1, 0)
+                    .data(SlideListModel::thumbnailRole)
+                    .value<QImage>()
+                    .isNull());
 
         // Through the accessibility interface: select the card, press its Delete.
         selectRow(grid(), 1);
@@ -329,7 +341,8 @@ private Q_SLOTS:
         // The selected row's buttons, as a screen reader reaches them.
         selectRow(itemList(), 0);
         const auto rowButton = [&](int row, const char* symbol) {
-            return itemList()->indexWidget(itemList()->model()->index(row, 0))
+            return itemList()
+                ->indexWidget(itemList()->model()->index(row, 0))
                 ->findChild<QToolButton*>(symbol);
         };
         QCOMPARE(rowButton(0, "chevron.up")->accessibleName(), QString("Move up"));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "models/PlaylistItem.h"
 #include "models/PlaylistsConfig.h"
 
 #include <QString>

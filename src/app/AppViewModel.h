@@ -98,6 +98,11 @@ public:
     const std::optional<QString>& bookmarksError() const { return bookmarksError_; }
     const std::optional<QString>& playlistsError() const { return playlistsError_; }
     const std::optional<QString>& themesError() const { return themesError_; }
+    // For what a screen does to the playlists beside saving them (importing
+    // slide images).
+    void setPlaylistsError(std::optional<QString> error) {
+        assign(playlistsError_, std::move(error));
+    }
     const std::optional<TranslationsPayload>& translationsPayload() const {
         return translationsPayload_;
     }

@@ -2,6 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "views/DashboardView.h"
+#include "views/PlaylistsView.h"
 #include "views/iPadSetupView.h"
 
 #include <QLabel>
@@ -92,10 +93,11 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
+    case AppTab::playlists:
+        return new PlaylistsView(app, parent);
     case AppTab::ipad:
         return new iPadSetupView(app, parent);
     case AppTab::bookmarks:
-    case AppTab::playlists:
     case AppTab::themes:
     case AppTab::admin:
     case AppTab::updates:

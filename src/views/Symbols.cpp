@@ -25,6 +25,11 @@ const QHash<QString, QString>& themeNames() {
         {QStringLiteral("arrow.triangle.2.circlepath"),
          QStringLiteral("emblem-synchronizing-symbolic")},
         {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
+        {QStringLiteral("chevron.up"), QStringLiteral("go-up-symbolic")},
+        {QStringLiteral("chevron.down"), QStringLiteral("go-down-symbolic")},
+        {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
+        {QStringLiteral("photo"), QStringLiteral("image-x-generic-symbolic")},
+        {QStringLiteral("photo.badge.plus"), QStringLiteral("insert-image-symbolic")},
     };
     return names;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QImage>
 #include <QPalette>
 #include <QString>
+#include <QWidget>
 
 // What the screenshot tests (tst_*_look_xvfb) share.
 namespace TestSupport {
@@ -24,6 +26,14 @@ inline void keepScreenshot(const QImage& image, const QString& name) {
         return;
     QDir().mkpath(dir);
     image.save(dir + "/" + name + ".png");
+}
+
+// The window as drawn now, kept as above.
+inline QImage shootWindow(QWidget& window, const QString& name) {
+    QApplication::processEvents();
+    const QImage image = window.grab().toImage();
+    keepScreenshot(image, name);
+    return image;
 }
 
 } // namespace TestSupport

@@ -49,12 +49,7 @@ class TestContentViewLook : public QObject {
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
 
-    QImage shoot(const QString& name) {
-        QApplication::processEvents();
-        const QImage image = window().grab().toImage();
-        keepScreenshot(image, name);
-        return image;
-    }
+    QImage shoot(const QString& name) { return shootWindow(window(), name); }
 
     void showAt(const QSize& size) {
         window().resize(size);

@@ -1,6 +1,7 @@
 #include "views/AppDetailView.h"
 
 #include "app/AppViewModel.h"
+#include "views/BookmarksView.h"
 #include "views/DashboardView.h"
 
 #include <QLabel>
@@ -91,8 +92,9 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
-    case AppTab::ipad:
     case AppTab::bookmarks:
+        return new BookmarksView(app, parent);
+    case AppTab::ipad:
     case AppTab::playlists:
     case AppTab::themes:
     case AppTab::admin:

@@ -25,6 +25,12 @@ const QHash<QString, QString>& themeNames() {
         {QStringLiteral("arrow.triangle.2.circlepath"),
          QStringLiteral("emblem-synchronizing-symbolic")},
         {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
+        // List editing: add, reorder, edit, delete.
+        {QStringLiteral("plus"), QStringLiteral("list-add-symbolic")},
+        {QStringLiteral("chevron.up"), QStringLiteral("go-up-symbolic")},
+        {QStringLiteral("chevron.down"), QStringLiteral("go-down-symbolic")},
+        {QStringLiteral("pencil"), QStringLiteral("document-edit-symbolic")},
+        {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
     };
     return names;
 }

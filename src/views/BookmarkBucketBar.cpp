@@ -1,12 +1,35 @@
 #include "views/BookmarkBucketBar.h"
 
-#include "views/ScreenStyle.h"
+#include "views/BrandColors.h"
+#include "views/SemanticColors.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+namespace {
+
+// The chosen bucket in gold, the others plain; the same shape either way, so
+// that choosing one moves nothing.
+QString bucketStyle(bool chosen, const QPalette& palette) {
+    const QString shape = QStringLiteral("border-radius: 6px; padding: 3px 12px;");
+    if (chosen) {
+        const QColor gold = BrandColors::gold();
+        return QStringLiteral("QPushButton { %1 background-color: %2; color: #1f1a08;"
+                              " border: 1px solid %3; }")
+            .arg(shape, gold.name(), gold.darker(120).name());
+    }
+    QColor hover = palette.color(QPalette::ButtonText);
+    hover.setAlphaF(0.08f);
+    return QStringLiteral("QPushButton { %1 background-color: transparent; border: 1px solid %2; }"
+                          " QPushButton:hover { background-color: %3; }")
+        .arg(shape, SemanticColors::separator(palette).name(QColor::HexArgb),
+             hover.name(QColor::HexArgb));
+}
+
+} // namespace
 
 BookmarkBucketBar::BookmarkBucketBar(QWidget* parent) : QScrollArea(parent) {
     setObjectName(QStringLiteral("bucketBar"));
@@ -40,12 +63,11 @@ void BookmarkBucketBar::setBuckets(const QStringList& names, const QString& sele
             const QSignalBlocker quiet(group);
             button->setChecked(chosen);
         }
-        auto* push = static_cast<QPushButton*>(button);
-        if (chosen)
-            ScreenStyle::makeProminent(push);
-        else
-            push->setStyleSheet(QString());
+        const QString style = bucketStyle(chosen, palette());
+        if (button->styleSheet() != style)
+            button->setStyleSheet(style);
     }
+    setFixedHeight(widget()->sizeHint().height());
 }
 
 QPushButton* BookmarkBucketBar::button(const QString& name) const {
@@ -68,7 +90,6 @@ void BookmarkBucketBar::rebuild(const QStringList& names) {
         group->addButton(button);
         row->insertWidget(row->count() - 1, button);
     }
-    setFixedHeight(widget()->sizeHint().height());
 }
 
 void BookmarkBucketBar::wheelEvent(QWheelEvent* event) {

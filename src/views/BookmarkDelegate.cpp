@@ -35,24 +35,14 @@ QFont badgeFont(const QFont& base) {
     return ScreenStyle::scaled(base, 0.75, QFont::Bold);
 }
 
-QPixmap tinted(const QIcon& icon, const QColor& ink) {
-    constexpr qreal ratio = 2.0;
-    QPixmap pixmap = icon.pixmap(QSize(iconSize, iconSize), ratio);
-    if (pixmap.isNull())
-        return pixmap;
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), ink);
-    return pixmap;
-}
-
 QColor secondaryInk(const QPalette& palette) {
     return SemanticColors::secondaryLabel(palette, QPalette::Base);
 }
 
 } // namespace
 
-BookmarkDelegate::BookmarkDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view(view) {
+BookmarkDelegate::BookmarkDelegate(QAbstractItemView* view)
+    : QStyledItemDelegate(view), view(view) {
     view->viewport()->installEventFilter(this);
 }
 
@@ -62,10 +52,10 @@ QIcon BookmarkDelegate::actionIcon(BookmarkRowAction action, const QPalette& pal
                            : secondaryInk(palette);
     QColor faded = ink;
     faded.setAlphaF(0.3f);
-    const QIcon symbol = Symbols::icon(BookmarkRowActions::symbol(action));
+    const QString symbol = BookmarkRowActions::symbol(action);
     QIcon icon;
-    icon.addPixmap(tinted(symbol, ink), QIcon::Normal);
-    icon.addPixmap(tinted(symbol, faded), QIcon::Disabled);
+    icon.addPixmap(Symbols::tinted(symbol, iconSize, ink), QIcon::Normal);
+    icon.addPixmap(Symbols::tinted(symbol, iconSize, faded), QIcon::Disabled);
     return icon;
 }
 
@@ -148,11 +138,15 @@ void BookmarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 void BookmarkDelegate::paintFirstLine(QPainter* painter, const QStyleOptionViewItem& option,
                                       const QModelIndex& index, const QRect& line) const {
     const QVariant color = index.data(BookmarkListModel::ColorRole);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(BookmarkAccent::swatch(color.isNull() ? std::nullopt
-                                                            : std::optional(color.toString())));
-    painter->drawEllipse(QRect(line.left(), line.center().y() - swatchSize / 2 + 1, swatchSize,
-                               swatchSize));
+    // The darkest swatches would vanish into a dark theme's background.
+    if (SemanticColors::isDark(option.palette))
+        painter->setPen(QPen(SemanticColors::separator(option.palette), 1));
+    else
+        painter->setPen(Qt::NoPen);
+    painter->setBrush(
+        BookmarkAccent::swatch(color.isNull() ? std::nullopt : std::optional(color.toString())));
+    painter->drawEllipse(
+        QRect(line.left(), line.center().y() - swatchSize / 2 + 1, swatchSize, swatchSize));
 
     const QFont badgeType = badgeFont(option.font);
     const QFontMetrics badgeMetrics(badgeType);
@@ -166,9 +160,9 @@ void BookmarkDelegate::paintFirstLine(QPainter* painter, const QStyleOptionViewI
 
     const QFont labelType = headlineFont(option.font);
     const QFontMetrics labelMetrics(labelType);
-    const QString label = labelMetrics.elidedText(
-        index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-        qMax(0, available - (badgeWidth > 0 ? badgeWidth + gap : 0)));
+    const QString label =
+        labelMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                qMax(0, available - (badgeWidth > 0 ? badgeWidth + gap : 0)));
     QRect labelRect(line.left() + swatchSize + gap, line.top(),
                     labelMetrics.horizontalAdvance(label), line.height());
     painter->setFont(labelType);

@@ -3,6 +3,7 @@
 #include "models/BookmarkEdits.h"
 #include "views/BookmarkAccent.h"
 #include "views/ScreenStyle.h"
+#include "views/SemanticColors.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>
@@ -37,14 +38,17 @@ QPushButton* swatchButton(const QString& color, QWidget* parent) {
     button->setCheckable(true);
     button->setAutoDefault(false);
     button->setFixedSize(swatchButtonSize, swatchButtonSize);
-    const QColor ring = parent->palette().color(QPalette::WindowText);
+    const QPalette& palette = parent->palette();
+    const QColor ring = palette.color(QPalette::WindowText);
+    // A hairline keeps the darkest swatches visible on a dark theme.
     button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; border: none; border-radius: %2px; }"
+        QStringLiteral("QPushButton { background-color: %1; border: 1px solid %4;"
+                       " border-radius: %2px; }"
                        " QPushButton:checked { border: 2px solid %3; }"
                        " QPushButton:focus { border: 2px dotted %3; }")
             .arg(BookmarkAccent::swatch(color).name())
             .arg(swatchButtonSize / 2)
-            .arg(ring.name()));
+            .arg(ring.name(), SemanticColors::separator(palette).name(QColor::HexArgb)));
     return button;
 }
 
@@ -93,7 +97,8 @@ BookmarkEditorSheet::BookmarkEditorSheet(Bookmark bookmark, QStringList knownBuc
 
 void BookmarkEditorSheet::addTextFields(QFormLayout* form) {
     auto* label = textField(QStringLiteral("Label"), bookmark_.label, this);
-    connect(label, &QLineEdit::textEdited, this, [this](const QString& text) { bookmark_.label = text; });
+    connect(label, &QLineEdit::textEdited, this,
+            [this](const QString& text) { bookmark_.label = text; });
     form->addRow(QStringLiteral("Label"), label);
 
     bucketField = textField(QStringLiteral("Bucket"), bookmark_.bucket.value_or(QString()), this);
@@ -107,7 +112,8 @@ void BookmarkEditorSheet::addTextFields(QFormLayout* form) {
     addColors(form);
 
     auto* book = textField(QStringLiteral("Book"), bookmark_.book, this);
-    connect(book, &QLineEdit::textEdited, this, [this](const QString& text) { bookmark_.book = text; });
+    connect(book, &QLineEdit::textEdited, this,
+            [this](const QString& text) { bookmark_.book = text; });
     form->addRow(QStringLiteral("Book"), book);
 }
 
@@ -131,7 +137,8 @@ void BookmarkEditorSheet::addColors(QFormLayout* form) {
     row->setSpacing(8);
     auto* group = new QButtonGroup(this);
     const QStringList& colors = BookmarkEdits::allowedColors();
-    const qsizetype current = qMax<qsizetype>(0, colors.indexOf(bookmark_.color.value_or(QString())));
+    const qsizetype current =
+        qMax<qsizetype>(0, colors.indexOf(bookmark_.color.value_or(QString())));
     for (qsizetype i = 0; i < colors.size(); ++i) {
         QPushButton* button = swatchButton(colors[i], this);
         button->setChecked(i == current);
@@ -160,7 +167,8 @@ QSpinBox* BookmarkEditorSheet::stepper(const QString& name, int maximum, int val
 
 void BookmarkEditorSheet::addSteppers(QFormLayout* form) {
     auto* chapter = stepper(QStringLiteral("Chapter"), 150, bookmark_.chapter, form);
-    connect(chapter, &QSpinBox::valueChanged, this, [this](int value) { bookmark_.chapter = value; });
+    connect(chapter, &QSpinBox::valueChanged, this,
+            [this](int value) { bookmark_.chapter = value; });
     auto* verseStart = stepper(QStringLiteral("Verse start"), 176, bookmark_.verseStart, form);
     verseEndStepper = stepper(QStringLiteral("Verse end"), 176,
                               bookmark_.verseEnd.value_or(bookmark_.verseStart), form);

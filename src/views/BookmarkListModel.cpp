@@ -26,10 +26,10 @@ std::vector<BookmarkListModel::Row> BookmarkListModel::rowsFor(const QString& fi
     std::vector<Row> rows;
     for (const int position : BookmarkEdits::visiblePositions(list, filterBucket)) {
         const Bookmark& b = list[size_t(position)];
-        const size_t look = qHashMulti(0, b.label, b.book, b.chapter, b.verseStart,
-                                       b.verseEnd.value_or(-1), b.bucket.value_or(QString()),
-                                       b.color.value_or(QString()), position == 0,
-                                       position == last);
+        const size_t look =
+            qHashMulti(0, b.label, b.book, b.chapter, b.verseStart, b.verseEnd.value_or(-1),
+                       b.bucket.value_or(QString()), b.color.value_or(QString()), position == 0,
+                       position == last);
         rows.push_back(Row{position, b.id, look});
     }
     return rows;
@@ -248,8 +248,8 @@ bool BookmarkListModel::dropMimeData(const QMimeData* data, Qt::DropAction actio
         row = parent.row();
     if (row < 0 || row > int(rows_.size()))
         row = int(rows_.size());
-    const int before = row < int(rows_.size()) ? rows_[size_t(row)].position
-                                               : rows_.back().position + 1;
+    const int before =
+        row < int(rows_.size()) ? rows_[size_t(row)].position : rows_.back().position + 1;
     Q_EMIT moveRequested(*from, before);
     return true;
 }

@@ -62,6 +62,17 @@ BookmarksView::BookmarksView(AppViewModel& app, QWidget* parent)
     list_->setDropIndicatorShown(true);
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     column->addWidget(list_, 1);
+    // An empty list says what to do rather than show a blank box.
+    emptyNote = caption(QStringLiteral("No bookmarks yet. Press Add to save a Bible reference "
+                                       "for the iPad."),
+                        list_->viewport());
+    emptyNote->setObjectName(QStringLiteral("emptyNote"));
+    emptyNote->setAlignment(Qt::AlignCenter);
+    emptyNote->setWordWrap(false);
+    // On the list's base the text role would be the primary ink.
+    emptyNote->setForegroundRole(QPalette::WindowText);
+    auto* overlay = new QVBoxLayout(list_->viewport());
+    overlay->addWidget(emptyNote, 0, Qt::AlignCenter);
 
     connect(addButton, &QPushButton::clicked, this, &BookmarksView::add);
     connect(reloadButton, &QToolButton::clicked, this, [this] { this->app.reloadBookmarks(); });
@@ -75,6 +86,7 @@ BookmarksView::BookmarksView(AppViewModel& app, QWidget* parent)
             &BookmarksView::placeRowActions);
     // A reset drops the current row without a word.
     connect(model_, &QAbstractItemModel::modelReset, this, &BookmarksView::placeRowActions);
+    wasServerRunning = app.mirroredServerRunning();
     connect(&app, &AppViewModel::changed, this, &BookmarksView::render);
     render();
 }
@@ -86,7 +98,16 @@ void BookmarksView::showEvent(QShowEvent* event) {
 }
 
 void BookmarksView::render() {
-    header->setServerRunning(app.mirroredServerRunning());
+    const bool running = app.mirroredServerRunning();
+    header->setServerRunning(running);
+    // Once no server answers, the file is the list: what was asked of the
+    // server meanwhile (also during the launch-time restore) may have
+    // failed and left nothing, which a save would then write over the file.
+    if (wasServerRunning && !running) {
+        wasServerRunning = false;
+        app.reloadBookmarks();
+    }
+    wasServerRunning = running;
     const QStringList names = BookmarkEdits::bucketNames(app.bookmarks());
     if (!names.contains(filterBucket_))
         filterBucket_ = BookmarkEdits::allBuckets;
@@ -95,6 +116,8 @@ void BookmarksView::render() {
     setIfChanged(errorLabel, app.bookmarksError().value_or(QString()));
     errorLabel->setVisible(app.bookmarksError().has_value());
     model_->refresh(filterBucket_);
+    // Not when loading failed: the bookmarks may well exist.
+    emptyNote->setVisible(model_->rowCount() == 0 && !app.bookmarksError());
     delegate->setSaving(isSaving());
     placeRowActions();
 }
@@ -150,11 +173,10 @@ void BookmarksView::openEditor(const Bookmark& bookmark) {
     sheet_->setAttribute(Qt::WA_DeleteOnClose);
     // Cancel and Save both end this opening; a save still under way
     // then leaves a later opening alone.
-    connect(sheet_, &QDialog::finished, this,
-            [this, id = editing_->id] {
-                if (editing_ && editing_->id == id)
-                    editing_.reset();
-            });
+    connect(sheet_, &QDialog::finished, this, [this, id = editing_->id] {
+        if (editing_ && editing_->id == id)
+            editing_.reset();
+    });
     sheet_->open();
 }
 

@@ -72,6 +72,7 @@ private:
     AppViewModel& app;
     QString filterBucket_;
     int savesUnderWay = 0;
+    bool wasServerRunning = false;
     std::optional<BookmarkEditItem> editing_;
     QPointer<BookmarkEditorSheet> sheet_;
     QPersistentModelIndex actionsRow;
@@ -79,6 +80,7 @@ private:
     ScreenHeader* header = nullptr;
     BookmarkBucketBar* bucketBar_ = nullptr;
     QLabel* errorLabel = nullptr;
+    QLabel* emptyNote = nullptr;
     QListView* list_ = nullptr;
     BookmarkListModel* model_ = nullptr;
     BookmarkDelegate* delegate = nullptr;

@@ -8,6 +8,16 @@
 #include <QPushButton>
 #include <QToolButton>
 
+namespace {
+
+// Drawn in the button's text colour, the symbol reads on dark themes too.
+QIcon inked(const QString& symbol, const QColor& ink) {
+    constexpr int size = 16;
+    return QIcon(Symbols::tinted(symbol, size, ink));
+}
+
+} // namespace
+
 ScreenHeader::ScreenHeader(const QString& title, QWidget* parent) : QWidget(parent) {
     row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -36,14 +46,15 @@ void ScreenHeader::setServerRunning(bool running) {
 QPushButton* ScreenHeader::addButton(const QString& text, const QString& symbol) {
     auto* button = new QPushButton(text, this);
     if (!symbol.isEmpty())
-        button->setIcon(Symbols::icon(symbol));
+        button->setIcon(inked(symbol, button->palette().color(QPalette::ButtonText)));
     row->addWidget(button);
     return button;
 }
 
 QToolButton* ScreenHeader::addReloadButton(const QString& accessibleName) {
     auto* button = new QToolButton(this);
-    button->setIcon(Symbols::icon(QStringLiteral("arrow.triangle.2.circlepath")));
+    button->setIcon(inked(QStringLiteral("arrow.triangle.2.circlepath"),
+                          button->palette().color(QPalette::ButtonText)));
     button->setAutoRaise(true);
     button->setAccessibleName(accessibleName);
     button->setToolTip(accessibleName);

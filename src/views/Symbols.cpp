@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QPainter>
 
 namespace Symbols {
 
@@ -51,6 +52,17 @@ QIcon icon(const QString& symbol) {
     if (themeName.isEmpty() || !desktopHasIconTheme())
         return fallback;
     return QIcon::fromTheme(themeName, fallback);
+}
+
+QPixmap tinted(const QString& symbol, int size, const QColor& ink) {
+    constexpr qreal ratio = 2.0;
+    QPixmap pixmap = icon(symbol).pixmap(QSize(size, size), ratio);
+    if (pixmap.isNull())
+        return pixmap;
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), ink);
+    return pixmap;
 }
 
 } // namespace Symbols

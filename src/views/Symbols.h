@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // Icons named like the symbol set the screens were designed with
@@ -10,5 +12,8 @@
 namespace Symbols {
 
 QIcon icon(const QString& symbol);
+// The symbol as a single-colour shape in `ink`, `size` points square, drawn
+// for screens of up to twice the density.
+QPixmap tinted(const QString& symbol, int size, const QColor& ink);
 
 } // namespace Symbols

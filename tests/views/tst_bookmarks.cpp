@@ -54,9 +54,8 @@ QStringList ids(const std::vector<Bookmark>& list) {
 }
 
 QStringList onDisk() {
-    return ids(JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json"))
-                   .value()
-                   .bookmarks);
+    return ids(
+        JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json")).value().bookmarks);
 }
 
 QStringList rows(const BookmarksView& view) {
@@ -297,6 +296,21 @@ private Q_SLOTS:
         QVERIFY(error->isVisibleTo(&screen));
         QCOMPARE(error->text(), *app->bookmarksError());
         QCOMPARE(rows(screen), (QStringList{"a", "b", "d", "c"}));
+    }
+
+    // Shown at once, the screen asks while the launch-time restore still
+    // holds the status at starting; once no server turned up, the list must
+    // come from the file, or the next save would write an empty list over it.
+    void aScreenShownDuringTheLaunchRestoreEndsWithTheFile() {
+        QDir().mkpath(ApplicationSupport::supportURL());
+        QVERIFY(
+            BookmarksFileIO::save(BookmarksConfig{church()}, supportFile("bookmarks.json")).ok());
+        app = std::make_unique<AppViewModel>(tree->environment());
+        view = std::make_unique<BookmarksView>(*app);
+        view->show();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
+        QTRY_COMPARE(rows(*view), ids(church()));
+        QTRY_COMPARE(app->bookmarksError(), std::nullopt);
     }
 
     void theRunningServerTakesTheSaves() {

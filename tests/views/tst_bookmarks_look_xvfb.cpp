@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QStyle>
@@ -116,6 +117,7 @@ private Q_SLOTS:
         BookmarksView& screen = showWith(R"({"bookmarks": []})", dark);
         QTRY_COMPARE(screen.listModel()->rowCount(), 0);
         QVERIFY(!screen.bucketBar()->isVisible());
+        QVERIFY(child<QLabel>(screen, "emptyNote")->isVisible());
         shoot(window(), QStringLiteral("bookmarks-empty-") + QTest::currentDataTag());
     }
 
@@ -125,7 +127,8 @@ private Q_SLOTS:
         BookmarksView& screen = showWith(readFile(shippedBookmarks()), dark);
         QTRY_VERIFY(screen.listModel()->rowCount() > 3);
         QVERIFY(screen.bucketBar()->isVisible());
-        QImage image = shoot(window(), QStringLiteral("bookmarks-seeded-") + QTest::currentDataTag());
+        QImage image =
+            shoot(window(), QStringLiteral("bookmarks-seeded-") + QTest::currentDataTag());
 
         // Each row's swatch is drawn in its accent colour.
         QListView& list = *screen.list();
@@ -143,7 +146,8 @@ private Q_SLOTS:
                      qPrintable(index.data().toString()));
         }
 
-        const QString bucket = screen.listModel()->index(0).data(BookmarkListModel::BucketRole).toString();
+        const QString bucket =
+            screen.listModel()->index(0).data(BookmarkListModel::BucketRole).toString();
         screen.bucketBar()->button(bucket)->click();
         image = shoot(window(), QStringLiteral("bookmarks-filtered-") + QTest::currentDataTag());
         QVERIFY(screen.listModel()->rowCount() < int(app().bookmarks().size()));

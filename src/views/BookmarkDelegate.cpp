@@ -52,7 +52,7 @@ QIcon BookmarkDelegate::actionIcon(BookmarkRowAction action, const QPalette& pal
                            : secondaryInk(palette);
     QColor faded = ink;
     faded.setAlphaF(0.3f);
-    const QString symbol = BookmarkRowActions::symbol(action);
+    const QIcon symbol = Symbols::icon(BookmarkRowActions::symbol(action));
     QIcon icon;
     icon.addPixmap(Symbols::tinted(symbol, iconSize, ink), QIcon::Normal);
     icon.addPixmap(Symbols::tinted(symbol, iconSize, faded), QIcon::Disabled);

@@ -13,7 +13,7 @@ namespace {
 // Drawn in the button's text colour, the symbol reads on dark themes too.
 QIcon inked(const QString& symbol, const QColor& ink) {
     constexpr int size = 16;
-    return QIcon(Symbols::tinted(symbol, size, ink));
+    return QIcon(Symbols::tinted(Symbols::icon(symbol), size, ink));
 }
 
 } // namespace

@@ -54,9 +54,8 @@ QIcon icon(const QString& symbol) {
     return QIcon::fromTheme(themeName, fallback);
 }
 
-QPixmap tinted(const QString& symbol, int size, const QColor& ink) {
-    constexpr qreal ratio = 2.0;
-    QPixmap pixmap = icon(symbol).pixmap(QSize(size, size), ratio);
+QPixmap tinted(const QIcon& icon, int size, const QColor& ink, qreal ratio) {
+    QPixmap pixmap = icon.pixmap(QSize(size, size), ratio);
     if (pixmap.isNull())
         return pixmap;
     QPainter painter(&pixmap);

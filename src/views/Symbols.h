@@ -12,8 +12,8 @@
 namespace Symbols {
 
 QIcon icon(const QString& symbol);
-// The symbol as a single-colour shape in `ink`, `size` points square, drawn
-// for screens of up to twice the density.
-QPixmap tinted(const QString& symbol, int size, const QColor& ink);
+// The icon as a single-colour shape in `ink`, `size` points square, drawn
+// for `ratio` device pixels per point.
+QPixmap tinted(const QIcon& icon, int size, const QColor& ink, qreal ratio = 2.0);
 
 } // namespace Symbols

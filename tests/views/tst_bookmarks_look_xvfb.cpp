@@ -8,6 +8,7 @@
 #include "models/BookmarksConfig.h"
 #include "models/BookmarksFileIO.h"
 #include "support/GuiTestMain.h"
+#include "support/LookTestSupport.h"
 #include "views/AppDetailView.h"
 #include "views/BookmarkAccent.h"
 #include "views/BookmarkBucketBar.h"
@@ -17,7 +18,6 @@
 #include "views/ContentView.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QListView>
@@ -28,28 +28,6 @@ using namespace TestSupport;
 using AppTest::InstallTree;
 
 namespace {
-
-QPalette darkPalette() {
-    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-    return p;
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-// Pixels of a colour in a rectangle of the image.
-int pixelsOf(const QImage& image, const QRect& rect, const QColor& colour) {
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x)
-            if (near(image.pixelColor(x, y), colour, 6))
-                ++count;
-    return count;
-}
 
 QString shippedBookmarks() {
     return QStringLiteral(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json");
@@ -63,7 +41,6 @@ class TestBookmarksLook : public QObject {
     std::unique_ptr<InstallTree> tree;
     std::unique_ptr<VesperlineApp> vesperline;
     int port = 0;
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
@@ -71,10 +48,7 @@ class TestBookmarksLook : public QObject {
     QImage shoot(QWidget& widget, const QString& name) {
         QApplication::processEvents();
         const QImage image = widget.grab().toImage();
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(outputDir + "/" + name + ".png");
-        }
+        LookTest::keep(image, name);
         return image;
     }
 
@@ -83,7 +57,8 @@ class TestBookmarksLook : public QObject {
         AppTest::prepareFirstLaunch(tree, port);
         QDir().mkpath(ApplicationSupport::supportURL());
         writeFile(ApplicationSupport::path("bookmarks.json"), bookmarks);
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QApplication::setPalette(dark ? LookTest::darkPalette()
+                                      : QApplication::style()->standardPalette());
         vesperline = std::make_unique<VesperlineApp>(tree->environment());
         window().resize(1000, 700);
         vesperline->showMainWindow();
@@ -139,10 +114,11 @@ private Q_SLOTS:
             const QRect rect = list.visualRect(index).adjusted(0, 0, -list.width() / 2, 0);
             const QRect onWindow(list.viewport()->mapTo(&window(), rect.topLeft()) * ratio,
                                  rect.size() * ratio);
-            QVERIFY2(pixelsOf(image, onWindow,
-                              BookmarkAccent::swatch(color.isNull()
-                                                         ? std::nullopt
-                                                         : std::optional(color.toString()))) > 20,
+            QVERIFY2(LookTest::pixelsNear(
+                         image, onWindow,
+                         BookmarkAccent::swatch(color.isNull() ? std::nullopt
+                                                               : std::optional(color.toString())),
+                         6, true) > 20,
                      qPrintable(index.data().toString()));
         }
 

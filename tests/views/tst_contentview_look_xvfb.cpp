@@ -6,42 +6,26 @@
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
 #include "support/GuiTestMain.h"
+#include "support/LookTestSupport.h"
 #include "views/AppDetailView.h"
 #include "views/ContentView.h"
 #include "views/ServerStatusFooter.h"
 #include "views/SidebarTabButton.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QStyle>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
+using LookTest::darkPalette;
+using LookTest::near;
 
 namespace {
 
-// Light text on dark grey, as a desktop's dark theme sets it.
-QPalette darkPalette() {
-    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-    return p;
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance = 3) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
 // How many pixels of a rectangle differ from a colour: ink drawn there.
 int inkIn(const QImage& image, const QRect& rect, const QColor& background) {
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x)
-            if (!near(image.pixelColor(x, y), background, 24))
-                ++count;
-    return count;
+    return LookTest::pixelsNear(image, rect, background, 24, false);
 }
 
 } // namespace
@@ -52,7 +36,6 @@ class TestContentViewLook : public QObject {
     std::unique_ptr<InstallTree> tree;
     std::unique_ptr<VesperlineApp> vesperline;
     int port = 0;
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
@@ -60,10 +43,7 @@ class TestContentViewLook : public QObject {
     QImage shoot(const QString& name) {
         QApplication::processEvents();
         const QImage image = window().grab().toImage();
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(outputDir + "/" + name + ".png");
-        }
+        LookTest::keep(image, name);
         return image;
     }
 

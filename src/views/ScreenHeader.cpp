@@ -32,10 +32,13 @@ ScreenHeader::ScreenHeader(const QString& title, QWidget* parent) : QWidget(pare
 void ScreenHeader::setStoppedCaption(const QString& text) {
     if (!stoppedCaption) {
         stoppedCaption = ScreenStyle::caption(text, this);
-        stoppedCaption->setWordWrap(false);
-        row->addWidget(stoppedCaption);
+        // At the narrowest window the caption wraps rather than being cut off.
+        stoppedCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        row->addWidget(stoppedCaption, 1);
     }
     ScreenStyle::setIfChanged(stoppedCaption, text);
+    // Two lines at most.
+    stoppedCaption->setMinimumWidth(stoppedCaption->fontMetrics().horizontalAdvance(text) / 2 + 8);
 }
 
 void ScreenHeader::setServerRunning(bool running) {

@@ -325,8 +325,17 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
         QVERIFY(!caption->isVisibleTo(&screen));
 
+        // While the server has the save, no row moves.
+        auto* delegate = static_cast<BookmarkDelegate*>(screen.list()->itemDelegate());
+        bool movesWaited = false;
+        connect(app.get(), &AppViewModel::changed, &screen, [&] {
+            if (screen.isSaving())
+                movesWaited = !delegate->isEnabled(screen.listModel()->index(2),
+                                                   BookmarkRowAction::moveUp);
+        });
         press(rowButton(0, BookmarkRowAction::moveDown));
         QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), QString("Bookmarks saved"), settle);
+        QVERIFY(movesWaited);
         QTRY_VERIFY(!screen.isSaving());
         QCOMPARE(rows(screen), (QStringList{"b", "a", "c", "d", "e"}));
         // The server wrote the file.

@@ -5,32 +5,29 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
+namespace {
+
+struct Look {
+    const char* name;
+    const char* symbol;
+};
+
+// In the order of BookmarkRowAction.
+constexpr std::array<Look, BookmarkRowActions::count> looks{{
+    {"Move up", "chevron.up"},
+    {"Move down", "chevron.down"},
+    {"Edit", "pencil"},
+    {"Delete", "trash"},
+}};
+
+} // namespace
+
 QString BookmarkRowActions::name(BookmarkRowAction action) {
-    switch (action) {
-    case BookmarkRowAction::moveUp:
-        return QStringLiteral("Move up");
-    case BookmarkRowAction::moveDown:
-        return QStringLiteral("Move down");
-    case BookmarkRowAction::edit:
-        return QStringLiteral("Edit");
-    case BookmarkRowAction::remove:
-        return QStringLiteral("Delete");
-    }
-    return {};
+    return QString::fromLatin1(looks[size_t(action)].name);
 }
 
 QString BookmarkRowActions::symbol(BookmarkRowAction action) {
-    switch (action) {
-    case BookmarkRowAction::moveUp:
-        return QStringLiteral("chevron.up");
-    case BookmarkRowAction::moveDown:
-        return QStringLiteral("chevron.down");
-    case BookmarkRowAction::edit:
-        return QStringLiteral("pencil");
-    case BookmarkRowAction::remove:
-        return QStringLiteral("trash");
-    }
-    return {};
+    return QString::fromLatin1(looks[size_t(action)].symbol);
 }
 
 BookmarkRowActions::BookmarkRowActions(QWidget* parent) : QWidget(parent) {

@@ -1,6 +1,7 @@
 #include "views/AppDetailView.h"
 
 #include "app/AppViewModel.h"
+#include "views/BookmarksView.h"
 #include "views/DashboardView.h"
 #include "views/PlaylistsView.h"
 #include "views/iPadSetupView.h"
@@ -93,11 +94,12 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
+    case AppTab::bookmarks:
+        return new BookmarksView(app, parent);
     case AppTab::playlists:
         return new PlaylistsView(app, parent);
     case AppTab::ipad:
         return new iPadSetupView(app, parent);
-    case AppTab::bookmarks:
     case AppTab::themes:
     case AppTab::admin:
     case AppTab::updates:

@@ -8,6 +8,16 @@
 #include <QPushButton>
 #include <QToolButton>
 
+namespace {
+
+// Drawn in the button's text colour, the symbol reads on dark themes too.
+QIcon inked(const QString& symbol, const QColor& ink) {
+    constexpr int size = 16;
+    return QIcon(Symbols::tinted(Symbols::icon(symbol), size, ink));
+}
+
+} // namespace
+
 ScreenHeader::ScreenHeader(const QString& title, QWidget* parent) : QWidget(parent) {
     row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -22,10 +32,13 @@ ScreenHeader::ScreenHeader(const QString& title, QWidget* parent) : QWidget(pare
 void ScreenHeader::setStoppedCaption(const QString& text) {
     if (!stoppedCaption) {
         stoppedCaption = ScreenStyle::caption(text, this);
-        stoppedCaption->setWordWrap(false);
-        row->addWidget(stoppedCaption);
+        // At the narrowest window the caption wraps rather than being cut off.
+        stoppedCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        row->addWidget(stoppedCaption, 1);
     }
     ScreenStyle::setIfChanged(stoppedCaption, text);
+    // Two lines at most.
+    stoppedCaption->setMinimumWidth(stoppedCaption->fontMetrics().horizontalAdvance(text) / 2 + 8);
 }
 
 void ScreenHeader::setServerRunning(bool running) {
@@ -36,14 +49,15 @@ void ScreenHeader::setServerRunning(bool running) {
 QPushButton* ScreenHeader::addButton(const QString& text, const QString& symbol) {
     auto* button = new QPushButton(text, this);
     if (!symbol.isEmpty())
-        button->setIcon(Symbols::icon(symbol));
+        button->setIcon(inked(symbol, button->palette().color(QPalette::ButtonText)));
     row->addWidget(button);
     return button;
 }
 
 QToolButton* ScreenHeader::addReloadButton(const QString& accessibleName) {
     auto* button = new QToolButton(this);
-    button->setIcon(Symbols::icon(QStringLiteral("arrow.triangle.2.circlepath")));
+    button->setIcon(inked(QStringLiteral("arrow.triangle.2.circlepath"),
+                          button->palette().color(QPalette::ButtonText)));
     button->setAutoRaise(true);
     button->setAccessibleName(accessibleName);
     button->setToolTip(accessibleName);

@@ -2,6 +2,7 @@
 
 #include "views/BrandColors.h"
 #include "views/SemanticColors.h"
+#include "views/Symbols.h"
 
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -67,14 +68,7 @@ void SidebarTabButton::focusOutEvent(QFocusEvent* event) {
 // Theme icons and the bundled ones alike are drawn as single-colour shapes in
 // the text colour, so the row reads as one family whatever the icon theme.
 QPixmap SidebarTabButton::tintedIcon(const QColor& colour) const {
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = icon().pixmap(QSize(iconSize, iconSize), ratio);
-    if (pixmap.isNull())
-        return pixmap;
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), colour);
-    return pixmap;
+    return Symbols::tinted(icon(), iconSize, colour, devicePixelRatioF());
 }
 
 void SidebarTabButton::paintEvent(QPaintEvent*) {

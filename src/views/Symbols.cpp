@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QPainter>
 
 namespace Symbols {
 
@@ -25,8 +26,11 @@ const QHash<QString, QString>& themeNames() {
         {QStringLiteral("arrow.triangle.2.circlepath"),
          QStringLiteral("emblem-synchronizing-symbolic")},
         {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
+        // List editing: add, reorder, edit, delete.
+        {QStringLiteral("plus"), QStringLiteral("list-add-symbolic")},
         {QStringLiteral("chevron.up"), QStringLiteral("go-up-symbolic")},
         {QStringLiteral("chevron.down"), QStringLiteral("go-down-symbolic")},
+        {QStringLiteral("pencil"), QStringLiteral("document-edit-symbolic")},
         {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
         {QStringLiteral("photo"), QStringLiteral("image-x-generic-symbolic")},
         {QStringLiteral("photo.badge.plus"), QStringLiteral("insert-image-symbolic")},
@@ -50,6 +54,16 @@ QIcon icon(const QString& symbol) {
     if (themeName.isEmpty() || !desktopHasIconTheme())
         return fallback;
     return QIcon::fromTheme(themeName, fallback);
+}
+
+QPixmap tinted(const QIcon& icon, int size, const QColor& ink, qreal ratio) {
+    QPixmap pixmap = icon.pixmap(QSize(size, size), ratio);
+    if (pixmap.isNull())
+        return pixmap;
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), ink);
+    return pixmap;
 }
 
 } // namespace Symbols

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // Icons named like the symbol set the screens were designed with
@@ -10,5 +12,8 @@
 namespace Symbols {
 
 QIcon icon(const QString& symbol);
+// The icon as a single-colour shape in `ink`, `size` points square, drawn
+// for `ratio` device pixels per point.
+QPixmap tinted(const QIcon& icon, int size, const QColor& ink, qreal ratio = 2.0);
 
 } // namespace Symbols

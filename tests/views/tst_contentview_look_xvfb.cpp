@@ -21,20 +21,9 @@ using AppTest::InstallTree;
 
 namespace {
 
-bool near(const QColor& a, const QColor& b, int tolerance = 3) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
 // How many pixels of a rectangle differ from a colour: ink drawn there.
 int inkIn(const QImage& image, const QRect& rect, const QColor& background) {
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x)
-            if (!near(image.pixelColor(x, y), background, 24))
-                ++count;
-    return count;
+    return TestSupport::pixelsNear(image, rect, background, 24, false);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "views/AppDetailView.h"
 
 #include "app/AppViewModel.h"
+#include "views/AdminView.h"
 #include "views/DashboardView.h"
+#include "views/ThemesView.h"
 
 #include <QLabel>
 #include <QStackedLayout>
@@ -91,11 +93,13 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
+    case AppTab::themes:
+        return new ThemesView(app, parent);
+    case AppTab::admin:
+        return new AdminView(app, parent);
     case AppTab::ipad:
     case AppTab::bookmarks:
     case AppTab::playlists:
-    case AppTab::themes:
-    case AppTab::admin:
     case AppTab::updates:
     case AppTab::settings:
         break;

@@ -64,7 +64,7 @@ AdminView::AdminView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(
 }
 
 QGroupBox* AdminView::buildBookmarksBox() {
-    auto* box = new QGroupBox(QStringLiteral("Bookmarks & buckets"), this);
+    auto* box = new QGroupBox(QStringLiteral("Bookmarks && buckets"), this);
     auto* column = new QVBoxLayout(box);
     column->setSpacing(10);
     column->addWidget(caption(QStringLiteral("Add or edit bookmarks on the Bookmarks tab. Set the "

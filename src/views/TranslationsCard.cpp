@@ -68,10 +68,12 @@ TranslationsCard::TranslationsCard(AppViewModel& app, QWidget* parent) : QWidget
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     primaryPicker = new QComboBox(pickers);
+    primaryPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     primaryPicker->setObjectName(QStringLiteral("primaryPicker"));
     primaryPicker->setAccessibleName(QStringLiteral("Primary (on air)"));
     form->addRow(QStringLiteral("Primary (on air)"), primaryPicker);
     comparePicker = new QComboBox(pickers);
+    comparePicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     comparePicker->setObjectName(QStringLiteral("comparePicker"));
     comparePicker->setAccessibleName(QStringLiteral("Compare (side-by-side)"));
     form->addRow(QStringLiteral("Compare (side-by-side)"), comparePicker);
@@ -136,10 +138,12 @@ void TranslationsCard::render() {
     const bool running = app.mirroredServerRunning();
 
     const std::optional<TranslationsPayload>& payload = app.translationsPayload();
-    const std::optional<QString> serverPrimary =
-        payload ? std::optional(payload->selection.primaryId) : std::nullopt;
-    if (serverPrimary != seenPrimaryId_) {
-        seenPrimaryId_ = serverPrimary;
+    // A compare translation changed elsewhere counts too: a picker left on
+    // "None" under a line naming two Bibles would contradict itself.
+    const std::optional<TranslationSelectionDTO> serverSelection =
+        payload ? std::optional(payload->selection) : std::nullopt;
+    if (serverSelection != seenSelection_) {
+        seenSelection_ = serverSelection;
         syncPickersFromPayload();
     }
 

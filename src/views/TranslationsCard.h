@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/TranslationSelectionDTO.h"
+
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -13,7 +15,8 @@ class QPushButton;
 // The Admin screen's "Bible translations" box: which installed Bible is on
 // air (primary) and which is shown beside it (compare), saved through the
 // running server. The two pickers hold the operator's choice until it is
-// saved; whenever the server reports another selection, they follow it.
+// saved; whenever the server reports another selection (primary or compare),
+// they follow it.
 class TranslationsCard : public QWidget {
     Q_OBJECT
 
@@ -47,7 +50,7 @@ private:
     // The pickers' selections: library ids; an empty secondary is "None".
     QString primaryId_;
     QString secondaryId_;
-    // The server's primary as last seen, to notice when it changes.
-    std::optional<QString> seenPrimaryId_;
+    // The server's selection as last seen, to notice when it changes.
+    std::optional<TranslationSelectionDTO> seenSelection_;
     bool wasAnswering_ = false;
 };

@@ -8,7 +8,9 @@
 #include "views/ThemesView.h"
 #include "views/TranslationsCard.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -153,6 +155,12 @@ private Q_SLOTS:
             if (shown(label) && label->parentWidget() == &view.translations())
                 visible << label->text();
         QCOMPARE(visible, QStringList{"Start the server to choose primary and compare Bibles."});
+        // The boxes' titles as drawn and as a screen reader reads them.
+        QStringList boxes;
+        for (QGroupBox* box : view.findChildren<QGroupBox*>())
+            boxes << QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
+        QCOMPARE(boxes,
+                 (QStringList{"Bible translations", "Bookmarks & buckets", "Themes", "Files"}));
         QVERIFY(!child<QToolButton>(view, "reloadTranslations")->isEnabled());
         QVERIFY(!child<QPushButton>(view, "advancedWebAdmin")->isEnabled());
 
@@ -229,6 +237,13 @@ private Q_SLOTS:
         QTRY_COMPARE(card.primaryId(), QString("bible.sqlite"));
         QCOMPARE(primary->currentText(), shippedBible);
         QCOMPARE(compare->currentText(), secondBible);
+        // So do they when only the compare translation changes.
+        QCOMPARE(StagedServer::send(app->server().port(), "PUT", "/api/translations",
+                                    R"({"primaryId": "bible.sqlite"})"),
+                 200);
+        child<QToolButton>(view, "reloadTranslations")->click();
+        QTRY_COMPARE(compare->currentText(), QString("None"));
+        QCOMPARE(card.secondaryId(), QString());
     }
 };
 

@@ -83,9 +83,19 @@ class TestThemesAdminLook : public QObject {
         QVERIFY(open);
         QVERIFY(QTest::qWaitForWindowExposed(open));
         QTRY_VERIFY_WITH_TIMEOUT(open->webView().hasShownPage(), slowSettle);
-        // The page has painted something besides its background.
+        // The page's own requests come after its load: shot once it has
+        // painted something besides its background and stopped changing.
         const QRect page = open->webView().geometry();
-        QTRY_VERIFY_WITH_TIMEOUT(distinctColors(shoot(*open, name), page) > 4, settle);
+        QImage last;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QImage now = open->grab().toImage();
+                const bool settled = now == last && distinctColors(now, page) > 4;
+                last = now;
+                return settled;
+            }(),
+            settle);
+        shoot(*open, name);
         child<QPushButton>(*open, "done")->click();
         QTRY_VERIFY(!(view.*sheet)());
     }
@@ -142,6 +152,7 @@ private Q_SLOTS:
         app().reloadTranslations();
         QTRY_COMPARE(compare->count(), 2);
         QTRY_VERIFY(child<QLabel>(admin, "compareAvailable")->isVisible());
+        QCOMPARE(compare->currentText(), QString("World English Bible (bible.web.sqlite)"));
         shoot(window(), "admin-two-bibles");
     }
 

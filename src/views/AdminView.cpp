@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -24,21 +23,22 @@ QString supportFile(const QString& name) {
     return QDir(ApplicationSupport::supportURL()).filePath(name);
 }
 
+// A titled box that says what it is for above its buttons; the buttons go
+// into the column returned, whose parent is the box.
+QVBoxLayout* explainedBox(const QString& title, const QString& text, QWidget* parent) {
+    auto* box = new QGroupBox(title, parent);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(10);
+    column->addWidget(caption(text, box));
+    return column;
+}
+
 } // namespace
 
 AdminView::AdminView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
     setObjectName(QStringLiteral("admin"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget(scroll);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(20);
+    QVBoxLayout* column = scrollingColumn(this);
+    QWidget* content = column->parentWidget();
     auto* header = new ScreenHeader(QStringLiteral("Admin"), content);
     reloadButton = header->addReloadButton(QStringLiteral("Reload translations"));
     reloadButton->setObjectName(QStringLiteral("reloadTranslations"));
@@ -56,7 +56,6 @@ AdminView::AdminView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(
     column->addWidget(buildThemesBox());
     column->addWidget(buildFilesBox());
     column->addStretch(1);
-    scroll->setWidget(content);
 
     connect(reloadButton, &QToolButton::clicked, this, [this] { this->app.reloadTranslations(); });
     connect(&app, &AppViewModel::changed, this, &AdminView::render);
@@ -64,41 +63,41 @@ AdminView::AdminView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(
 }
 
 QGroupBox* AdminView::buildBookmarksBox() {
-    auto* box = new QGroupBox(QStringLiteral("Bookmarks && buckets"), this);
-    auto* column = new QVBoxLayout(box);
-    column->setSpacing(10);
-    column->addWidget(caption(QStringLiteral("Add or edit bookmarks on the Bookmarks tab. Set the "
-                                             "Bucket field (Baptism, Communion, …) — the iPad "
-                                             "shows those as filter tabs."),
-                              box));
-    auto* open = new QPushButton(QStringLiteral("Open Bookmarks"), box);
+    QVBoxLayout* column = explainedBox(
+        QStringLiteral("Bookmarks && buckets"),
+        QStringLiteral("Add or edit bookmarks on the Bookmarks tab. Set the Bucket field (Baptism, "
+                       "Communion, …) — the iPad shows those as filter tabs."),
+        this);
+    QPushButton* open = tabButton(QStringLiteral("Open Bookmarks"), AppTab::bookmarks);
     open->setObjectName(QStringLiteral("openBookmarks"));
     makeProminent(open);
-    connect(open, &QPushButton::clicked, this, [this] { app.setSelectedTab(AppTab::bookmarks); });
     column->addWidget(open, 0, Qt::AlignLeft);
-    return box;
+    return static_cast<QGroupBox*>(column->parentWidget());
 }
 
 QGroupBox* AdminView::buildThemesBox() {
-    auto* box = new QGroupBox(QStringLiteral("Themes"), this);
-    auto* column = new QVBoxLayout(box);
-    column->setSpacing(10);
-    column->addWidget(caption(QStringLiteral("Pick the live theme from the control (iPad). "
-                                             "Advanced theme JSON editing still uses the web "
-                                             "admin."),
-                              box));
+    QVBoxLayout* column = explainedBox(
+        QStringLiteral("Themes"),
+        QStringLiteral("Pick the live theme from the control (iPad). Advanced theme JSON editing "
+                       "still uses the web admin."),
+        this);
     auto* row = new QHBoxLayout;
-    auto* open = new QPushButton(QStringLiteral("Open Themes"), box);
+    QPushButton* open = tabButton(QStringLiteral("Open Themes"), AppTab::themes);
     open->setObjectName(QStringLiteral("openThemes"));
-    connect(open, &QPushButton::clicked, this, [this] { app.setSelectedTab(AppTab::themes); });
     row->addWidget(open);
-    webAdminButton = new QPushButton(QStringLiteral("Advanced web admin…"), box);
+    webAdminButton = new QPushButton(QStringLiteral("Advanced web admin…"), this);
     webAdminButton->setObjectName(QStringLiteral("advancedWebAdmin"));
     connect(webAdminButton, &QPushButton::clicked, this, &AdminView::openWebAdmin);
     row->addWidget(webAdminButton);
     row->addStretch(1);
     column->addLayout(row);
-    return box;
+    return static_cast<QGroupBox*>(column->parentWidget());
+}
+
+QPushButton* AdminView::tabButton(const QString& text, AppTab tab) {
+    auto* button = new QPushButton(text, this);
+    connect(button, &QPushButton::clicked, this, [this, tab] { app.setSelectedTab(tab); });
+    return button;
 }
 
 QGroupBox* AdminView::buildFilesBox() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppTab.h"
 #include "views/AdminWebSheet.h"
 
 #include <QPointer>
@@ -32,6 +33,8 @@ private:
     QGroupBox* buildBookmarksBox();
     QGroupBox* buildThemesBox();
     QGroupBox* buildFilesBox();
+    // A button that shows another tab.
+    QPushButton* tabButton(const QString& text, AppTab tab);
     void openWebAdmin();
     // What the web admin may have changed, read back in order: bookmarks,
     // themes, translations.

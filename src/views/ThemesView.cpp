@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -24,18 +23,8 @@ using namespace ScreenStyle;
 
 ThemesView::ThemesView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
     setObjectName(QStringLiteral("themes"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget(scroll);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(20);
+    QVBoxLayout* column = scrollingColumn(this);
+    QWidget* content = column->parentWidget();
 
     auto* header = new ScreenHeader(QStringLiteral("Themes"), content);
     reloadButton = header->addReloadButton(QStringLiteral("Reload themes"));
@@ -58,7 +47,6 @@ ThemesView::ThemesView(AppViewModel& app, QWidget* parent) : QWidget(parent), ap
     column->addWidget(configBlock = buildConfigBlock());
     column->addWidget(emptyState = buildEmptyState());
     column->addStretch(1);
-    scroll->setWidget(content);
 
     connect(reloadButton, &QToolButton::clicked, this, [this] { this->app.reloadThemes(); });
     connect(advancedButton, &QPushButton::clicked, this, &ThemesView::openAdminSheet);

@@ -48,6 +48,18 @@ inline bool installSecondTranslation() {
     return QFile::copy(built, target);
 }
 
+// A first launch of the program installed with the staged runtime, on a
+// free port; null when the stage has not been built.
+inline std::unique_ptr<AppTest::InstallTree> firstLaunch() {
+    auto tree = AppTest::InstallTree::withStagedRuntime();
+    if (!tree)
+        return nullptr;
+    AppTest::resetUserData();
+    if (!Preferences::setInteger("serverPort", TestSupport::freePort()).ok())
+        return nullptr;
+    return tree;
+}
+
 // Starts the model's server and waits until the model sees it running.
 inline bool start(AppViewModel& app) {
     app.server().prepareStartupLog();

@@ -57,11 +57,9 @@ class TestAdminWebSheet : public QObject {
 
 private Q_SLOTS:
     void init() {
-        tree = InstallTree::withStagedRuntime();
+        tree = StagedServer::firstLaunch();
         if (!tree)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
-        AppTest::resetUserData();
-        QVERIFY(Preferences::setInteger("serverPort", freePort()).ok());
         app = std::make_unique<AppViewModel>(tree->environment());
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
         QVERIFY(StagedServer::start(*app));

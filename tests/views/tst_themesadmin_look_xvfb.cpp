@@ -102,11 +102,9 @@ class TestThemesAdminLook : public QObject {
 
 private Q_SLOTS:
     void init() {
-        tree = InstallTree::withStagedRuntime();
+        tree = StagedServer::firstLaunch();
         if (!tree)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
-        AppTest::resetUserData();
-        QVERIFY(Preferences::setInteger("serverPort", freePort()).ok());
         vesperline = std::make_unique<VesperlineApp>(tree->environment());
         window().resize(1000, 760);
         vesperline->showMainWindow();

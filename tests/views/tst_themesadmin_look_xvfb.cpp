@@ -22,6 +22,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
@@ -31,6 +32,13 @@ namespace {
 // How green a colour is beside its red and blue.
 int greenness(const QColor& color) {
     return color.green() - std::max(color.red(), color.blue());
+}
+
+// Light text on dark grey, as a desktop's dark theme sets it.
+QPalette darkPalette() {
+    QPalette p(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
+    p.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
+    return p;
 }
 
 int distinctColors(const QImage& image, const QRect& rect) {
@@ -54,6 +62,15 @@ class TestThemesAdminLook : public QObject {
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
+
+    // The window as it is, and once more in the dark; the first comes back.
+    QImage shootLightAndDark(const QString& name) {
+        const QImage light = shoot(window(), name);
+        QApplication::setPalette(darkPalette());
+        shoot(window(), name + "-dark");
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        return light;
+    }
 
     QImage shoot(QWidget& widget, const QString& name) {
         QApplication::processEvents();
@@ -130,7 +147,7 @@ private Q_SLOTS:
         showTab<ThemesView>(AppTab::themes);
         auto* list = child<QListView>(themes, "themeList");
         QTRY_COMPARE(list->model()->index(0, 0).data(ThemeListModel::liveRole).toBool(), true);
-        const QImage running = shoot(window(), "themes-running");
+        const QImage running = shootLightAndDark("themes-running");
         // The badge of the live row is drawn green at the row's right end.
         const QRect row = list->visualRect(list->model()->index(0, 0));
         const QPoint badge =
@@ -151,7 +168,7 @@ private Q_SLOTS:
         QTRY_COMPARE(compare->count(), 2);
         QTRY_VERIFY(child<QLabel>(admin, "compareAvailable")->isVisible());
         QCOMPARE(compare->currentText(), QString("World English Bible (bible.web.sqlite)"));
-        shoot(window(), "admin-two-bibles");
+        shootLightAndDark("admin-two-bibles");
     }
 
     void theSheetsOpen() {

@@ -199,6 +199,16 @@ QString AppViewModel::outputURLString() const {
            QString::number(outputHeight_);
 }
 
+QString AppViewModel::webAdminURLString() const {
+    return QStringLiteral("http://127.0.0.1:") + portText(server_->port()) +
+           QStringLiteral("/admin");
+}
+
+std::optional<QString> AppViewModel::liveThemeId() const {
+    const std::optional<HealthResponse>& health = server_->health();
+    return health ? std::optional(health->themeId) : std::nullopt;
+}
+
 bool AppViewModel::isSelfContained() const {
     return BundleRuntime::isSelfContained(environment_.layout) &&
            ProjectPaths{projectRoot_}.hasServerBuild();

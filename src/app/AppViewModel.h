@@ -128,6 +128,9 @@ public:
     bool mirroredServerRunning() const { return mirroredServerRunning_; }
     // Running, but started by someone else.
     bool mirroredExternallyManaged() const { return mirroredExternallyManaged_; }
+    // The theme on the output now, as the server's last health report names
+    // it; absent while no server answers.
+    std::optional<QString> liveThemeId() const;
 
     OutputWindowController& displayOutput() const { return *displayOutput_; }
     // The LAN addresses and the one the LAN URLs use; its changes are ours.
@@ -137,6 +140,8 @@ public:
 
     // "http://127.0.0.1:<port>/output?w=<width>&h=<height>".
     QString outputURLString() const;
+    // "http://127.0.0.1:<port>/admin", the server's web admin.
+    QString webAdminURLString() const;
     // The program carries its own Node.js and runtime, and the server build is there.
     bool isSelfContained() const;
     // Why Start cannot work yet, in a fixed order; empty when nothing blocks it.

@@ -7,9 +7,10 @@
 
 class QWidget;
 
-// The web view of the display output window. Qt WebEngine lives in a plugin
-// that is loaded when the first output window opens, so this side knows the
-// view only through this interface (and OutputWebSurfaceFactory).
+// A web view showing one of the server's pages: the display output window's,
+// or the web admin's. Qt WebEngine lives in a plugin that is loaded when the
+// first such view is made, so this side knows the view only through this
+// interface (and OutputWebSurfaceFactory, WebSurfaceFactory).
 //
 // Header only and without a QObject: the plugin is built against these
 // headers, and anything that needs a definition (a meta-object) would have to
@@ -33,8 +34,8 @@ public:
     // the window deletes the surface too.
     virtual QWidget* widget() = 0;
 
-    // Asks the server for the page, never a cached copy. A load that has not
-    // finished after `timeout` is stopped and reported as a provisional
-    // failure.
+    // Loads the page, through the HTTP cache of the surface's profile (the
+    // display output's has none). A load that has not finished after
+    // `timeout` is stopped and reported as a provisional failure.
     virtual void load(const QUrl& url, std::chrono::milliseconds timeout) = 0;
 };

@@ -1,9 +1,11 @@
 #include "views/AppDetailView.h"
 
 #include "app/AppViewModel.h"
+#include "views/AdminView.h"
 #include "views/BookmarksView.h"
 #include "views/DashboardView.h"
 #include "views/PlaylistsView.h"
+#include "views/ThemesView.h"
 #include "views/iPadSetupView.h"
 
 #include <QLabel>
@@ -101,7 +103,9 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     case AppTab::ipad:
         return new iPadSetupView(app, parent);
     case AppTab::themes:
+        return new ThemesView(app, parent);
     case AppTab::admin:
+        return new AdminView(app, parent);
     case AppTab::updates:
     case AppTab::settings:
         break;

@@ -15,7 +15,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 using namespace std::chrono_literals;
@@ -29,18 +28,8 @@ const QString serverAlreadyRunning = QStringLiteral("Server already running");
 
 DashboardView::DashboardView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
     setObjectName(QStringLiteral("dashboard"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget(scroll);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(20);
+    QVBoxLayout* column = scrollingColumn(this);
+    QWidget* content = column->parentWidget();
     column->addWidget(buildHeader());
     column->addWidget(warnings = new SetupWarningsPanel(app, content));
     column->addWidget(serverPanel = new ServerPanel(app, content));
@@ -48,7 +37,6 @@ DashboardView::DashboardView(AppViewModel& app, QWidget* parent) : QWidget(paren
     column->addWidget(urlsPanel = new UrlsPanel(app, content));
     column->addWidget(logPanel = new ServerLogPanel(app, content));
     column->addStretch(1);
-    scroll->setWidget(content);
     connect(serverPanel, &ServerPanel::startRequested, this, &DashboardView::beginStart);
 
     wasServerRunning = app.mirroredServerRunning();

@@ -5,6 +5,8 @@
 #include "views/Symbols.h"
 
 #include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace ScreenStyle {
 
@@ -57,6 +59,22 @@ void makeProminent(QPushButton* button) {
                        " QPushButton:disabled { background-color: %3; color: rgba(31, 26, 8, 0.5);"
                        " border-color: transparent; }")
             .arg(gold.name(), gold.darker(120).name(), faded));
+}
+
+QVBoxLayout* scrollingColumn(QWidget* screen) {
+    auto* outer = new QVBoxLayout(screen);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(screen);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(20);
+    scroll->setWidget(content);
+    return column;
 }
 
 } // namespace ScreenStyle

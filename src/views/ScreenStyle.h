@@ -5,6 +5,7 @@
 #include <QString>
 
 class QPushButton;
+class QVBoxLayout;
 
 // The type and small building blocks every screen shares: captions in the
 // secondary colour, scaled fonts, symbol images, the gold main-action button.
@@ -20,6 +21,11 @@ void setTextColor(QWidget* widget, const QColor& color);
 QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent);
 // The gold, filled button of a screen's main action.
 void makeProminent(QPushButton* button);
+// The body of a screen that scrolls as a whole: a frameless scroll area
+// filling `screen`, its scroll bar always shown, holding a column with the
+// screens' padding and spacing. Widgets added to the column belong in
+// column->parentWidget().
+QVBoxLayout* scrollingColumn(QWidget* screen);
 
 // Setting a label's text re-lays out its window even when the text is the
 // same; renders that run on every model change set only what changed.

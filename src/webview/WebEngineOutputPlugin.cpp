@@ -20,5 +20,14 @@ OutputWebSurface* WebEngineOutputPlugin::createSurface(QWidget* window, QObject*
         profile->setObjectName(profileName);
         profile->setHttpCacheType(QWebEngineProfile::NoCache);
     }
-    return new WebEngineOutputView(profile, std::move(handlers), window);
+    return new WebEngineOutputView(profile, std::move(handlers), window,
+                                   WebEngineOutputView::Kind::output);
+}
+
+OutputWebSurface* WebEngineOutputPlugin::createPageSurface(QWidget* parent,
+                                                           OutputWebSurface::Handlers handlers) {
+    // The default profile lives as long as the web engine, so a page
+    // surface needs no session to keep one.
+    return new WebEngineOutputView(QWebEngineProfile::defaultProfile(), std::move(handlers), parent,
+                                   WebEngineOutputView::Kind::page);
 }

@@ -5,17 +5,19 @@
 #include <QWebEngineSettings>
 
 WebEngineOutputView::WebEngineOutputView(QWebEngineProfile* profile, Handlers handlers,
-                                         QWidget* window)
+                                         QWidget* window, Kind kind)
     : QWebEngineView(window), handlers(std::move(handlers)) {
     auto* page = new QWebEnginePage(profile, this);
-    page->setBackgroundColor(Qt::transparent);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    // Chromium's "site can't be reached" page would replace the black screen
-    // on a projector; a failure is for the log only.
-    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    if (kind == Kind::output) {
+        page->setBackgroundColor(Qt::transparent);
+        // Chromium's "site can't be reached" page would replace the black
+        // screen on a projector; a failure is for the log only.
+        settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+        settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    }
     setPage(page);
     // Any call into the page starts its renderer and so puts the view's GL
     // render widget in place now. Arriving after the window is shown, that

@@ -8,13 +8,16 @@
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 
-// The display output's web view: Qt WebEngine's load states turned into the
-// three outcomes of OutputWebSurface, and the load time-out.
+// A web view of the server's pages: Qt WebEngine's load states turned into
+// the three outcomes of OutputWebSurface, and the load time-out. The display
+// output's view is a bare picture; a page view behaves as a browser does.
 class WebEngineOutputView : public QWebEngineView, public OutputWebSurface {
     Q_OBJECT
 
 public:
-    WebEngineOutputView(QWebEngineProfile* profile, Handlers handlers, QWidget* window);
+    enum class Kind { output, page };
+
+    WebEngineOutputView(QWebEngineProfile* profile, Handlers handlers, QWidget* window, Kind kind);
 
     QWidget* widget() override { return this; }
     void load(const QUrl& url, std::chrono::milliseconds timeout) override;

@@ -84,8 +84,8 @@ QCoro::Task<TestResult> testApiKey(QString key, int timeoutMs) {
 }
 
 std::optional<int> parseBibleCount(const QByteArray& body) {
-    const auto document = nlohmann::json::parse(body.constData(), body.constData() + body.size(),
-                                                nullptr, false);
+    const auto document =
+        nlohmann::json::parse(body.constData(), body.constData() + body.size(), nullptr, false);
     if (!document.is_object())
         return std::nullopt;
     const auto data = document.find("data");

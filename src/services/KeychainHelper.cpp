@@ -121,7 +121,9 @@ GError* clearItems(Key key) {
         [&](GCancellable* cancellable, GAsyncReadyCallback done, gpointer data) {
             secret_password_clearv(schema(), attributes.get(), cancellable, done, data);
         },
-        [](GAsyncResult* result, GError** failure) { secret_password_clear_finish(result, failure); },
+        [](GAsyncResult* result, GError** failure) {
+            secret_password_clear_finish(result, failure);
+        },
         &error);
     return error;
 }
@@ -168,7 +170,9 @@ std::optional<QString> save(const QString& value, Key key) {
                                    itemLabel.constData(), secret.constData(), cancellable, done,
                                    data);
         },
-        [](GAsyncResult* result, GError** failure) { secret_password_store_finish(result, failure); },
+        [](GAsyncResult* result, GError** failure) {
+            secret_password_store_finish(result, failure);
+        },
         &error);
     if (!error)
         return std::nullopt;

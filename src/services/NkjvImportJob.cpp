@@ -60,15 +60,13 @@ QString NkjvImportJob::friendlyError(const QString& output, int exitCode, bool e
         return QStringLiteral("Import launcher hit a pnpm install prompt (fixed in the latest "
                               "release package). Reinstall the Vesperline package, then try "
                               "Import again.");
-    const QString database = earlierKept
-                                 ? QStringLiteral("The earlier bible.nkjv.sqlite was kept.")
-                                 : QStringLiteral("Partial bible.nkjv.sqlite was removed.");
+    const QString database = earlierKept ? QStringLiteral("The earlier bible.nkjv.sqlite was kept.")
+                                         : QStringLiteral("Partial bible.nkjv.sqlite was removed.");
     return QStringLiteral("NKJV import failed (exit %1). ").arg(exitCode) + database +
            QStringLiteral(" Details are in the server log.");
 }
 
-QProcessEnvironment NkjvImportJob::environment(QProcessEnvironment inherited,
-                                               int requestDelayMs) {
+QProcessEnvironment NkjvImportJob::environment(QProcessEnvironment inherited, int requestDelayMs) {
     using KeychainHelper::Key;
     inherited.insert(QStringLiteral("API_BIBLE_KEY"),
                      KeychainHelper::load(Key::apiKey).value_or(QString()));
@@ -98,7 +96,8 @@ std::optional<NkjvImportJob::Command> NkjvImportJob::command() const {
     }
     if (script.endsWith(QStringLiteral(".mjs")))
         return Command{nodePath, {script}};
-    return Command{nodePath, {projectRoot + QStringLiteral("/node_modules/tsx/dist/cli.mjs"), script}};
+    return Command{nodePath,
+                   {projectRoot + QStringLiteral("/node_modules/tsx/dist/cli.mjs"), script}};
 }
 
 void NkjvImportJob::start() {

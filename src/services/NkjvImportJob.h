@@ -43,8 +43,8 @@ public:
     // How long the script may take to clean up after SIGTERM before SIGKILL.
     static constexpr int terminateGraceMs = 5000;
 
-    NkjvImportJob(QString nodePath, QString projectRoot,
-                  int requestDelayMs = defaultRequestDelayMs, QObject* parent = nullptr);
+    NkjvImportJob(QString nodePath, QString projectRoot, int requestDelayMs = defaultRequestDelayMs,
+                  QObject* parent = nullptr);
     // A job still running is ended as by cancelAndWait().
     ~NkjvImportJob() override;
 

@@ -94,7 +94,8 @@ private Q_SLOTS:
         QCOMPARE(a.apiKeyTestMessage(), QStringLiteral("Testing…"));
         await(std::move(test));
         QVERIFY(!a.isTestingApiKey());
-        QCOMPARE(a.apiKeyTestMessage(), QStringLiteral("API key is valid (1 Bibles on your account)."));
+        QCOMPARE(a.apiKeyTestMessage(),
+                 QStringLiteral("API key is valid (1 Bibles on your account)."));
         QCOMPARE(a.nkjvImportError(), std::nullopt);
         QCOMPARE(api->server().requests().last().header("api-key"), secretKey.toUtf8());
 
@@ -116,9 +117,8 @@ private Q_SLOTS:
 
         int progressSeen = 0;
         QObject context;
-        connect(&a, &AppViewModel::changed, &context, [&] {
-            progressSeen = std::max(progressSeen, a.importProgress().book);
-        });
+        connect(&a, &AppViewModel::changed, &context,
+                [&] { progressSeen = std::max(progressSeen, a.importProgress().book); });
         a.importNkjvFromAPI();
         QVERIFY(a.isImporting());
         QCOMPARE(a.statusMessage(),

@@ -40,13 +40,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<std::optional<int>>("count");
 
-        QTest::newRow("200 with Bibles") << 200 << QByteArray(R"({"data":[{"id":"a"},{"id":"b"}]})")
-                                         << true
-                                         << "API key is valid (2 Bibles on your account)."
-                                         << std::optional(2);
-        QTest::newRow("200 with none") << 200 << QByteArray(R"({"data":[]})") << true
-                                       << "API key is valid (0 Bibles on your account)."
-                                       << std::optional(0);
+        QTest::newRow("200 with Bibles")
+            << 200 << QByteArray(R"({"data":[{"id":"a"},{"id":"b"}]})") << true
+            << "API key is valid (2 Bibles on your account)." << std::optional(2);
+        QTest::newRow("200 with none")
+            << 200 << QByteArray(R"({"data":[]})") << true
+            << "API key is valid (0 Bibles on your account)." << std::optional(0);
         QTest::newRow("200 not JSON") << 200 << QByteArray("<html>ok</html>") << true
                                       << "API key is valid." << std::optional<int>();
         QTest::newRow("200 data not a list") << 200 << QByteArray(R"({"data":{"id":"a"}})") << true

@@ -91,9 +91,9 @@ private Q_SLOTS:
         QVERIFY(AS::writeImportEnvFile().ok());
         const QString file = AS::path("import.env");
         QCOMPARE(readFile(file), ("# Vesperline — written by the desktop app. Do not commit.\n"
-                                  "VESPERLINE_CONFIG_DIR=" + AS::supportURL() + "\n" +
-                                  "VESPERLINE_DB_PATH=" + AS::path("data/bible.nkjv.sqlite") +
-                                  "\n")
+                                  "VESPERLINE_CONFIG_DIR=" +
+                                  AS::supportURL() + "\n" +
+                                  "VESPERLINE_DB_PATH=" + AS::path("data/bible.nkjv.sqlite") + "\n")
                                      .toUtf8());
         QVERIFY(ownerOnly(file));
 

@@ -207,8 +207,8 @@ private Q_SLOTS:
         HttpResponse silent;
         silent.neverAnswer = true;
         api->server().setResponse(FakeApiBible::chapterPath("GEN"), silent);
-        auto job = std::make_unique<NkjvImportJob>(TestSupport::nodeExecutable(),
-                                                   stagedProject(), 0);
+        auto job =
+            std::make_unique<NkjvImportJob>(TestSupport::nodeExecutable(), stagedProject(), 0);
         job->start();
         QTRY_COMPARE_WITH_TIMEOUT(job->progress().book, 1, 30000);
         job.reset();

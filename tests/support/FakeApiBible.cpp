@@ -21,9 +21,8 @@ json chapterContent(const QString& book) {
     json items = json::array();
     for (int verse = 1; verse <= FakeApiBible::versesPerChapter; ++verse) {
         const std::string id = QStringLiteral("%1.1.%2").arg(book).arg(verse).toStdString();
-        items.push_back({{"type", "text"},
-                         {"text", "Text of " + id + ". "},
-                         {"attrs", {{"verseId", id}}}});
+        items.push_back(
+            {{"type", "text"}, {"text", "Text of " + id + ". "}, {"attrs", {{"verseId", id}}}});
     }
     return {{"id", book.toStdString() + ".1"},
             {"content", json::array({{{"name", "para"}, {"type", "tag"}, {"items", items}}})}};
@@ -40,9 +39,9 @@ FakeApiBible::FakeApiBible() {
     json bookList = json::array();
     for (const QString& book : books()) {
         bookList.push_back({{"id", book.toStdString()}});
-        const json chapters = json::array(
-            {{{"id", book.toStdString() + ".intro"}, {"number", "intro"}},
-             {{"id", book.toStdString() + ".1"}, {"number", "1"}}});
+        const json chapters =
+            json::array({{{"id", book.toStdString() + ".intro"}, {"number", "intro"}},
+                         {{"id", book.toStdString() + ".1"}, {"number", "1"}}});
         http.setResponse(biblePath() + "/books/" + book + "/chapters",
                          HttpResponse(200, body(chapters)));
         http.setResponse(chapterPath(book), HttpResponse(200, body(chapterContent(book))));

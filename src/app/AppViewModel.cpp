@@ -638,7 +638,8 @@ void AppViewModel::copyToPasteboard(const QString& text) {
     setStatusMessage(QStringLiteral("Copied to clipboard"));
 }
 
-// ---------------------------------------------------------------- API.Bible and the licensed import
+// ---------------------------------------------------------------- API.Bible and the licensed
+// import
 
 NkjvImportJob::Progress AppViewModel::importProgress() const {
     return importJob_ ? importJob_->progress() : NkjvImportJob::Progress{};
@@ -674,7 +675,8 @@ QCoro::Task<> AppViewModel::testApiBibleKey(QString apiKey) {
     if (key.isEmpty())
         key = KeychainHelper::load(KeychainHelper::Key::apiKey).value_or(QString());
     if (key.isEmpty()) {
-        assign(apiKeyTestMessage_, std::optional(QStringLiteral("Enter or save an API key first.")));
+        assign(apiKeyTestMessage_,
+               std::optional(QStringLiteral("Enter or save an API key first.")));
         co_return;
     }
     assign(isTestingApiKey_, true);
@@ -706,12 +708,13 @@ void AppViewModel::importNkjvFromAPI() {
         assign(nkjvImportError_, blocked);
         return;
     }
-    importJob_ = new NkjvImportJob(nodeInfo_->path, projectRoot_,
-                                   environment_.importRequestDelayMs, this);
+    importJob_ =
+        new NkjvImportJob(nodeInfo_->path, projectRoot_, environment_.importRequestDelayMs, this);
     connect(importJob_, &NkjvImportJob::progressChanged, this, &AppViewModel::notify);
     connect(importJob_, &NkjvImportJob::finished, this, &AppViewModel::finishNkjvImport);
     nkjvImportError_.reset();
-    statusMessage_ = QStringLiteral("Importing NKJV from API.Bible (30–60+ min, network required)…");
+    statusMessage_ =
+        QStringLiteral("Importing NKJV from API.Bible (30–60+ min, network required)…");
     notify();
     importJob_->start();
 }

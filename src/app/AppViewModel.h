@@ -173,7 +173,8 @@ public:
     void openURL(const QString& path, bool useLAN);
     void copyToPasteboard(const QString& text);
 
-    // ------------------------------------------------------------ API.Bible and the licensed import
+    // ------------------------------------------------------------ API.Bible and the licensed
+    // import
 
     // The import job runs.
     bool isImporting() const { return importJob_ != nullptr; }

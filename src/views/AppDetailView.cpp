@@ -2,6 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "views/DashboardView.h"
+#include "views/SettingsView.h"
 
 #include <QLabel>
 #include <QStackedLayout>
@@ -97,8 +98,9 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     case AppTab::themes:
     case AppTab::admin:
     case AppTab::updates:
-    case AppTab::settings:
         break;
+    case AppTab::settings:
+        return new SettingsView(app, parent);
     }
     return titleOnly(tab, parent);
 }

@@ -170,10 +170,7 @@ QWidget* SettingsView::buildTranslation() {
     openAdmin->setObjectName(QStringLiteral("openAdmin"));
     connect(openAdmin, &QPushButton::clicked, this,
             [this] { this->app.setSelectedTab(AppTab::admin); });
-    auto* row = new QHBoxLayout;
-    row->addWidget(openAdmin);
-    row->addStretch(1);
-    column->addLayout(row);
+    column->addWidget(openAdmin, 0, Qt::AlignLeft);
     return box;
 }
 
@@ -197,10 +194,7 @@ QWidget* SettingsView::buildData() {
     connect(open, &QPushButton::clicked, this, [] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(ApplicationSupport::supportURL()));
     });
-    auto* row = new QHBoxLayout;
-    row->addWidget(open);
-    row->addStretch(1);
-    column->addLayout(row);
+    column->addWidget(open, 0, Qt::AlignLeft);
     return box;
 }
 

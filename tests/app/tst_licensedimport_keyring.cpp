@@ -5,7 +5,6 @@
 #include "app/AppViewModel.h"
 #include "services/ApiBibleCredentials.h"
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
 #include "services/NkjvImportJob.h"
 #include "services/ServerLog.h"
 #include "support/FakeApiBible.h"
@@ -46,10 +45,7 @@ class TestLicensedImport : public QObject {
 private Q_SLOTS:
     void init() {
         AppTest::prepareFirstLaunch(tree, port);
-        KeychainHelper::remove(KeychainHelper::Key::apiKey);
-        KeychainHelper::remove(KeychainHelper::Key::bibleId);
-        api = std::make_unique<FakeApiBible>();
-        qputenv("API_BIBLE_BASE_URL", api->baseURL().toUtf8());
+        api = freshApiBible();
     }
 
     void cleanup() {
@@ -138,34 +134,6 @@ private Q_SLOTS:
         QCOMPARE(a.translationsError(), std::nullopt);
         QCOMPARE(a.translationsPayload()->selection.primaryId, QStringLiteral("bible.nkjv.sqlite"));
         QCOMPARE(a.translationsPayload()->primary.label, QStringLiteral("New King James Version"));
-    }
-
-    void cancellingAndQuittingEndTheImport() {
-        auto staged = InstallTree::withStagedRuntime();
-        if (!staged)
-            QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
-        auto& a = make(staged->environment());
-        QCOMPARE(a.saveApiBibleCredentials(secretKey, FakeApiBible::bibleId), std::nullopt);
-        HttpResponse silent;
-        silent.neverAnswer = true;
-        api->server().setResponse(FakeApiBible::chapterPath("EXO"), silent);
-
-        a.importNkjvFromAPI();
-        QTRY_COMPARE_WITH_TIMEOUT(a.importProgress().book, 2, 30000);
-        a.cancelNkjvImport();
-        QVERIFY(a.isCancellingImport());
-        QTRY_VERIFY_WITH_TIMEOUT(!a.isImporting(), NkjvImportJob::terminateGraceMs);
-        QCOMPARE(a.nkjvImportError(), QStringLiteral("NKJV import cancelled."));
-        QCOMPARE(a.translationInfo(), ApplicationSupport::loadTranslation());
-        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
-
-        // Quitting waits for the script to clean up.
-        a.importNkjvFromAPI();
-        QTRY_COMPARE_WITH_TIMEOUT(a.importProgress().book, 2, 30000);
-        a.cancelNkjvImportAndWait();
-        QVERIFY(!a.isImporting());
-        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
-        QVERIFY(!QFile::exists(NkjvImportJob::targetPath()));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "support/FakeApiBible.h"
 
+#include "services/KeychainHelper.h"
+
 #include <nlohmann/json.hpp>
 
 namespace TestSupport {
@@ -64,6 +66,14 @@ QStringList FakeApiBible::books() {
                "MRK LUK JHN ACT ROM 1CO 2CO GAL EPH PHP COL 1TH 2TH 1TI 2TI TIT PHM HEB JAS 1PE "
                "2PE 1JN 2JN 3JN JUD REV")
         .split(' ');
+}
+
+std::unique_ptr<FakeApiBible> freshApiBible() {
+    KeychainHelper::remove(KeychainHelper::Key::apiKey);
+    KeychainHelper::remove(KeychainHelper::Key::bibleId);
+    auto api = std::make_unique<FakeApiBible>();
+    qputenv("API_BIBLE_BASE_URL", api->baseURL().toUtf8());
+    return api;
 }
 
 } // namespace TestSupport

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace TestSupport {
 
@@ -28,5 +29,9 @@ public:
 private:
     HttpTestServer http;
 };
+
+// A fake that the program, and the import script it starts, take for
+// API.Bible (through API_BIBLE_BASE_URL), with no credentials stored yet.
+std::unique_ptr<FakeApiBible> freshApiBible();
 
 } // namespace TestSupport

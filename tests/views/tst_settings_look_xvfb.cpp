@@ -6,7 +6,6 @@
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
-#include "services/KeychainHelper.h"
 #include "support/FakeApiBible.h"
 #include "support/GuiTestMain.h"
 #include "views/ApiBiblePanel.h"
@@ -66,10 +65,7 @@ class TestSettingsLook : public QObject {
 private Q_SLOTS:
     void init() {
         AppTest::prepareFirstLaunch(tree, port);
-        KeychainHelper::remove(KeychainHelper::Key::apiKey);
-        KeychainHelper::remove(KeychainHelper::Key::bibleId);
-        api = std::make_unique<FakeApiBible>();
-        qputenv("API_BIBLE_BASE_URL", api->baseURL().toUtf8());
+        api = freshApiBible();
     }
 
     void cleanup() {
@@ -79,7 +75,7 @@ private Q_SLOTS:
         }
     }
 
-    void beforeAndAfterTheCredentials() {
+    void beforeAndAfterTheCredentialsAndDuringAKeyTest() {
         showSettings(*tree);
         QVERIFY(!find<QPushButton>("importNkjv")->isEnabled());
         QCOMPARE(find<QLabel>("importBlockedReason")->text(),
@@ -89,11 +85,7 @@ private Q_SLOTS:
         QVERIFY(find<QPushButton>("importNkjv")->isEnabled());
         QVERIFY(find<QLabel>("savedNote")->isVisible());
         shoot("with-credentials");
-    }
 
-    void duringAKeyTest() {
-        showSettings(*tree);
-        saveCredentials();
         HttpResponse slow(200, R"({"data":[{"id":"a"}]})");
         slow.delayMs = 3000;
         api->server().setResponse("/v1/bibles", slow);
@@ -130,6 +122,7 @@ private Q_SLOTS:
         find<QPushButton>("cancelImport")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!app().isImporting(), 10000);
         QVERIFY(!bar->isVisible());
+        QCOMPARE(find<QLabel>("importError")->text(), QStringLiteral("NKJV import cancelled."));
         shoot("import-cancelled");
 
         api->server().setResponse(FakeApiBible::chapterPath("JHN"), HttpResponse(403));

@@ -111,10 +111,9 @@ void ApiBiblePanel::buildImport() {
     auto* column = static_cast<QVBoxLayout*>(layout());
     importButton = button(QString(), QStringLiteral("importNkjv"), this);
     makeProminent(importButton);
-    importButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(importButton, &QPushButton::clicked, this, [this] { this->app.importNkjvFromAPI(); });
     auto* importRow = new QHBoxLayout;
-    importRow->addWidget(importButton);
+    importRow->addWidget(importButton, 0, Qt::AlignLeft);
     blockedReason = messageLabel(QStringLiteral("importBlockedReason"), this);
     importRow->addWidget(blockedReason, 1);
     column->addLayout(importRow);

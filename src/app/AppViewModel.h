@@ -173,8 +173,7 @@ public:
     void openURL(const QString& path, bool useLAN);
     void copyToPasteboard(const QString& text);
 
-    // ------------------------------------------------------------ API.Bible and the licensed
-    // import
+    // ------------------------------------------------------------ licensed import
 
     // The import job runs.
     bool isImporting() const { return importJob_ != nullptr; }

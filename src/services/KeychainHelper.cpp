@@ -181,7 +181,10 @@ std::optional<QString> save(const QString& value, Key key) {
     return message;
 }
 
-std::optional<QString> load(Key key) {
+namespace {
+
+// The stored text, and whether the keyring failed to answer at all.
+std::optional<QString> lookup(Key key, bool& unreachable) {
     const Attributes attributes(key);
     gchar* secret = nullptr;
     GError* error = nullptr;
@@ -198,9 +201,30 @@ std::optional<QString> load(Key key) {
         text = QString::fromUtf8(secret);
     if (secret)
         secret_password_free(secret);
+    unreachable = error && keyringUnreachable(error);
     if (error)
         g_error_free(error);
     return text;
+}
+
+} // namespace
+
+std::optional<QString> load(Key key) {
+    bool unreachable = false;
+    return lookup(key, unreachable);
+}
+
+bool Credentials::complete() const {
+    return apiKey && !apiKey->isEmpty() && bibleId && !bibleId->isEmpty();
+}
+
+Credentials loadCredentials() {
+    bool unreachable = false;
+    Credentials credentials;
+    credentials.apiKey = lookup(Key::apiKey, unreachable);
+    if (!unreachable)
+        credentials.bibleId = lookup(Key::bibleId, unreachable);
+    return credentials;
 }
 
 void remove(Key key) {
@@ -209,11 +233,7 @@ void remove(Key key) {
 }
 
 bool hasCredentials() {
-    const auto key = load(Key::apiKey);
-    if (!key || key->isEmpty())
-        return false;
-    const auto bibleId = load(Key::bibleId);
-    return bibleId && !bibleId->isEmpty();
+    return loadCredentials().complete();
 }
 
 } // namespace KeychainHelper

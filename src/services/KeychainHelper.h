@@ -26,9 +26,19 @@ std::optional<QString> save(const QString& value, Key key);
 // The stored text; absent when there is no item, the keyring cannot be
 // reached or the secret is not UTF-8 text.
 std::optional<QString> load(Key key);
+struct Credentials {
+    std::optional<QString> apiKey;
+    std::optional<QString> bibleId;
+    // Both are stored and neither is empty.
+    bool complete() const;
+};
+// Both credentials. A keyring that does not answer the first lookup is not
+// asked the second, so a broken session costs one wait, not two.
+Credentials loadCredentials();
+
 // Removes every item of the account; failures are ignored.
 void remove(Key key);
-// Both credentials are stored and neither is empty.
+// loadCredentials().complete().
 bool hasCredentials();
 
 } // namespace KeychainHelper

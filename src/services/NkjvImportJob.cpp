@@ -66,12 +66,10 @@ QString NkjvImportJob::friendlyError(const QString& output, int exitCode, bool e
            QStringLiteral(" Details are in the server log.");
 }
 
-QProcessEnvironment NkjvImportJob::environment(QProcessEnvironment inherited, int requestDelayMs) {
-    using KeychainHelper::Key;
-    inherited.insert(QStringLiteral("API_BIBLE_KEY"),
-                     KeychainHelper::load(Key::apiKey).value_or(QString()));
-    inherited.insert(QStringLiteral("API_BIBLE_ID"),
-                     KeychainHelper::load(Key::bibleId).value_or(QString()));
+QProcessEnvironment NkjvImportJob::environment(QProcessEnvironment inherited, int requestDelayMs,
+                                               const KeychainHelper::Credentials& credentials) {
+    inherited.insert(QStringLiteral("API_BIBLE_KEY"), credentials.apiKey.value_or(QString()));
+    inherited.insert(QStringLiteral("API_BIBLE_ID"), credentials.bibleId.value_or(QString()));
     inherited.insert(QStringLiteral("VESPERLINE_DB_PATH"), targetPath());
     inherited.insert(QStringLiteral("VESPERLINE_CONFIG_DIR"), ApplicationSupport::supportURL());
     inherited.insert(QStringLiteral("API_BIBLE_DELAY_MS"), QString::number(requestDelayMs));
@@ -111,13 +109,14 @@ void NkjvImportJob::start() {
                 QString()});
         return;
     }
-    apiKey = KeychainHelper::load(KeychainHelper::Key::apiKey).value_or(QString()).trimmed();
+    const KeychainHelper::Credentials credentials = KeychainHelper::loadCredentials();
+    apiKey = credentials.apiKey.value_or(QString()).trimmed();
 
     process = new QProcess(this);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setWorkingDirectory(projectRoot);
     process->setProcessEnvironment(
-        environment(QProcessEnvironment::systemEnvironment(), requestDelayMs));
+        environment(QProcessEnvironment::systemEnvironment(), requestDelayMs, credentials));
     connect(process, &QProcess::readyReadStandardOutput, this, &NkjvImportJob::readOutput);
     connect(process, &QProcess::finished, this, &NkjvImportJob::onFinished);
     connect(process, &QProcess::errorOccurred, this, &NkjvImportJob::onErrorOccurred);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/ApplicationSupport.h"
+#include "services/KeychainHelper.h"
 
 #include <QObject>
 #include <QProcess>
@@ -54,7 +55,8 @@ public:
     // What a failed run's exit status and output mean for the user.
     static QString friendlyError(const QString& output, int exitCode, bool earlierKept);
     // The child's environment: `inherited` with the import's variables.
-    static QProcessEnvironment environment(QProcessEnvironment inherited, int requestDelayMs);
+    static QProcessEnvironment environment(QProcessEnvironment inherited, int requestDelayMs,
+                                           const KeychainHelper::Credentials& credentials);
 
     void start();
     // SIGTERM now, SIGKILL once the grace period has passed; finished()

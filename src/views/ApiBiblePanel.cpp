@@ -161,15 +161,13 @@ void ApiBiblePanel::buildImport() {
 }
 
 void ApiBiblePanel::reloadFromStorage() {
-    using KeychainHelper::Key;
-    const auto key = KeychainHelper::load(Key::apiKey);
-    if (key)
-        apiKeyField->setText(*key);
-    const auto bibleId = KeychainHelper::load(Key::bibleId);
-    bibleIdField->setText(bibleId && !bibleId->isEmpty() ? *bibleId
-                                                         : ApplicationSupport::loadApiBibleId());
-    // What KeychainHelper::hasCredentials() would answer, without asking again.
-    credentialsStored = key && !key->isEmpty() && bibleId && !bibleId->isEmpty();
+    const KeychainHelper::Credentials stored = KeychainHelper::loadCredentials();
+    if (stored.apiKey)
+        apiKeyField->setText(*stored.apiKey);
+    bibleIdField->setText(stored.bibleId && !stored.bibleId->isEmpty()
+                              ? *stored.bibleId
+                              : ApplicationSupport::loadApiBibleId());
+    credentialsStored = stored.complete();
     savedNote->hide();
     render();
 }

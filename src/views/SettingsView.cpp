@@ -97,7 +97,11 @@ SettingsView::SettingsView(AppViewModel& app, QWidget* parent)
 void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     resetPortField();
-    apiBible->reloadFromStorage();
+    // Later visits come through a tab change, which reloads in render().
+    if (!loadedOnce) {
+        loadedOnce = true;
+        apiBible->reloadFromStorage();
+    }
     render();
 }
 
@@ -238,10 +242,12 @@ void SettingsView::resetPortField() {
 }
 
 void SettingsView::render() {
-    // The API.Bible fields follow storage again whenever the tab changes.
+    // The API.Bible fields follow storage again whenever this tab comes back;
+    // asking the keyring on every other tab change would only cost time.
     if (app.selectedTab() != shownTab) {
         shownTab = app.selectedTab();
-        apiBible->reloadFromStorage();
+        if (shownTab == AppTab::settings)
+            apiBible->reloadFromStorage();
     }
     const ProjectPaths paths{app.projectRoot()};
     setStatus(serverBuildIcon, paths.hasServerBuild());

@@ -45,6 +45,7 @@ private:
 
     AppViewModel& app;
     AppTab shownTab;
+    bool loadedOnce = false;
     QLabel* serverBuildIcon = nullptr;
     QLabel* bundledBibleIcon = nullptr;
     QCheckBox* startupLogToggle = nullptr;

@@ -101,7 +101,8 @@ private Q_SLOTS:
     void theScriptGetsTheImportsEnvironment() {
         QProcessEnvironment inherited;
         inherited.insert("HOME", "/home/x");
-        const QProcessEnvironment env = NkjvImportJob::environment(inherited, 250);
+        const QProcessEnvironment env = NkjvImportJob::environment(
+            inherited, 250, {secretKey, QString::fromLatin1(FakeApiBible::bibleId)});
         QCOMPARE(env.value("PATH"), QStringLiteral("/usr/local/bin:"));
         QCOMPARE(env.value("API_BIBLE_DELAY_MS"), QStringLiteral("250"));
         QCOMPARE(env.value("API_BIBLE_KEY"), secretKey);

@@ -14,5 +14,7 @@ void AppDelegate::applicationWillTerminate() {
     if (!model)
         return;
     model->closeDisplayOutput();
+    // The import script would otherwise run on, unseen, for up to an hour.
+    model->cancelNkjvImportAndWait();
     model->server().shutdownOnTerminate();
 }

@@ -17,7 +17,8 @@ public:
 
     QPointer<AppViewModel> appViewModel;
 
-    // Closes the display output, then lets the server manager end a server
+    // Closes the display output, cancels a running translation import
+    // (waiting for its script to clean up), then lets the server manager end a server
     // this program started (one it only adopted keeps running). Synchronous:
     // the process exits right after.
     void applicationWillTerminate();

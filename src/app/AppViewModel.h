@@ -10,6 +10,7 @@
 #include "services/ApplicationSupport.h"
 #include "services/BundleLayout.h"
 #include "services/DisplayScreen.h"
+#include "services/NkjvImportJob.h"
 #include "services/NodeChecker.h"
 
 #include <QList>
@@ -56,6 +57,8 @@ public:
         std::function<std::optional<NodeChecker::NodeInfo>()> findNode;
         // This computer's LAN addresses (NetworkUtils::localIPv4Addresses).
         std::function<QStringList()> readLANAddresses;
+        // The pause between the import's requests to API.Bible.
+        int importRequestDelayMs = NkjvImportJob::defaultRequestDelayMs;
 
         static Environment current();
         // The normal Node.js search, with the embedded Node.js of `layout`.
@@ -186,6 +189,35 @@ public:
     void openURL(const QString& path, bool useLAN);
     void copyToPasteboard(const QString& text);
 
+    // ------------------------------------------------------------ licensed import
+
+    // The import job runs.
+    bool isImporting() const { return importJob_ != nullptr; }
+    // Which book the running import is fetching; empty when none runs.
+    NkjvImportJob::Progress importProgress() const;
+    bool isCancellingImport() const;
+    // The last import's failure, or a credential problem the Settings screen reports.
+    const std::optional<QString>& nkjvImportError() const { return nkjvImportError_; }
+    void setNkjvImportError(std::optional<QString> message);
+    bool isTestingApiKey() const { return isTestingApiKey_; }
+    const std::optional<QString>& apiKeyTestMessage() const { return apiKeyTestMessage_; }
+
+    // Absent on success (the messages are then cleared), otherwise the text to show.
+    std::optional<QString> saveApiBibleCredentials(const QString& apiKey, const QString& bibleId);
+    // Forgets the stored key and Bible ID, and their messages.
+    void clearApiBibleCredentials();
+    // Tests the typed key, else the stored one.
+    QCoro::Task<> testApiBibleKey(QString apiKey);
+    // Why an import cannot start now: no credentials, no Node.js or a running
+    // server, checked in that order; absent when it can.
+    std::optional<QString> nkjvImportBlockedReason(bool hasCredentials) const;
+    // Starts the import unless it is blocked (the reason then lands in
+    // nkjvImportError); its outcome lands in the fields above.
+    void importNkjvFromAPI();
+    void cancelNkjvImport();
+    // For quitting: ends a running import and waits for it to clean up.
+    void cancelNkjvImportAndWait();
+
     // Asynchronous operations of this object still under way. Whoever tears
     // the object down on purpose (a test, between cases) waits for zero, so
     // that no suspended operation outlives the event loop.
@@ -210,6 +242,7 @@ private:
     QCoro::Task<> restoreServerState(QPointer<ServerManager> manager, bool startWhenRestored,
                                      bool afterOwnServer = false);
     QString serverStatusText() const;
+    void finishNkjvImport(const NkjvImportJob::Outcome& outcome);
     QString nodePathOrFallback() const;
 
     // Counts one asynchronous operation for as long as it exists.
@@ -277,6 +310,11 @@ private:
     ServerStatus mirroredServerStatus_ = ServerStatus::stopped;
     bool mirroredServerRunning_ = false;
     bool mirroredExternallyManaged_ = false;
+
+    NkjvImportJob* importJob_ = nullptr;
+    std::optional<QString> nkjvImportError_;
+    bool isTestingApiKey_ = false;
+    std::optional<QString> apiKeyTestMessage_;
 
     OutputWindowController* displayOutput_ = nullptr;
     LANAddresses* lanAddresses_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <optional>
 
 namespace AtomicFileWriter {
 
@@ -11,15 +12,21 @@ VoidResult failure(const QString& path, const QString& reason) {
     return VoidResult::failure(QStringLiteral("%1: %2").arg(path, reason));
 }
 
-} // namespace
-
-VoidResult write(const QString& path, const QByteArray& bytes) {
+VoidResult writeWithMode(const QString& path, const QByteArray& bytes,
+                         std::optional<QFileDevice::Permissions> permissions) {
     QSaveFile file(path);
     // Never fall back to writing the target in place: that is the partial
     // write this exists to prevent.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, file.errorString());
+    // The temporary file starts with the old file's mode (or the umask's),
+    // so it is narrowed before anything is written into it.
+    if (permissions && !file.setPermissions(*permissions)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(path, reason);
+    }
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
@@ -28,6 +35,16 @@ VoidResult write(const QString& path, const QByteArray& bytes) {
     if (!file.commit())
         return failure(path, file.errorString());
     return VoidResult::success();
+}
+
+} // namespace
+
+VoidResult write(const QString& path, const QByteArray& bytes) {
+    return writeWithMode(path, bytes, std::nullopt);
+}
+
+VoidResult writePrivate(const QString& path, const QByteArray& bytes) {
+    return writeWithMode(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 VoidResult copy(const QString& source, const QString& target) {

@@ -11,6 +11,9 @@
 namespace AtomicFileWriter {
 
 VoidResult write(const QString& path, const QByteArray& bytes);
+// The same for a file that holds a secret: readable by its owner only, from
+// the first byte written, and again after every rewrite.
+VoidResult writePrivate(const QString& path, const QByteArray& bytes);
 
 // Copies a file the same way (used for seeding large files such as the Bible
 // database, where an interrupted plain copy would leave a truncated target).

@@ -2,12 +2,14 @@
 
 #include "models/AtomicFileWriter.h"
 #include "models/JsonWriter.h"
+#include "services/KeychainHelper.h"
 #include "services/Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QStringList>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <system_error>
@@ -160,6 +162,25 @@ QString loadApiBibleId() {
             return *bibleId;
     }
     return Settings::text(Settings::Key::apiBibleId);
+}
+
+VoidResult writeImportEnvFile() {
+    if (const auto error = makeDirectory(supportURL()))
+        return VoidResult::failure(*error);
+    QStringList lines{
+        QStringLiteral("# Vesperline — written by the desktop app. Do not commit."),
+        QStringLiteral("VESPERLINE_CONFIG_DIR=") + supportURL(),
+        QStringLiteral("VESPERLINE_DB_PATH=") + path("data/bible.nkjv.sqlite"),
+    };
+    if (const auto key = KeychainHelper::load(KeychainHelper::Key::apiKey))
+        lines << QStringLiteral("API_BIBLE_KEY=") + *key;
+    if (const QString bibleId = loadApiBibleId(); !bibleId.isEmpty())
+        lines << QStringLiteral("API_BIBLE_ID=") + bibleId;
+    return AtomicFileWriter::writePrivate(path("import.env"), (lines.join('\n') + '\n').toUtf8());
+}
+
+void removeImportEnvFile() {
+    QFile::remove(path("import.env"));
 }
 
 QUrl defaultUpdateFeedURL() {

@@ -39,6 +39,12 @@ VoidResult saveTranslationsSelection(const QString& primaryId,
 VoidResult saveApiBibleId(const QString& id);
 QString loadApiBibleId();
 
+// "import.env": the import script's settings, API key included, so that the
+// script can also be run by hand. Readable by the owner only.
+VoidResult writeImportEnvFile();
+// Ignores every failure, a missing file included.
+void removeImportEnvFile();
+
 QUrl defaultUpdateFeedURL();
 QUrl loadUpdateFeedURL();
 VoidResult saveUpdateFeedURL(const QString& text);

@@ -5,6 +5,7 @@
 #include "views/BookmarksView.h"
 #include "views/DashboardView.h"
 #include "views/PlaylistsView.h"
+#include "views/SettingsView.h"
 #include "views/ThemesView.h"
 #include "views/iPadSetupView.h"
 
@@ -107,8 +108,9 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     case AppTab::admin:
         return new AdminView(app, parent);
     case AppTab::updates:
-    case AppTab::settings:
         break;
+    case AppTab::settings:
+        return new SettingsView(app, parent);
     }
     return titleOnly(tab, parent);
 }

@@ -23,6 +23,12 @@ IsolatedHome::IsolatedHome() {
     qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
     qputenv("XDG_CACHE_HOME", (base + "/cache").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
+    // The desktop's session bus leads to the user's real keyring. Only the
+    // private bus of tests/run-with-keyring may be used; without it, an
+    // address where nothing listens makes every keyring call fail at once
+    // (an unset one would let GLib start a bus of its own under X).
+    if (!qEnvironmentVariableIsSet("VESPERLINE_TEST_SESSION_BUS"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + base + "/runtime/no-bus").toUtf8());
 }
 
 int freePort() {

@@ -10,7 +10,9 @@ namespace TestSupport {
 
 // Points HOME, XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
 // XDG_RUNTIME_DIR at fresh folders for the life of the test program, so no
-// test ever reads or writes the real support directory or preferences.
+// test ever reads or writes the real support directory or preferences; and
+// the session bus at nowhere, so none reaches the real keyring (keyring tests
+// get a private bus from tests/run-with-keyring instead).
 class IsolatedHome {
 public:
     IsolatedHome();

@@ -157,6 +157,16 @@ public:
     QCoro::Task<> reloadTranslations();
     QCoro::Task<> saveTranslations(QString primaryId, std::optional<QString> secondaryId);
 
+    // After a runtime update was activated: the server manager is rebuilt on
+    // the runtime the resolution picks now, and the server (re)started when
+    // it ran or nothing blocks a start. When the new runtime's first start
+    // fails, the runtime it replaced comes back and the server starts on
+    // that; the result is then the message that says so, else absent.
+    QCoro::Task<std::optional<QString>> applyHotPatchedRuntime();
+    // The Updates screen's roll back: the previous runtime becomes the one
+    // in use again, as after an update.
+    QCoro::Task<> rollBackRuntime();
+
     // Lists the monitors again; a selected monitor that is gone gives way to
     // the first one (and that choice is stored).
     void refreshDisplays();
@@ -186,7 +196,12 @@ private:
     // `startWhenRestored`: start the new manager once its launch-time restore
     // has finished without finding a server (the restore holds the status at
     // starting meanwhile, and a start then would be ignored).
-    void replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
+    // The result is the new manager's restore, for whoever waits for it.
+    QCoro::Task<> replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
+    // Switches to the runtime resolved now and starts the server on it when
+    // it ran, nothing blocks a start, or `forceStart`; ends once that start
+    // has. True when the start crashed.
+    QCoro::Task<bool> switchRuntime(bool forceStart);
     // Waits for the manager's launch-time restore, then mirrors it. With
     // `afterOwnServer` the restore first lets the server a replaced manager
     // has just signalled give up the port: found still answering, it would be

@@ -2,6 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "views/DashboardView.h"
+#include "views/UpdatesView.h"
 
 #include <QLabel>
 #include <QStackedLayout>
@@ -95,8 +96,9 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     case AppTab::bookmarks:
     case AppTab::playlists:
     case AppTab::themes:
-    case AppTab::admin:
     case AppTab::updates:
+        return new UpdatesView(app, parent);
+    case AppTab::admin:
     case AppTab::settings:
         break;
     }

@@ -7,6 +7,7 @@
 // The archive is made once by scripts/make-runtime-patch from the staged
 // runtime, signed with a key made for the run, and served on 127.0.0.1.
 // Runs in a temporary HOME so the real support directory is never touched.
+#include "../lib/BenchSupport.h"
 #include "app/AppViewModel.h"
 #include "services/ApplicationSupport.h"
 #include "services/Preferences.h"
@@ -19,17 +20,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 
 namespace {
 
@@ -39,41 +34,15 @@ const QString stage = QStringLiteral(VESPERLINE_STAGE_DIR);
 const QString project = stage + "/share/vesperline/project";
 const QString node = stage + "/share/vesperline/node/bin/node";
 
-int freePort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
+using BenchSupport::freePort;
+using BenchSupport::median;
+using BenchSupport::waitFor;
 
-bool waitFor(const std::function<bool()>& condition, int limitMs = 120000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
+// Health answered by the runtime of this version.
 bool healthAnswers(int port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-    if (!socket.waitForConnected(50))
-        return false;
-    socket.write("GET /api/health HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    QByteArray answer;
-    while (socket.waitForReadyRead(500))
-        answer += socket.readAll();
+    const QByteArray answer = BenchSupport::healthAnswer(port);
     return answer.startsWith("HTTP/1.1 200") &&
            answer.contains("\"runtimeVersion\":\"" + version.toUtf8() + "\"");
-}
-
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double floorMs(const QString& archive) {
@@ -106,7 +75,7 @@ double installMs(const QString& feedURL, const QString& publicKey) {
     updates.setFeedURLString(feedURL);
     bool checked = false;
     updates.checkForUpdates().then([&] { checked = true; });
-    waitFor([&] { return checked && app.pendingOperations() == 0; });
+    waitFor([&] { return checked && app.pendingOperations() == 0; }, 120000);
 
     QElapsedTimer clock;
     clock.start();
@@ -114,7 +83,7 @@ double installMs(const QString& feedURL, const QString& publicKey) {
     updates.installLatest([&app] { return app.applyHotPatchedRuntime(); }).then([&] {
         done = true;
     });
-    waitFor([&] { return done; });
+    waitFor([&] { return done; }, 120000);
     const double elapsed = clock.nsecsElapsed() / 1e6;
     if (!updates.status().is<RuntimeUpdateService::Status::Installed>() || !healthAnswers(port)) {
         std::fprintf(stderr, "the installation did not end with the new runtime answering\n");

@@ -11,6 +11,7 @@
 #include "services/BundleLayout.h"
 #include "services/DisplayScreen.h"
 #include "services/NodeChecker.h"
+#include "services/PendingOperation.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -212,18 +213,10 @@ private:
     QString nodePathOrFallback() const;
 
     // Counts one asynchronous operation for as long as it exists.
-    class Operation {
+    class Operation : PendingOperation {
     public:
-        explicit Operation(AppViewModel* owner) : owner(owner) { ++owner->pendingOperations_; }
-        ~Operation() {
-            if (owner)
-                --owner->pendingOperations_;
-        }
-        Operation(const Operation&) = delete;
-        Operation& operator=(const Operation&) = delete;
-
-    private:
-        QPointer<AppViewModel> owner;
+        explicit Operation(AppViewModel* owner)
+            : PendingOperation(owner, owner->pendingOperations_) {}
     };
 
     template <typename T> void assign(T& field, T value) {

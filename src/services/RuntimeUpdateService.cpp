@@ -99,20 +99,6 @@ bool removeTree(const QString& path) {
 
 } // namespace
 
-class RuntimeUpdateService::Operation {
-public:
-    explicit Operation(RuntimeUpdateService* owner) : owner(owner) { ++owner->pendingOperations_; }
-    ~Operation() {
-        if (owner)
-            --owner->pendingOperations_;
-    }
-    Operation(const Operation&) = delete;
-    Operation& operator=(const Operation&) = delete;
-
-private:
-    QPointer<RuntimeUpdateService> owner;
-};
-
 RuntimeUpdateService::RuntimeUpdateService(QObject* parent)
     : RuntimeUpdateService(Options{}, parent) {}
 

@@ -2,6 +2,7 @@
 
 #include "models/Result.h"
 #include "services/BundleLayout.h"
+#include "services/PendingOperation.h"
 #include "services/UpdateError.h"
 #include "services/UpdateFeed.h"
 #include "services/UpdateStatus.h"
@@ -97,7 +98,11 @@ private:
     void setStatus(Status status);
 
     // Counts one asynchronous operation for as long as it exists.
-    class Operation;
+    class Operation : PendingOperation {
+    public:
+        explicit Operation(RuntimeUpdateService* owner)
+            : PendingOperation(owner, owner->pendingOperations_) {}
+    };
 
     Options options_;
     Status status_;

@@ -118,7 +118,6 @@ QWidget* UpdatesView::buildFeed() {
     feedURL->setObjectName(QStringLiteral("feedURL"));
     feedURL->setPlaceholderText(QStringLiteral("Feed URL"));
     feedURL->setAccessibleName(QStringLiteral("Feed URL"));
-    feedURL->setClearButtonEnabled(true);
     row->addWidget(feedURL, 1);
     auto* save = button(QStringLiteral("Save feed URL"), "saveFeedURL", box);
     row->addWidget(save);

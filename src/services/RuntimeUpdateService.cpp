@@ -253,11 +253,19 @@ QCoro::Task<Result<QByteArray>> RuntimeUpdateService::download(QUrl url) {
     QPointer<QNetworkReply> reply = APIClient::sharedSession()->get(plainGet(url));
     const ReplyGuard guard{reply};
     const auto tooLarge = std::make_shared<bool>(false);
+    const auto refuse = [reply, tooLarge] {
+        *tooLarge = true;
+        reply->abort();
+    };
+    // The announced size is known with the headers, before any progress.
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, refuse] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxArchiveBytes)
+            refuse();
+    });
     connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply, tooLarge](qint64 received, qint64 total) {
-                if (received > maxArchiveBytes || total > maxArchiveBytes) {
-                    *tooLarge = true;
-                    reply->abort();
+            [this, refuse](qint64 received, qint64 total) {
+                if (received > maxArchiveBytes) {
+                    refuse();
                     return;
                 }
                 // Whole percents: the bar moves visibly and the screens

@@ -145,6 +145,10 @@ private Q_SLOTS:
                  Status(Status::UpToDate{}));
         QCOMPARE(check(UpdateFixtures::feedJson("1.0.1", archiveURL(), "ab", {}, "Notes")),
                  Status(Status::Available{"1.0.1", "Notes"}));
+        // Unknown keys are ignored; a feed without a signature decodes.
+        QCOMPARE(check("{\"extra\": 1, \"latest\": {\"version\": \"1.1\", \"url\": \"u\", "
+                       "\"sha256\": \"ab\", \"minAppVersion\": \"1.0\", \"channel\": \"beta\"}}"),
+                 Status(Status::Available{"1.1", ""}));
 
         QDir(runtimePath("current")).removeRecursively();
         QCOMPARE(check(UpdateFixtures::feedJson("0.0.1", archiveURL(), "ab", {})),
@@ -190,15 +194,6 @@ private Q_SLOTS:
         QCOMPARE(updates->lastFeed()->latest.version, "3.0");
     }
 
-    // Unknown keys are ignored; a feed without a signature still decodes.
-    void lenientWhereItMayBe() {
-        // moc reads "//" in a raw string as a comment: plain strings here.
-        const QByteArray feed = "{\"extra\": 1, \"latest\": {\"version\": \"2.0.0\", "
-                                "\"url\": \"http://h/a\", \"sha256\": \"ab\", "
-                                "\"minAppVersion\": \"1.0\", \"channel\": \"beta\"}}";
-        QCOMPARE(check(feed), Status(Status::Available{"2.0.0", ""}));
-    }
-
     // The checks run in a fixed order, and nothing is written before both
     // pass.
     void refusedDownloads_data() {
@@ -233,25 +228,13 @@ private Q_SLOTS:
         wrapped.insert(40, '\n');
         QTest::newRow("line break in the signature")
             << "2.0.0" << url << sha << std::optional(wrapped) << 200 << badSignature << true;
-        QString unpadded = key.sign(sha);
-        unpadded.chop(2);
-        QTest::newRow("padding missing")
-            << "2.0.0" << url << sha << std::optional(unpadded) << 200 << badSignature << true;
         QTest::newRow("version with a separator")
             << "../2.0" << url << sha << std::optional(key.sign(sha)) << 200
             << "The update feed names an unusable runtime version \"../2.0\"." << false;
-        QTest::newRow("version with a space")
-            << "2 0" << url << sha << std::optional(key.sign(sha)) << 200
-            << "The update feed names an unusable runtime version \"2 0\"." << false;
         QTest::newRow("relative address")
             << "2.0.0"
             << "runtime.tar.gz" << sha << std::optional(key.sign(sha)) << 200
             << "The update feed's download address is not a web address: runtime.tar.gz" << false;
-        QTest::newRow("file address")
-            << "2.0.0"
-            << "file:///etc/passwd" << sha << std::optional(key.sign(sha)) << 200
-            << "The update feed's download address is not a web address: file:///etc/passwd"
-            << false;
     }
     void refusedDownloads() {
         QFETCH(QString, version);
@@ -332,23 +315,19 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(escapee));
     }
 
-    // Links that stay inside the runtime (node_modules/.bin) are kept.
-    void linksInsideAreKept() {
-        const QByteArray archive = UpdateFixtures::tarGz({
-            {"./apps/server/dist/index.js", "// server"},
-            {"./node_modules/tool/cli.js", "// cli"},
-            {"./node_modules/.bin/tool", {}, TarEntry::Type::symlink, "../tool/cli.js"},
-        });
-        serveSigned("2.0.0", archive);
+    // One generation is kept; the church's data stays as it was. Links that
+    // stay inside the runtime (node_modules/.bin) are kept.
+    void twoInstallsKeepOnePrevious() {
+        serveSigned("2.0.0",
+                    UpdateFixtures::tarGz({
+                        {"./apps/server/dist/index.js", "// server"},
+                        {"./runtime-version.json", "{\"version\": \"2.0.0\"}\n"},
+                        {"./node_modules/tool/cli.js", "// cli"},
+                        {"./node_modules/.bin/tool", {}, TarEntry::Type::symlink, "../tool/cli.js"},
+                    }));
         QCOMPARE(installServed(), Status(Status::Installed{"2.0.0"}));
         QCOMPARE(QFileInfo(runtimePath("current/node_modules/.bin/tool")).symLinkTarget(),
                  QFileInfo(runtimePath("current/node_modules/tool/cli.js")).absoluteFilePath());
-    }
-
-    // One generation is kept; the church's data stays as it was.
-    void twoInstallsKeepOnePrevious() {
-        serveSigned("2.0.0", UpdateFixtures::runtimeArchive("2.0.0"));
-        QCOMPARE(installServed(), Status(Status::Installed{"2.0.0"}));
         QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "2.0.0");
         QCOMPARE(readFile(runtimePath("previous/runtime-version.json")),
                  QByteArray("{\"version\": \"1.0.0\"}"));

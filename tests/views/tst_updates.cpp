@@ -97,49 +97,6 @@ private Q_SLOTS:
         QCOMPARE(statusText(), "Update feed HTTP 404.");
     }
 
-    // "Download & install" appears only while an update is available; the
-    // buttons wait while anything is under way; the block walks through
-    // every step to the installed runtime, which the Installed rows show.
-    void installThroughTheScreen() {
-        const QByteArray archive =
-            UpdateFixtures::runtimeArchive("2.0.0", readFile(ExternalServer::fixtureScript()));
-        const QString sha = UpdateFixtures::sha256Hex(archive);
-        host->setResponse(
-            "/feed.json",
-            HttpResponse{200, UpdateFixtures::feedJson("2.0.0", host->url("/r.tar.gz").toString(),
-                                                       sha, key.sign(sha), "Faster search")});
-        host->setResponse("/r.tar.gz", HttpResponse{200, archive});
-        show();
-        QTRY_VERIFY_WITH_TIMEOUT(view->updates().status().is<Status::Available>(), settle);
-        QCOMPARE(statusText(), "Runtime 2.0.0 available");
-        QCOMPARE(child<QLabel>(*view, "updateNotes")->text(), "Faster search");
-        QVERIFY(button("downloadAndInstall")->isVisible());
-
-        QList<Status> seen;
-        connect(&view->updates(), &RuntimeUpdateService::changed, this, [&] {
-            const Status& status = view->updates().status();
-            if (seen.isEmpty() || seen.last() != status)
-                seen << status;
-            QCOMPARE(button("checkForUpdates")->isEnabled(), !status.isBusy());
-            QCOMPARE(button("downloadAndInstall")->isVisible(), status.is<Status::Available>());
-            QCOMPARE(progressShown(), status.isBusy());
-        });
-        button("downloadAndInstall")->click();
-        awaitIdleService();
-        // The fractions in between depend on how the body arrived.
-        seen.removeIf([](const Status& status) {
-            const auto* downloading = status.get<Status::Downloading>();
-            return downloading && downloading->fraction && *downloading->fraction < 1.0;
-        });
-        QCOMPARE(seen, (QList<Status>{Status::Downloading{}, Status::Downloading{1.0},
-                                      Status::Installing{}, Status::Installed{"2.0.0"}}));
-        QCOMPARE(statusText(), "Installed runtime 2.0.0");
-        QCOMPARE(child<QLabel>(*view, "runtimeVersion")->text(), "2.0.0");
-        QCOMPARE(child<QLabel>(*view, "runtimeSource")->text(), "Hot-patch (data folder)");
-        QVERIFY(!button("rollBackRuntime")->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
-    }
-
     // With a runtime to go back to, the screen offers it by its version.
     void rollBackOffer() {
         writeFile(ApplicationSupport::path("runtime/current/apps/server/dist/index.js"), "//");

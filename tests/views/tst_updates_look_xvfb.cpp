@@ -64,8 +64,13 @@ class TestUpdatesLook : public QObject {
         view->setPalette(QApplication::style()->standardPalette());
     }
 
+    // The buttons wait while anything is under way; "Download & install"
+    // is there only while an update is available.
     void awaitStatus(const Status& status) {
         QTRY_COMPARE_WITH_TIMEOUT(view->updates().status(), status, settle);
+        QCOMPARE(child<QPushButton>(*view, "checkForUpdates")->isEnabled(), !status.isBusy());
+        QCOMPARE(child<QPushButton>(*view, "downloadAndInstall")->isVisible(),
+                 status.is<Status::Available>());
     }
 
     void serveFeed(const QString& version, const QByteArray& archive) {
@@ -127,7 +132,6 @@ private Q_SLOTS:
         host->setResponse("/r.tar.gz", late);
         view->updates().checkForUpdates();
         awaitStatus(Status::Available{"2.4.0", "Faster verse search."});
-        QVERIFY(child<QPushButton>(*view, "downloadAndInstall")->isVisible());
         shoot("available", "Runtime 2.4.0 available");
 
         child<QPushButton>(*view, "downloadAndInstall")->click();
@@ -139,6 +143,7 @@ private Q_SLOTS:
         shoot("installing", "Installing & restarting server…");
         awaitStatus(Status::Installed{"2.4.0"});
         shoot("installed", "Installed runtime 2.4.0");
+        QCOMPARE(child<QLabel>(*view, "runtimeSource")->text(), "Hot-patch (data folder)");
         qputenv("VESPERLINE_FIXTURE_MODE", "healthy");
     }
 };

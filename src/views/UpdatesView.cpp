@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 using namespace ScreenStyle;
@@ -160,9 +161,13 @@ void UpdatesView::rollBack() {
 
 void UpdatesView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    updates_->setFeedURLString(ApplicationSupport::loadUpdateFeedURL().toString());
+    // The window coming back from minimised is no new showing of the tab:
+    // it is drawn again, the edit and the status stay.
+    if (!event->spontaneous()) {
+        updates_->setFeedURLString(ApplicationSupport::loadUpdateFeedURL().toString());
+        updates_->checkForUpdates();
+    }
     render();
-    updates_->checkForUpdates();
 }
 
 void UpdatesView::render() {

@@ -8,9 +8,7 @@
 // count is left alone once the object is gone.
 class PendingOperation {
 public:
-    PendingOperation(QObject* owner, int& counter) : owner(owner), counter(&counter) {
-        ++counter;
-    }
+    PendingOperation(QObject* owner, int& counter) : owner(owner), counter(&counter) { ++counter; }
     ~PendingOperation() {
         if (owner)
             --*counter;

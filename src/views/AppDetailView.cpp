@@ -92,12 +92,12 @@ QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* paren
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
+    case AppTab::updates:
+        return new UpdatesView(app, parent);
     case AppTab::ipad:
     case AppTab::bookmarks:
     case AppTab::playlists:
     case AppTab::themes:
-    case AppTab::updates:
-        return new UpdatesView(app, parent);
     case AppTab::admin:
     case AppTab::settings:
         break;

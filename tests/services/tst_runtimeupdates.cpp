@@ -36,6 +36,18 @@ QCoro::Task<std::optional<QString>> restartedFine() {
 
 } // namespace
 
+// What QCOMPARE prints for a status.
+char* toString(const UpdateStatus& status) {
+    return std::visit(
+        [](const auto& value) {
+            QByteArray text = typeid(value).name();
+            if constexpr (requires { value.message; })
+                text += ": " + value.message.toUtf8();
+            return qstrdup(text.constData());
+        },
+        status.value());
+}
+
 Q_DECLARE_METATYPE(QList<TarEntry>)
 Q_DECLARE_METATYPE(std::optional<QString>)
 

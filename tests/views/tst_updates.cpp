@@ -4,6 +4,7 @@
 #include "support/GuiTestMain.h"
 #include "support/HttpTestServer.h"
 #include "support/UpdateFixtures.h"
+#include "views/AppDetailView.h"
 #include "views/UpdatesView.h"
 
 #include <QLabel>
@@ -95,6 +96,16 @@ private Q_SLOTS:
         QCOMPARE(ApplicationSupport::loadUpdateFeedURL(), host->url("/other.json"));
         QCOMPARE(host->hits("/other.json"), 1);
         QCOMPARE(statusText(), "Update feed HTTP 404.");
+    }
+
+    // The Updates tab, and only it, shows this screen.
+    void onlyTheUpdatesTab() {
+        app = std::make_unique<AppViewModel>(tree->environment());
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
+        for (const AppTab tab : AppTabs::all()) {
+            const std::unique_ptr<QWidget> screen(AppDetailView::makeScreen(tab, *app, nullptr));
+            QCOMPARE(qobject_cast<UpdatesView*>(screen.get()) != nullptr, tab == AppTab::updates);
+        }
     }
 
     // With a runtime to go back to, the screen offers it by its version.

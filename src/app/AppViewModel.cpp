@@ -315,8 +315,8 @@ QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
         manager->start();
 }
 
-QCoro::Task<> AppViewModel::replaceServer(int port, const QString& nodePath,
-                                          bool startWhenRestored) {
+QCoro::Task<> AppViewModel::replaceServer(int port, const QString& nodePath, bool startWhenRestored,
+                                          bool restore) {
     ServerManager* previous = server_;
     const bool ownServerOnPort = previous->spawnedByApp() && previous->port() == port;
     previous->shutdownOnTerminate();
@@ -324,11 +324,14 @@ QCoro::Task<> AppViewModel::replaceServer(int port, const QString& nodePath,
     server_ = new ServerManager(ProjectPaths{projectRoot_}, nodePath, port, this);
     bindServer(server_);
     publishServerMirror();
-    auto restore = restoreServerState(server_, startWhenRestored, ownServerOnPort);
     // Later: a task of the old manager may be running this very turn. Its
     // coroutines check for their manager after every wait.
     previous->deleteLater();
-    return restore;
+    if (restore)
+        return restoreServerState(server_, startWhenRestored, ownServerOnPort);
+    if (startWhenRestored)
+        server_->start();
+    return []() -> QCoro::Task<> { co_return; }();
 }
 
 void AppViewModel::setPort(int port) {

@@ -198,7 +198,10 @@ private:
     // has finished without finding a server (the restore holds the status at
     // starting meanwhile, and a start then would be ignored).
     // The result is the new manager's restore, for whoever waits for it.
-    QCoro::Task<> replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
+    // Without `restore` the new manager starts from stopped, for when nothing
+    // can be on the port to adopt or clean up.
+    QCoro::Task<> replaceServer(int port, const QString& nodePath, bool startWhenRestored = false,
+                                bool restore = true);
     // Switches to the runtime resolved now and starts the server on it when
     // it ran, nothing blocks a start, or `forceStart`; ends once that start
     // has. True when the start crashed.

@@ -4,6 +4,7 @@
 #include "app/AppViewModel.h"
 #include "services/BundleRepair.h"
 #include "services/FirstStart.h"
+#include "services/PidFile.h"
 #include "services/ProjectPaths.h"
 #include "services/RuntimeRollback.h"
 #include "services/ServerManager.h"
@@ -26,7 +27,10 @@ QCoro::Task<bool> AppViewModel::switchRuntime(bool forceStart) {
     const QString nodePath = nodeInfo_ ? nodeInfo_->path : found ? found->path : fallbackNodePath;
     nodeInfo_ = found;
     const bool start = forceStart || wasRunning || startBlockedReasons().isEmpty();
-    auto restored = replaceServer(server_->port(), nodePath, start);
+    // With the port free and no server on record, the launch-time restore
+    // could only wait out its probes (over a second) before the start.
+    const bool nothingToAdopt = !PortOwner::isLocalTCPPortOpen(server_->port()) && !PidFile::read();
+    auto restored = replaceServer(server_->port(), nodePath, start, !nothingToAdopt);
     setStatusMessage(QStringLiteral("Runtime ") + ProjectPaths{projectRoot_}.runtimeVersionLabel() +
                      QStringLiteral(" active"));
     notify();

@@ -4,23 +4,18 @@
 //  (b) a running child killed with SIGKILL until status is crashed;
 //  (c) stop() until the port is free.
 // Runs in a temporary HOME so the real support directory is never touched.
+#include "../lib/BenchSupport.h"
 #include "services/ApplicationSupport.h"
 #include "services/ServerEnvironment.h"
 #include "services/ServerManager.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -29,41 +24,13 @@ constexpr int rounds = 7;
 const QString project = QStringLiteral(VESPERLINE_STAGE_DIR "/share/vesperline/project");
 const QString node = QStringLiteral(VESPERLINE_STAGE_DIR "/share/vesperline/node/bin/node");
 
-int freePort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-// Spins the event loop until the condition holds; false after the limit.
-bool waitFor(const std::function<bool()>& condition, int limitMs = 30000, int stepMs = 1) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(stepMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using BenchSupport::freePort;
+using BenchSupport::median;
+using BenchSupport::waitFor;
 
 bool healthAnswers(int port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-    if (!socket.waitForConnected(50))
-        return false;
-    socket.write("GET /api/health HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    QByteArray answer;
-    while (socket.waitForReadyRead(500))
-        answer += socket.readAll();
+    const QByteArray answer = BenchSupport::healthAnswer(port);
     return answer.startsWith("HTTP/1.1 200") && answer.contains("\"ok\":true");
-}
-
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // The node command alone, polled as fast as a client can.

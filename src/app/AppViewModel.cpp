@@ -332,7 +332,8 @@ QCoro::Task<> AppViewModel::restoreServerState(QPointer<ServerManager> manager,
         manager->start();
 }
 
-void AppViewModel::replaceServer(int port, const QString& nodePath, bool startWhenRestored) {
+QCoro::Task<> AppViewModel::replaceServer(int port, const QString& nodePath, bool startWhenRestored,
+                                          bool restore) {
     ServerManager* previous = server_;
     const bool ownServerOnPort = previous->spawnedByApp() && previous->port() == port;
     previous->shutdownOnTerminate();
@@ -340,10 +341,14 @@ void AppViewModel::replaceServer(int port, const QString& nodePath, bool startWh
     server_ = new ServerManager(ProjectPaths{projectRoot_}, nodePath, port, this);
     bindServer(server_);
     publishServerMirror();
-    restoreServerState(server_, startWhenRestored, ownServerOnPort);
     // Later: a task of the old manager may be running this very turn. Its
     // coroutines check for their manager after every wait.
     previous->deleteLater();
+    if (restore)
+        return restoreServerState(server_, startWhenRestored, ownServerOnPort);
+    if (startWhenRestored)
+        server_->start();
+    return []() -> QCoro::Task<> { co_return; }();
 }
 
 void AppViewModel::setPort(int port) {

@@ -12,6 +12,7 @@
 #include "services/DisplayScreen.h"
 #include "services/NkjvImportJob.h"
 #include "services/NodeChecker.h"
+#include "services/PendingOperation.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -175,6 +176,16 @@ public:
     QCoro::Task<> reloadTranslations();
     QCoro::Task<> saveTranslations(QString primaryId, std::optional<QString> secondaryId);
 
+    // After a runtime update was activated: the server manager is rebuilt on
+    // the runtime the resolution picks now, and the server (re)started when
+    // it ran or nothing blocks a start. When the new runtime's first start
+    // fails, the runtime it replaced comes back and the server starts on
+    // that; the result is then the message that says so, else absent.
+    QCoro::Task<std::optional<QString>> applyHotPatchedRuntime();
+    // The Updates screen's roll back: the previous runtime becomes the one
+    // in use again, as after an update.
+    QCoro::Task<> rollBackRuntime();
+
     // Lists the monitors again; a selected monitor that is gone gives way to
     // the first one (and that choice is stored).
     void refreshDisplays();
@@ -234,7 +245,15 @@ private:
     // `startWhenRestored`: start the new manager once its launch-time restore
     // has finished without finding a server (the restore holds the status at
     // starting meanwhile, and a start then would be ignored).
-    void replaceServer(int port, const QString& nodePath, bool startWhenRestored = false);
+    // The result is the new manager's restore, for whoever waits for it.
+    // Without `restore` the new manager starts from stopped, for when nothing
+    // can be on the port to adopt or clean up.
+    QCoro::Task<> replaceServer(int port, const QString& nodePath, bool startWhenRestored = false,
+                                bool restore = true);
+    // Switches to the runtime resolved now and starts the server on it when
+    // it ran, nothing blocks a start, or `forceStart`; ends once that start
+    // has. True when the start crashed.
+    QCoro::Task<bool> switchRuntime(bool forceStart);
     // Waits for the manager's launch-time restore, then mirrors it. With
     // `afterOwnServer` the restore first lets the server a replaced manager
     // has just signalled give up the port: found still answering, it would be
@@ -246,18 +265,10 @@ private:
     QString nodePathOrFallback() const;
 
     // Counts one asynchronous operation for as long as it exists.
-    class Operation {
+    class Operation : PendingOperation {
     public:
-        explicit Operation(AppViewModel* owner) : owner(owner) { ++owner->pendingOperations_; }
-        ~Operation() {
-            if (owner)
-                --owner->pendingOperations_;
-        }
-        Operation(const Operation&) = delete;
-        Operation& operator=(const Operation&) = delete;
-
-    private:
-        QPointer<AppViewModel> owner;
+        explicit Operation(AppViewModel* owner)
+            : PendingOperation(owner, owner->pendingOperations_) {}
     };
 
     template <typename T> void assign(T& field, T value) {

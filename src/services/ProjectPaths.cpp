@@ -77,17 +77,21 @@ bool ProjectPaths::hasServerDependencies() const {
     return QFileInfo(runtimeRoot + "/node_modules/fastify/package.json").isFile();
 }
 
-QString ProjectPaths::runtimeVersionLabel() const {
+std::optional<QString> ProjectPaths::runtimeVersion() const {
     QFile file(runtimeRoot + "/runtime-version.json");
-    if (file.open(QIODevice::ReadOnly)) {
-        const auto document = nlohmann::json::parse(file.readAll().toStdString(), nullptr, false);
-        if (document.is_object()) {
-            const auto version = document.find("version");
-            if (version != document.end() && version->is_string())
-                return QString::fromStdString(version->get<std::string>());
-        }
-    }
-    return QStringLiteral("bundled");
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const auto document = nlohmann::json::parse(file.readAll().toStdString(), nullptr, false);
+    if (!document.is_object())
+        return std::nullopt;
+    const auto version = document.find("version");
+    if (version == document.end() || !version->is_string())
+        return std::nullopt;
+    return QString::fromStdString(version->get<std::string>());
+}
+
+QString ProjectPaths::runtimeVersionLabel() const {
+    return runtimeVersion().value_or(QStringLiteral("bundled"));
 }
 
 QString ProjectPaths::nkjvImportScript() const {

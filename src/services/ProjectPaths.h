@@ -24,6 +24,8 @@ struct ProjectPaths {
     bool hasServerBuild() const;
     // The server's packages, which a self-contained install must carry.
     bool hasServerDependencies() const;
+    // The string "version" of runtime-version.json, when there is one.
+    std::optional<QString> runtimeVersion() const;
     QString runtimeVersionLabel() const;
     QString nkjvImportScript() const;
     bool canRunNkjvImport() const;

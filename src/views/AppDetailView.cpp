@@ -7,6 +7,7 @@
 #include "views/PlaylistsView.h"
 #include "views/SettingsView.h"
 #include "views/ThemesView.h"
+#include "views/UpdatesView.h"
 #include "views/iPadSetupView.h"
 
 #include <QLabel>
@@ -92,25 +93,24 @@ void AppDetailView::showScreen(AppTab tab) {
 }
 
 QWidget* AppDetailView::makeScreen(AppTab tab, AppViewModel& app, QWidget* parent) {
-    // Each case returns its screen once that screen exists; until then the
-    // tab shows its title.
     switch (tab) {
     case AppTab::dashboard:
         return new DashboardView(app, parent);
+    case AppTab::ipad:
+        return new iPadSetupView(app, parent);
     case AppTab::bookmarks:
         return new BookmarksView(app, parent);
     case AppTab::playlists:
         return new PlaylistsView(app, parent);
-    case AppTab::ipad:
-        return new iPadSetupView(app, parent);
     case AppTab::themes:
         return new ThemesView(app, parent);
     case AppTab::admin:
         return new AdminView(app, parent);
     case AppTab::updates:
-        break;
+        return new UpdatesView(app, parent);
     case AppTab::settings:
         return new SettingsView(app, parent);
     }
-    return titleOnly(tab, parent);
+    Q_UNREACHABLE();
+    return nullptr;
 }

@@ -12,6 +12,8 @@ const QHash<QString, QString>& themeNames() {
     static const QHash<QString, QString> names{
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok")},
         {QStringLiteral("xmark.octagon.fill"), QStringLiteral("dialog-error")},
+        {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
+        {QStringLiteral("arrow.down.circle.fill"), QStringLiteral("go-down")},
         // The sidebar's tabs: symbolic (single-colour) icons, tinted like the
         // bundled ones when drawn.
         {QStringLiteral("gauge.with.dots.needle.67percent"),

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -93,8 +94,10 @@ BookmarksView::BookmarksView(AppViewModel& app, QWidget* parent)
 
 void BookmarksView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The list on hand is drawn first; reading a large file waits for the
+    // next turn of the event loop.
     if (!event->spontaneous())
-        app.reloadBookmarks();
+        QTimer::singleShot(0, this, [this] { app.reloadBookmarks(); });
 }
 
 void BookmarksView::render() {

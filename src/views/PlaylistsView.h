@@ -44,6 +44,8 @@ public:
 
     const std::optional<QString>& selectedPlaylistId() const { return selectedPlaylistId_; }
     bool isSaving() const;
+    PlaylistItemsModel* itemsModel() const { return items; }
+    QListView* itemsView() const { return itemList; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollArea>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -68,17 +67,8 @@ QLabel* small(const QString& text, QWidget* parent) {
 SettingsView::SettingsView(AppViewModel& app, QWidget* parent)
     : QWidget(parent), app(app), shownTab(app.selectedTab()) {
     setObjectName(QStringLiteral("settings"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget(scroll);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(20);
+    QVBoxLayout* column = scrollingColumn(this);
+    QWidget* content = column->parentWidget();
     auto* title = new QLabel(QStringLiteral("Settings"), content);
     title->setFont(scaled(title->font(), 1.9, QFont::Bold));
     column->addWidget(title);
@@ -89,7 +79,6 @@ SettingsView::SettingsView(AppViewModel& app, QWidget* parent)
     column->addWidget(buildData());
     column->addWidget(buildAbout());
     column->addStretch(1);
-    scroll->setWidget(content);
 
     connect(&app, &AppViewModel::changed, this, &SettingsView::render);
 }

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -65,17 +64,8 @@ UpdatesView::UpdatesView(AppViewModel& app, QWidget* parent)
 UpdatesView::UpdatesView(AppViewModel& app, RuntimeUpdateService::Options options, QWidget* parent)
     : QWidget(parent), app(app), updates_(new RuntimeUpdateService(std::move(options), this)) {
     setObjectName(QStringLiteral("updates"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget(scroll);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(20);
+    QVBoxLayout* column = scrollingColumn(this);
+    QWidget* content = column->parentWidget();
     auto* title = new QLabel(QStringLiteral("Updates"), content);
     title->setFont(scaled(title->font(), 1.9, QFont::Bold));
     column->addWidget(title);
@@ -95,7 +85,6 @@ UpdatesView::UpdatesView(AppViewModel& app, RuntimeUpdateService::Options option
                 later));
     column->addWidget(later);
     column->addStretch(1);
-    scroll->setWidget(content);
 
     connect(updates_, &RuntimeUpdateService::changed, this, &UpdatesView::render);
     connect(&app, &AppViewModel::changed, this, &UpdatesView::render);

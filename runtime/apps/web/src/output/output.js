@@ -6,6 +6,7 @@
 import { LiveConnection } from '/shared/live.js';
 import { el } from '/shared/data.js';
 import { Frame, fitType, fontsFor } from '/shared/frame.js';
+import { passageColumns } from '/shared/scripture.js';
 
 const LAYOUTS = ['lowerThird', 'center', 'fullscreen'];
 const FADE_IN_MS = 480;
@@ -22,30 +23,8 @@ let renderToken = 0;
 
 // ----- building a layer
 
-function scriptureFor(part, numbered) {
-  const p = el('p', { class: 'scripture', lang: 'en' });
-  if (!numbered) {
-    p.append(part.text);
-    return p;
-  }
-  part.verses.forEach((v, i) => {
-    if (i > 0) p.append(' ');
-    p.append(el('span', { class: 'vn' }, String(v.verse)), v.text);
-  });
-  return p;
-}
-
 function passageBlocks(content) {
-  const parts = [content.primary, content.secondary].filter(Boolean);
-  const compare = parts.length > 1;
-  const numbered = content.primary.verses.length > 1;
-  const cols = el(
-    'div',
-    { class: compare ? 'cols compare' : 'cols' },
-    parts.map((part) =>
-      el('div', { class: 'col' }, compare ? el('div', { class: 'col-head' }, part.translation.label) : null, scriptureFor(part, numbered)),
-    ),
-  );
+  const { parts, compare, cols } = passageColumns(content);
   const trId = compare ? null : el('span', { class: 'tr-id' }, content.primary.translation.id);
   const attribution = parts
     .map((p) => p.translation.attribution)

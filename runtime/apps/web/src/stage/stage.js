@@ -7,6 +7,7 @@
 import { LiveConnection } from '/shared/live.js';
 import { el } from '/shared/data.js';
 import { Frame, fitType, fontsFor } from '/shared/frame.js';
+import { passageColumns } from '/shared/scripture.js';
 
 // The largest scripture, in % of the frame's height: a single verse reads
 // from the back of a platform.
@@ -22,28 +23,6 @@ let shownKey = null;
 let renderToken = 0;
 
 // ----- the live content
-
-function scripture(part, numbered) {
-  const p = el('p', { class: 'scripture', lang: 'en' });
-  if (!numbered) p.append(part.text);
-  else
-    part.verses.forEach((v, i) => {
-      if (i > 0) p.append(' ');
-      p.append(el('span', { class: 'vn' }, String(v.verse)), v.text);
-    });
-  return p;
-}
-
-function passageBlock(content) {
-  const parts = [content.primary, content.secondary].filter(Boolean);
-  const compare = parts.length > 1;
-  const numbered = content.primary.verses.length > 1;
-  return el(
-    'div',
-    { class: compare ? 'cols compare' : 'cols' },
-    parts.map((part) => el('div', { class: 'col' }, compare ? el('div', { class: 'col-head' }, part.translation.label) : null, scripture(part, numbered))),
-  );
-}
 
 function renderReference(content) {
   const ref = $('reference');
@@ -69,7 +48,7 @@ async function renderNow(content) {
     now.replaceChildren(img);
     await img.decode().catch(() => (img.style.visibility = 'hidden'));
   } else {
-    const inner = el('div', { class: 'fit' }, passageBlock(content));
+    const inner = el('div', { class: 'fit' }, passageColumns(content).cols);
     inner.style.visibility = 'hidden';
     now.replaceChildren(inner);
     await fontsFor(inner);

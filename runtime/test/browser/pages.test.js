@@ -42,12 +42,13 @@ async function relay(t, target) {
   const port = await freePort();
   const sockets = new Set();
   let down = false;
+  let to = target;
   const server = net.createServer((client) => {
     if (down) {
       client.destroy();
       return;
     }
-    const upstream = net.connect(target, '127.0.0.1');
+    const upstream = net.connect(to, '127.0.0.1');
     for (const s of [client, upstream]) {
       sockets.add(s);
       s.on('close', () => sockets.delete(s));
@@ -69,6 +70,10 @@ async function relay(t, target) {
     restore() {
       down = false;
     },
+    /** Later connections reach another server, as after a restart. */
+    retarget(port) {
+      to = port;
+    },
   };
 }
 
@@ -82,6 +87,7 @@ describe('pages in a browser', () => {
   let s;
   let srv;
   let browser;
+  let dist;
   const scope = suiteScope();
   before(async () => {
     s = seededSupportDir(scope, { verses: [...SAMPLE_VERSES, ...LONG], bookmarks: BOOKMARKS, playlists: PLAYLISTS });
@@ -89,7 +95,7 @@ describe('pages in a browser', () => {
       ['John', 3, 16, 'God loved the world so much that he gave his one and only Son.'],
     ]);
     // The web build as `npm run build` makes it.
-    const dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
+    dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
     srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
     // Playwright gives every launch a fresh profile directory of its own.
     browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
@@ -333,7 +339,7 @@ describe('pages in a browser', () => {
     assert.equal((await srv.get('/api/health')).json.clients, 0, 'a stage display is no display client');
   });
 
-  test('a 60-verse passage fits the stage display at 720p and 1080p; a lost connection keeps the picture', async (t) => {
+  test('a 60-verse passage fits the stage display at 720p and 1080p; a lost connection keeps the picture, a restarted server is followed', async (t) => {
     const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
     for (const [w, h] of [
       [1280, 720],
@@ -372,6 +378,14 @@ describe('pages in a browser', () => {
     net1.restore();
     await stageShows(stage, next.live.id);
     assert.equal(await stage.isVisible('#status'), false);
+
+    // A restarted server counts its revisions from zero again; its state still wins.
+    const restarted = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
+    net1.cut();
+    net1.retarget(restarted.port);
+    net1.restore();
+    await stageShows(stage, '');
+    assert.equal(await stage.textContent('#now'), 'Nothing on air');
   });
 
   test('the admin refuses broken theme JSON in plain words and saves good themes through the API', async (t) => {

@@ -108,8 +108,9 @@ function tick() {
 
 // ----- state
 
+// Every state is taken as it comes: after a server restart the revisions
+// count from zero again, and the state sent on reconnect is the truth.
 function apply(state) {
-  if (lastState && state.revision < lastState.revision) return;
   lastState = state;
   const key = state.live?.id ?? '';
   if (key !== shownKey) {

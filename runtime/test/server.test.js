@@ -134,7 +134,7 @@ describe('data documents, translations and passages', () => {
     assert.equal(api.status, 404);
     assert.equal(api.json.statusCode, 404);
     assert.equal((await srv.put('/api/health', {})).status, 404);
-    for (const page of ['/output?w=1920&h=1080', '/presenter', '/operator', '/admin']) {
+    for (const page of ['/output?w=1920&h=1080', '/stage?w=1280&h=720&clock=12', '/presenter', '/operator', '/admin']) {
       const res = await srv.get(page);
       assert.equal(res.status, 200, page);
       assert.match(res.headers.get('content-type'), /text\/html/);

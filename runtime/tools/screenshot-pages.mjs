@@ -201,6 +201,33 @@ await api('PUT', '/api/translations', { primaryId: 'bible.sqlite' });
 const slide = await api('POST', '/api/live/show', { kind: 'slide', slideId: 'sl-welcome' });
 await outputShot('output-slide-1920x1080', { w: 1920, h: 1080, id: slide.live.id });
 
+// ----- the stage display: a playlist step with the next one, two translations, a slide
+
+async function stagePage({ w, h, id, query = '' }) {
+  const page = await browser.newPage({ viewport: { width: w, height: h } });
+  await page.goto(`${base}/stage?w=${w}&h=${h}${query}`);
+  await page.waitForFunction((want) => document.body.dataset.shown === want && document.body.dataset.status === 'connected', id);
+  return page;
+}
+
+async function stageShot(name, options) {
+  const page = await stagePage(options);
+  await shot(page, name);
+  await page.close();
+}
+
+const step = await api('POST', '/api/live/playlist', { playlistId: 'pl-sunday', index: 1 });
+for (const [w, h] of SIZES) await stageShot(`stage-playlist-${w}x${h}`, { w, h, id: step.live.id });
+const reading = await api('POST', '/api/live/playlist', { playlistId: 'pl-sunday', index: 2 });
+for (const [w, h] of SIZES) await stageShot(`stage-long-${w}x${h}`, { w, h, id: reading.live.id, query: '&clock=12' });
+await api('PUT', '/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.compare.sqlite' });
+await api('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'seed-psalm-23' });
+const stageCmp = await api('POST', '/api/live/show', { kind: 'passage', ref: 'John 3:16-17' });
+for (const [w, h] of SIZES) await stageShot(`stage-compare-${w}x${h}`, { w, h, id: stageCmp.live.id });
+await api('PUT', '/api/translations', { primaryId: 'bible.sqlite' });
+const stageSlide = await api('POST', '/api/live/playlist', { playlistId: 'pl-sunday', index: 0 });
+await stageShot('stage-slide-1920x1080', { w: 1920, h: 1080, id: stageSlide.live.id });
+
 // ----- control pages with something in preview and something live
 
 await api('POST', '/api/live/playlist', { playlistId: 'pl-sunday', index: 1 });
@@ -265,8 +292,9 @@ await controlShot('/operator', 'operator-1280x800-passage', {
   await page.close();
 }
 
-// a presenter whose server went away
+// a presenter and a stage display whose server went away
 {
+  const stage = await stagePage({ w: 1280, h: 720, id: (await api('GET', '/api/live')).live.id });
   const page = await browser.newPage({ viewport: { width: 1180, height: 820 }, hasTouch: true });
   await page.goto(`${base}/presenter`);
   await page.waitForSelector('.conn[data-status="connected"]');
@@ -275,6 +303,9 @@ await controlShot('/operator', 'operator-1280x800-passage', {
   await page.waitForSelector('.conn[data-status="reconnecting"]');
   await shot(page, 'presenter-reconnecting');
   await page.close();
+  await stage.waitForFunction(() => document.body.dataset.status === 'reconnecting');
+  await shot(stage, 'stage-reconnecting-1280x720');
+  await stage.close();
 }
 
 await browser.close();

@@ -97,6 +97,7 @@ AppViewModel::AppViewModel(Environment environment, QObject* parent)
     // 3. Preferences.
     showStartupLog_ = Settings::flag(Key::showStartupLog);
     showWebOutputHint_ = Settings::flag(Key::showWebOutputHint);
+    displayShowsStage_ = Settings::flag(Key::displayShowsStage);
     selectedDisplayID_ = initialDisplayID();
     outputWidth_ = int(*Settings::integer(Key::outputWidth));
     outputHeight_ = int(*Settings::integer(Key::outputHeight));
@@ -186,6 +187,15 @@ void AppViewModel::setShowWebOutputHint(bool show) {
     assign(showWebOutputHint_, show);
 }
 
+void AppViewModel::setDisplayShowsStage(bool stage) {
+    Settings::setFlag(Key::displayShowsStage, stage);
+    if (stage == displayShowsStage_)
+        return;
+    assign(displayShowsStage_, stage);
+    if (displayOutput_->isOpen() && server_->isRunning())
+        displayOutput_->reload(QUrl(displayOutputURLString()));
+}
+
 void AppViewModel::setSelectedDisplayID(quint32 id) {
     Settings::setInteger(Key::outputDisplayID, qint64(id));
     assign(selectedDisplayID_, id);
@@ -197,6 +207,13 @@ QString AppViewModel::outputURLString() const {
     return QStringLiteral("http://127.0.0.1:") + portText(server_->port()) +
            QStringLiteral("/output?w=") + QString::number(outputWidth_) + QStringLiteral("&h=") +
            QString::number(outputHeight_);
+}
+
+QString AppViewModel::displayOutputURLString() const {
+    if (!displayShowsStage_)
+        return outputURLString();
+    return QStringLiteral("http://127.0.0.1:") + portText(server_->port()) +
+           QStringLiteral("/stage");
 }
 
 QString AppViewModel::webAdminURLString() const {
@@ -360,7 +377,7 @@ void AppViewModel::setPort(int port) {
         server_->stop();
     replaceServer(port, nodePathOrFallback(), wasRunning);
     if (displayOutput_->isOpen() && server_->isRunning())
-        displayOutput_->reload(QUrl(outputURLString()));
+        displayOutput_->reload(QUrl(displayOutputURLString()));
 }
 
 void AppViewModel::refreshNode() {
@@ -600,7 +617,7 @@ void AppViewModel::openDisplayOutput() {
         setStatusMessage(QStringLiteral("No display found"));
         return;
     }
-    const QString url = outputURLString();
+    const QString url = displayOutputURLString();
     // Opening over an open window closes it first, and its onClosed clears
     // the flag; it is set again here.
     displayOutput_->open(QUrl(url), screen);
@@ -631,7 +648,7 @@ void AppViewModel::setOutputSize(int width, int height) {
     if (changedSize)
         notify();
     if (displayOutput_->isOpen() && server_->isRunning())
-        displayOutput_->reload(QUrl(outputURLString()));
+        displayOutput_->reload(QUrl(displayOutputURLString()));
 }
 
 // ---------------------------------------------------------------- desktop services

@@ -124,6 +124,11 @@ public:
     bool showWebOutputHint() const { return showWebOutputHint_; }
     void setShowWebOutputHint(bool show);
     bool isDisplayOutputOpen() const { return isDisplayOutputOpen_; }
+    // The display output window shows the stage view (the confidence monitor
+    // facing the platform) instead of the output; stored as "displayShowsStage".
+    // An open window switches at once.
+    bool displayShowsStage() const { return displayShowsStage_; }
+    void setDisplayShowsStage(bool stage);
 
     // The server manager's status as of the last mirror update, which follows
     // the manager one event-loop turn later.
@@ -144,6 +149,9 @@ public:
 
     // "http://127.0.0.1:<port>/output?w=<width>&h=<height>".
     QString outputURLString() const;
+    // What the display output window loads: outputURLString(), or
+    // "http://127.0.0.1:<port>/stage", which fills whatever monitor it is on.
+    QString displayOutputURLString() const;
     // "http://127.0.0.1:<port>/admin", the server's web admin.
     QString webAdminURLString() const;
     // The program carries its own Node.js and runtime, and the server build is there.
@@ -318,6 +326,7 @@ private:
     int outputHeight_ = 0;
     bool showWebOutputHint_ = true;
     bool isDisplayOutputOpen_ = false;
+    bool displayShowsStage_ = false;
     ServerStatus mirroredServerStatus_ = ServerStatus::stopped;
     bool mirroredServerRunning_ = false;
     bool mirroredExternallyManaged_ = false;

@@ -13,6 +13,8 @@ iPadSetupContent iPadSetupContent::make(const QString& lanAddress, int port, boo
     content.lanHost = lanAddress.isEmpty() ? noAddress : lanAddress;
     content.presenterURL =
         QStringLiteral("http://") + content.lanHost + ':' + portText + QStringLiteral("/presenter");
+    content.stageURL =
+        QStringLiteral("http://") + content.lanHost + ':' + portText + QStringLiteral("/stage");
     content.localPresenterURL = QStringLiteral("http://127.0.0.1:") + portText + "/presenter";
     content.firewallText =
         QStringLiteral("If the iPad cannot connect, allow TCP port %1 in this computer's firewall "

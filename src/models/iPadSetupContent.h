@@ -18,6 +18,8 @@ struct iPadSetupContent {
     // "http://<lanHost>:<port>/presenter", what the QR code holds.
     QString presenterURL;
     QString localPresenterURL;
+    // "http://<lanHost>:<port>/stage", the stage view for a tablet facing the platform.
+    QString stageURL;
     QString firewallText;
     QList<ChecklistRow> checklist;
 

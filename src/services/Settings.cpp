@@ -27,6 +27,8 @@ const QHash<Key, Settings::Entry>& table() {
         {Key::outputHeight,
          {"outputHeight", Type::integer, 1080, {}, 320, 7680, OutOfRange::clamp}},
         {Key::showWebOutputHint, {"showWebOutputHint", Type::flag, 1, {}, 0, 1, {}, true}},
+        // The display output window shows the stage view instead of the output.
+        {Key::displayShowsStage, {"displayShowsStage", Type::flag, 0, {}, 0, 1}},
         {Key::uiLayoutVersion,
          {"uiLayoutVersion", Type::integer, 0, {}, 0, std::numeric_limits<int>::max()}},
         {Key::apiBibleId, {"apiBibleId", Type::text, std::nullopt, QString()}},

@@ -23,6 +23,7 @@ public:
         outputWidth,
         outputHeight,
         showWebOutputHint,
+        displayShowsStage,
         uiLayoutVersion,
         apiBibleId,
         lanAddress,

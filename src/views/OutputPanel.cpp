@@ -24,7 +24,8 @@ OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent)
         QStringLiteral(
             "Opens a borderless fullscreen window on the chosen monitor (same content as OBS). "
             "Content appears when Live with a verse/slide loaded — Preview keeps the screen "
-            "black on purpose. Press Esc to close."),
+            "black on purpose. Press Esc to close. Shows \"Stage (confidence)\" puts the live "
+            "text, what comes next and the time on that monitor instead, facing the platform."),
         this));
 
     auto* pickerRow = new QHBoxLayout;
@@ -39,6 +40,7 @@ OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent)
         this->app.setSelectedDisplayID(displayPicker->itemData(index).toUInt());
     });
     pickerRow->addWidget(displayPicker);
+    buildPagePicker(pickerRow);
     pickerRow->addStretch(1);
     column->addLayout(pickerRow);
     buildSizeRow();
@@ -54,6 +56,24 @@ OutputPanel::OutputPanel(AppViewModel& app, QWidget* parent)
 
 OutputPanel::~OutputPanel() {
     watchScreens(false);
+}
+
+void OutputPanel::buildPagePicker(QHBoxLayout* row) {
+    auto* label = new QLabel(QStringLiteral("Shows"), this);
+    row->addSpacing(12);
+    row->addWidget(label);
+    pagePicker = new QComboBox(this);
+    pagePicker->setObjectName(QStringLiteral("displayPage"));
+    pagePicker->setAccessibleName(QStringLiteral("Display shows"));
+    pagePicker->addItem(QStringLiteral("Output"), false);
+    pagePicker->addItem(QStringLiteral("Stage (confidence)"), true);
+    pagePicker->setToolTip(QStringLiteral(
+        "Stage (confidence): the live text, what comes next and the time, for the platform"));
+    label->setBuddy(pagePicker);
+    connect(pagePicker, &QComboBox::activated, this, [this](int index) {
+        this->app.setDisplayShowsStage(pagePicker->itemData(index).toBool());
+    });
+    row->addWidget(pagePicker);
 }
 
 void OutputPanel::buildSizeRow() {
@@ -145,6 +165,10 @@ void OutputPanel::watchScreens(bool watch) {
 
 void OutputPanel::render() {
     renderPicker();
+    {
+        const QSignalBlocker blockPage(pagePicker);
+        pagePicker->setCurrentIndex(app.displayShowsStage() ? 1 : 0);
+    }
     {
         const QSignalBlocker blockWidth(widthStepper);
         const QSignalBlocker blockHeight(heightStepper);

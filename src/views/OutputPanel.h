@@ -6,6 +6,7 @@
 
 class AppViewModel;
 class QCheckBox;
+class QHBoxLayout;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -37,9 +38,12 @@ private:
     void buildOpenRow();
     void watchScreens(bool watch);
     void renderPicker();
+    void buildPagePicker(QHBoxLayout* row);
 
     AppViewModel& app;
     QComboBox* displayPicker = nullptr;
+    // Output or the stage view, in the window on that monitor.
+    QComboBox* pagePicker = nullptr;
     QSpinBox* widthStepper = nullptr;
     QSpinBox* heightStepper = nullptr;
     QPushButton* openOutputButton = nullptr;

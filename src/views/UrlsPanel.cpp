@@ -15,8 +15,8 @@ using namespace ScreenStyle;
 
 namespace {
 
-// Presenter, Operator, the four web output rows and Admin.
-constexpr int maximumRows = 7;
+// Presenter, Operator, Stage, the four web output rows and Admin.
+constexpr int maximumRows = 8;
 
 } // namespace
 
@@ -28,7 +28,8 @@ QList<UrlsPanel::UrlRow> UrlsPanel::urlRows(const AppViewModel& app) {
         return UrlRow{title, path, base + path};
     };
     QList<UrlRow> rows{row(QStringLiteral("Presenter (iPad)"), QStringLiteral("/presenter")),
-                       row(QStringLiteral("Operator"), QStringLiteral("/operator"))};
+                       row(QStringLiteral("Operator"), QStringLiteral("/operator")),
+                       row(QStringLiteral("Stage (confidence)"), QStringLiteral("/stage"))};
     if (app.showWebOutputHint()) {
         const QString webOutput = QStringLiteral("/output?w=") +
                                   QString::number(app.outputWidth()) + QStringLiteral("&h=") +

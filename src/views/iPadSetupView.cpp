@@ -175,6 +175,7 @@ QWidget* iPadSetupView::buildInstructions(QWidget* parent) {
     layout->addWidget(buildChecklist(instructions));
     layout->addWidget(buildLocalBox(instructions));
     layout->addWidget(buildOutputBox(instructions));
+    layout->addWidget(buildStageBox(instructions));
     stoppedHint =
         new QLabel(QStringLiteral("Start the server from the Dashboard tab first."), instructions);
     stoppedHint->setObjectName(QStringLiteral("stoppedHint"));
@@ -239,6 +240,28 @@ QGroupBox* iPadSetupView::buildOutputBox(QWidget* parent) {
     return box;
 }
 
+QGroupBox* iPadSetupView::buildStageBox(QWidget* parent) {
+    auto* box = new QGroupBox(QStringLiteral("Stage (confidence)"), parent);
+    auto* layout = new QVBoxLayout(box);
+    stageURL = urlLabel(box);
+    stageURL->setObjectName(QStringLiteral("stageURL"));
+    layout->addWidget(stageURL);
+    auto* copy = new QPushButton(QStringLiteral("Copy stage URL"), box);
+    copy->setObjectName(QStringLiteral("copyStageURL"));
+    connect(copy, &QPushButton::clicked, this,
+            [this] { this->app.copyToPasteboard(content().stageURL); });
+    openStage = new QPushButton(QStringLiteral("Open on this computer"), box);
+    openStage->setObjectName(QStringLiteral("openStage"));
+    openStage->setAccessibleName(QStringLiteral("Open the stage page on this computer"));
+    connect(openStage, &QPushButton::clicked, this,
+            [this] { this->app.openURL(QStringLiteral("/stage"), false); });
+    layout->addWidget(buttonRow(copy, openStage, box));
+    layout->addWidget(caption(QStringLiteral("For a second tablet or a screen facing the platform: "
+                                             "the live text, what comes next and the time."),
+                              box));
+    return box;
+}
+
 iPadSetupContent iPadSetupView::content() const {
     return iPadSetupContent::make(app.lanAddresses().current(), app.server().port(),
                                   app.mirroredServerRunning(),
@@ -257,6 +280,8 @@ void iPadSetupView::render() {
     setIfChanged(localURL, shown.localPresenterURL);
     setIfChanged(outputURL, app.outputURLString());
     openOutput->setEnabled(running);
+    setIfChanged(stageURL, shown.stageURL);
+    openStage->setEnabled(running);
     setTextColor(stoppedHint, SemanticColors::tone(Tone::orange, palette()));
     stoppedHint->setVisible(!running);
 }

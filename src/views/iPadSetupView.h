@@ -42,6 +42,7 @@ private:
     QGroupBox* buildChecklist(QWidget* parent);
     QGroupBox* buildLocalBox(QWidget* parent);
     QGroupBox* buildOutputBox(QWidget* parent);
+    QGroupBox* buildStageBox(QWidget* parent);
     void renderAddressPicker();
     void renderChecklist(const iPadSetupContent& shown);
 
@@ -58,5 +59,7 @@ private:
     QLabel* localURL = nullptr;
     QLabel* outputURL = nullptr;
     QPushButton* openOutput = nullptr;
+    QLabel* stageURL = nullptr;
+    QPushButton* openStage = nullptr;
     QLabel* stoppedHint = nullptr;
 };

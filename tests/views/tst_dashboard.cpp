@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -120,15 +121,26 @@ private Q_SLOTS:
                     urls << label->text();
             return urls;
         };
-        QTRY_COMPARE(visibleUrls().size(), 7);
+        QTRY_COMPARE(visibleUrls().size(), 8);
         QVERIFY(visibleUrls().contains(base + "/output?w=1280&h=720"));
+        QVERIFY(visibleUrls().contains(base + "/stage"));
         auto* toggle = child<QCheckBox>(dashboard, "webOutputToggle");
         QVERIFY(toggle->isChecked());
         toggle->click();
         QCOMPARE(Preferences::boolValue("showWebOutputHint"), false);
-        QCOMPARE(visibleUrls().size(), 3);
+        QCOMPARE(visibleUrls().size(), 4);
         toggle->click();
-        QCOMPARE(visibleUrls().size(), 7);
+        QCOMPARE(visibleUrls().size(), 8);
+
+        // The display window shows the stage view instead, on the same
+        // monitor, filling it; the choice is stored.
+        auto* page = child<QComboBox>(dashboard, "displayPage");
+        QCOMPARE(page->currentText(), QString("Output"));
+        QCOMPARE(app->displayOutputURLString(), app->outputURLString());
+        page->setFocus();
+        QTest::keyClick(page, Qt::Key_Down);
+        QCOMPARE(Preferences::boolValue("displayShowsStage"), true);
+        QCOMPARE(app->displayOutputURLString(), base + "/stage");
 
         // Copy takes the shown address; Open has nothing to open while stopped.
         for (QPushButton* button : dashboard.findChildren<QPushButton*>()) {

@@ -103,12 +103,18 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), url);
         child<QPushButton>(screen, "copyOutputURL")->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), app->outputURLString());
+        // The stage view is for a tablet too: its address is the LAN one.
+        QCOMPARE(child<QLabel>(screen, "stageURL")->text(), "http://192.168.1.20:" + n + "/stage");
+        QVERIFY(!child<QPushButton>(screen, "openStage")->isEnabled());
+        child<QPushButton>(screen, "copyStageURL")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "http://192.168.1.20:" + n + "/stage");
 
         app->server().start();
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
         QVERIFY(!shown(child(screen, "stoppedHint")));
         QVERIFY(child<QPushButton>(screen, "openPresenter")->isEnabled());
         QVERIFY(child<QPushButton>(screen, "openOutput")->isEnabled());
+        QVERIFY(child<QPushButton>(screen, "openStage")->isEnabled());
         QCOMPARE(checklist(screen).filter("Not done").size(), 0);
     }
 
@@ -126,6 +132,7 @@ private Q_SLOTS:
         const QString chosen = "http://192.168.1.20:" + n + "/presenter";
         QCOMPARE(child<QLabel>(screen, "presenterURL")->text(), chosen);
         QCOMPARE(scanned(screen), chosen);
+        QCOMPARE(child<QLabel>(screen, "stageURL")->text(), "http://192.168.1.20:" + n + "/stage");
         QCOMPARE(Settings::text(Settings::Key::lanAddress), QString("192.168.1.20"));
         QVERIFY(checklist(screen).contains("Done: This computer has a LAN IP (192.168.1.20)"));
 

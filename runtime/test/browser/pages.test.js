@@ -42,12 +42,13 @@ async function relay(t, target) {
   const port = await freePort();
   const sockets = new Set();
   let down = false;
+  let to = target;
   const server = net.createServer((client) => {
     if (down) {
       client.destroy();
       return;
     }
-    const upstream = net.connect(target, '127.0.0.1');
+    const upstream = net.connect(to, '127.0.0.1');
     for (const s of [client, upstream]) {
       sockets.add(s);
       s.on('close', () => sockets.delete(s));
@@ -69,6 +70,10 @@ async function relay(t, target) {
     restore() {
       down = false;
     },
+    /** Later connections reach another server, as after a restart. */
+    retarget(port) {
+      to = port;
+    },
   };
 }
 
@@ -82,6 +87,7 @@ describe('pages in a browser', () => {
   let s;
   let srv;
   let browser;
+  let dist;
   const scope = suiteScope();
   before(async () => {
     s = seededSupportDir(scope, { verses: [...SAMPLE_VERSES, ...LONG], bookmarks: BOOKMARKS, playlists: PLAYLISTS });
@@ -89,7 +95,7 @@ describe('pages in a browser', () => {
       ['John', 3, 16, 'God loved the world so much that he gave his one and only Son.'],
     ]);
     // The web build as `npm run build` makes it.
-    const dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
+    dist = buildWeb(path.join(tempDir(scope, 'vesperline-web-'), 'dist'));
     srv = await startServer(scope, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
     // Playwright gives every launch a fresh profile directory of its own.
     browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
@@ -283,6 +289,103 @@ describe('pages in a browser', () => {
     await operator.keyboard.press('Escape');
     await settled(output, '');
     await operator.waitForSelector('.onair.is-black');
+  });
+
+  const stageShows = (page, id) => page.waitForFunction((want) => document.body.dataset.shown === want, id, { timeout: 15000 });
+  const stageText = (page) =>
+    page.evaluate(() => ({
+      reference: document.getElementById('reference').textContent,
+      now: document.getElementById('now').textContent,
+      next: document.getElementById('next').textContent,
+    }));
+
+  test('the stage display follows what goes live, names the next step, and its counter restarts from the operator', async (t) => {
+    await api(srv, 'DELETE', '/api/live/preview');
+    const live = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
+    const stage = await open(t, '/stage?w=1280&h=720');
+    await stageShows(stage, live.live.id);
+    let shown = await stageText(stage);
+    assert.match(shown.reference, /^John 3:16/);
+    assert.match(shown.now, /God so loved the world/);
+    assert.equal(shown.next, 'Next:Nothing in preview');
+    // Outside a playlist, what waits in preview comes next.
+    await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    await stage.waitForFunction(() => /The Lord is my shepherd\s*Psalms 23:1–2/.test(document.getElementById('next').textContent));
+    assert.match(await stage.textContent('#clock'), /^\d\d:\d\d$/);
+
+    const slide = await api(srv, 'POST', '/api/live/playlist', { playlistId: 'sun', index: 0 });
+    await stageShows(stage, slide.live.id);
+    shown = await stageText(stage);
+    assert.equal(shown.reference, 'Slide · Welcome');
+    assert.equal(await stage.getAttribute('#now img', 'src'), '/media/slides/welcome.png');
+    assert.equal(shown.next, 'Next:God so loved the worldJohn 3:16');
+    // The operator's own preview does not hide the playlist's next step.
+    await api(srv, 'PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'plain' });
+    const step = await api(srv, 'POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    await stageShows(stage, step.live.id);
+    assert.equal((await stageText(stage)).next, 'Next:Call to worshipPsalms 23:1–2');
+
+    // The counter has run since the first Go Live; the operator restarts it.
+    await stage.waitForFunction(() => document.getElementById('elapsed').textContent !== '0:00', null, { timeout: 5000 });
+    const operator = await open(t, '/operator', { width: 1440, height: 900 });
+    await controlReady(operator);
+    await operator.getByRole('button', { name: 'Restart stage timer' }).click();
+    await stage.waitForFunction(() => document.getElementById('elapsed').textContent === '0:00');
+
+    const twelve = await open(t, '/stage?clock=12', { width: 1024, height: 768 });
+    await twelve.waitForFunction(() => /^\d{1,2}:\d\d [AP]M$/.test(document.getElementById('clock').textContent));
+    // Without w and h the page fills the window.
+    assert.deepEqual(await twelve.evaluate(() => [document.getElementById('stage').offsetWidth, document.getElementById('stage').offsetHeight]), [1024, 768]);
+    assert.equal((await srv.get('/api/health')).json.clients, 0, 'a stage display is no display client');
+  });
+
+  test('a 60-verse passage fits the stage display at 720p and 1080p; a lost connection keeps the picture, a restarted server is followed', async (t) => {
+    const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
+    for (const [w, h] of [
+      [1280, 720],
+      [1920, 1080],
+    ]) {
+      const page = await open(t, `/stage?w=${w}&h=${h}`, { width: w, height: h });
+      await stageShows(page, long.live.id);
+      const problems = await page.evaluate(() => {
+        const out = [];
+        const doc = document.documentElement;
+        if (doc.scrollWidth > innerWidth || doc.scrollHeight > innerHeight) out.push('page scrolls');
+        const now = document.getElementById('now').getBoundingClientRect();
+        const fit = document.querySelector('#now .fit').getBoundingClientRect();
+        if (fit.bottom > now.bottom + 0.5 || fit.right > now.right + 0.5) out.push(`text ${JSON.stringify(fit)} leaves ${JSON.stringify(now)}`);
+        for (const id of ['reference', 'clock', 'elapsed', 'next']) {
+          const r = document.getElementById(id).getBoundingClientRect();
+          if (r.right > innerWidth + 0.5 || r.bottom > innerHeight + 0.5 || r.width === 0) out.push(`${id} is outside the frame`);
+        }
+        const t = document.querySelector('#now .scripture');
+        if (t.scrollWidth > t.clientWidth + 1) out.push('verses overflow sideways');
+        if (t.textContent.match(/\(\d+\)/g).length !== 60) out.push('not every verse is shown');
+        return out;
+      });
+      assert.deepEqual(problems, [], `${w}×${h}`);
+    }
+
+    const net1 = await relay(t, srv.port);
+    const stage = await open(t, '/stage?w=1280&h=720', undefined, net1.base);
+    await stageShows(stage, long.live.id);
+    net1.cut();
+    await stage.waitForFunction(() => document.body.dataset.status === 'reconnecting');
+    assert.equal(await stage.textContent('#status'), 'Reconnecting…');
+    assert.ok(await stage.isVisible('#status'));
+    assert.equal(await stage.evaluate(() => document.body.dataset.shown), long.live.id, 'the last picture stays');
+    const next = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    net1.restore();
+    await stageShows(stage, next.live.id);
+    assert.equal(await stage.isVisible('#status'), false);
+
+    // A restarted server counts its revisions from zero again; its state still wins.
+    const restarted = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
+    net1.cut();
+    net1.retarget(restarted.port);
+    net1.restore();
+    await stageShows(stage, '');
+    assert.equal(await stage.textContent('#now'), 'Nothing on air');
   });
 
   test('the admin refuses broken theme JSON in plain words and saves good themes through the API', async (t) => {

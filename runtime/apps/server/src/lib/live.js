@@ -13,10 +13,15 @@
 // playlist the step of a playlist that last went live: {playlistId, itemId, index}
 // theme    the live theme; app.live.themeId holds an operator's choice, null
 //          means the default theme of themes.json
+// next     when a playlist step is live, the step after it: {label, reference,
+//          kind}, so a stage display can say what comes next; otherwise null
+// timer    {startedAt}: the elapsed-time counter of the stage display. It
+//          starts at the first Go Live after the server starts (null until
+//          then) and the control pages restart it from zero.
 import fs from 'node:fs';
 import path from 'node:path';
 import { HttpError, badRequest, notFound } from './errors.js';
-import { passageFromQuery, readPassage } from './passage.js';
+import { formatReference, passageFromQuery, readPassage } from './passage.js';
 
 const conflict = (message) => new HttpError(409, message);
 
@@ -56,6 +61,7 @@ export class LiveState {
     this.revision = 0;
     this.contentSeq = 0;
     this.changedAt = new Date().toISOString();
+    this.timerStartedAt = null;
     this.listeners = new Set();
     this.cachedMessage = undefined;
   }
@@ -84,7 +90,37 @@ export class LiveState {
       playlist: this.playlist,
       theme,
       themeIsDefault: this.app.live.themeId === null,
+      next: this.nextStep(),
+      timer: { startedAt: this.timerStartedAt },
     };
+  }
+
+  /** The playlist step after the live one, as a stage display names it; null when there is none. */
+  nextStep() {
+    const source = this.live?.source;
+    if (source?.kind !== 'playlist') return null;
+    let doc;
+    let bookmarks;
+    try {
+      doc = this.app.store.playlists.read();
+      bookmarks = this.app.store.bookmarks.read().bookmarks;
+    } catch {
+      return null;
+    }
+    const playlist = doc.playlists.find((p) => p.id === source.playlistId);
+    if (!playlist) return null;
+    const at = this.positionIn(playlist) ?? source.index;
+    const item = playlist.items[at + 1];
+    if (!item) return null;
+    const own = typeof item.label === 'string' && item.label.trim() !== '' ? item.label : undefined;
+    if (item.kind === 'slide') {
+      const slide = doc.slides.find((s) => s.id === item.slideId);
+      return { kind: 'slide', label: own ?? slide?.label ?? 'Missing slide', reference: null };
+    }
+    const where = item.kind === 'bookmark' ? bookmarks.find((b) => b.id === item.bookmarkId) : item;
+    if (!where?.book) return { kind: 'passage', label: own ?? 'Missing bookmark', reference: null };
+    const reference = formatReference(where.book, where.chapter ?? 1, where.verseStart ?? undefined, where.verseEnd ?? undefined);
+    return { kind: 'passage', label: own ?? where.label ?? reference, reference };
   }
 
   /** The state message every page receives, serialised once per change. */
@@ -115,6 +151,8 @@ export class LiveState {
     this.send(JSON.stringify({ type: 'data', name }));
     if (name === 'themes') this.themesChanged();
     else if (name === 'translations') this.translationsChanged();
+    // The step named as next may have been renamed, moved or deleted.
+    else if (this.live?.source?.kind === 'playlist') this.changed();
   }
 
   // ----- resolving cues
@@ -261,6 +299,7 @@ export class LiveState {
   /** Puts content on air; a playlist step also moves the playlist to it. */
   goLive(content) {
     this.live = content;
+    this.timerStartedAt ??= new Date().toISOString();
     if (content?.source?.kind === 'playlist') {
       const { playlistId, itemId, index } = content.source;
       this.playlist = { playlistId, itemId, index };
@@ -295,6 +334,12 @@ export class LiveState {
     const content = this.preview;
     this.preview = null;
     this.goLive(content);
+  }
+
+  /** The stage display's elapsed-time counter starts again from zero. */
+  resetTimer() {
+    this.timerStartedAt = new Date().toISOString();
+    this.changed();
   }
 
   clear() {

@@ -9,11 +9,15 @@
 //   POST   /api/live/verse         {delta}    next (1) or previous (-1) verse of the live passage
 //   POST   /api/live/playlist      {playlistId, delta | index}   a playlist step goes live
 //   PUT    /api/live/theme         {themeId}  the live theme; null = the default theme
+//   POST   /api/live/timer/reset              the stage display's counter starts again from zero
 //   GET    /ws?role=output|monitor|control   (WebSocket)
 //
 // Every change answers the new state and pushes it to every page. A page
 // that connects receives {type:"hello"} and the current state at once. Only
 // role=output pages (OBS, the display window) count as display clients.
+// The hello and heartbeat messages carry the server's clock (`now`, ms since
+// the epoch), so a tablet whose own clock is off still counts the stage
+// display's elapsed time from the server's start.
 import websocket from '@fastify/websocket';
 
 const ROLES = new Set(['output', 'monitor', 'control']);
@@ -46,7 +50,7 @@ export default async function liveRoutes(app) {
       app.live.clients.delete(socket);
     });
     socket.on('error', () => socket.terminate());
-    socket.send(JSON.stringify({ type: 'hello', role, heartbeatMs }));
+    socket.send(JSON.stringify({ type: 'hello', role, heartbeatMs, now: Date.now() }));
     socket.send(state.message());
   });
 
@@ -54,7 +58,7 @@ export default async function liveRoutes(app) {
   // sockets (browsers answer them by themselves) and the heartbeat message
   // lets a page notice a connection that went silent.
   const timer = setInterval(() => {
-    const beat = JSON.stringify({ type: 'heartbeat', revision: state.revision });
+    const beat = JSON.stringify({ type: 'heartbeat', revision: state.revision, now: Date.now() });
     for (const ws of sockets) {
       if (!ws.alive) {
         ws.terminate();
@@ -96,6 +100,10 @@ export default async function liveRoutes(app) {
   });
   app.post('/api/live/playlist', async (req) => {
     state.stepPlaylist(req.body);
+    return answer();
+  });
+  app.post('/api/live/timer/reset', async () => {
+    state.resetTimer();
     return answer();
   });
   app.put('/api/live/theme', async (req) => {

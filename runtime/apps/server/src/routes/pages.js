@@ -5,7 +5,7 @@
 import fs from 'node:fs';
 import fastifyStatic from '@fastify/static';
 
-export const PAGES = ['output', 'presenter', 'operator', 'admin'];
+export const PAGES = ['output', 'stage', 'presenter', 'operator', 'admin'];
 
 export default async function pageRoutes(app) {
   const { webDist, slidesDir } = app.config;

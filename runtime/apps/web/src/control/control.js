@@ -63,12 +63,19 @@ function skeleton() {
   $.clear = el('button', { class: 'clear', onclick: () => command(() => post('/api/live/clear')) }, el('span', {}, 'Clear'), el('small', {}, 'to black'), mode === 'operator' ? el('kbd', {}, 'Esc') : null);
   $.prevVerse = el('button', { class: 'verse', onclick: () => command(() => post('/api/live/verse', { delta: -1 })), title: 'Previous verse' }, '‹ Verse');
   $.nextVerse = el('button', { class: 'verse', onclick: () => command(() => post('/api/live/verse', { delta: 1 })), title: 'Next verse' }, 'Verse ›');
+  // The elapsed time on the stage display counts from here, e.g. when the sermon begins.
+  $.resetTimer = el(
+    'button',
+    { class: 'timer', onclick: () => command(() => post('/api/live/timer/reset')), title: 'The stage display counts the elapsed time from zero again' },
+    'Restart stage timer',
+  );
   const transport = el(
     'div',
     { class: 'transport' },
     $.take,
     $.clear,
     el('div', { class: 'verse-step' }, $.prevVerse, $.nextVerse),
+    $.resetTimer,
   );
   const monitors = el('section', { class: 'monitors' }, $.pv.fig, transport, $.pgm.fig);
 

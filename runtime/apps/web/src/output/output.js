@@ -2,11 +2,11 @@
 //   /output?w=1920&h=1080[&layout=lowerThird|center|fullscreen]
 //   &monitor=preview|live  shows the preview or live content without counting
 //   as a display (the control pages' monitors)
-// Without a layout the live theme's layout is used. Without w and h the frame
-// follows the window. When the window differs from w × h (a display window on
-// a monitor of another size) the frame is scaled to fit it, centred.
+// Without a layout the live theme's layout is used. The frame: shared/frame.js.
 import { LiveConnection } from '/shared/live.js';
 import { el } from '/shared/data.js';
+import { Frame, fitType, fontsFor } from '/shared/frame.js';
+import { passageColumns } from '/shared/scripture.js';
 
 const LAYOUTS = ['lowerThird', 'center', 'fullscreen'];
 const FADE_IN_MS = 480;
@@ -15,65 +15,16 @@ const FADE_OUT_MS = 340;
 const params = new URLSearchParams(location.search);
 const monitor = ['preview', 'live'].includes(params.get('monitor')) ? params.get('monitor') : null;
 const forcedLayout = LAYOUTS.includes(params.get('layout')) ? params.get('layout') : null;
-const size = (name) => {
-  const v = Number(params.get(name));
-  return Number.isInteger(v) && v >= 320 && v <= 7680 ? v : null;
-};
-const fixedW = size('w');
-const fixedH = size('h');
-
 const stage = document.getElementById('stage');
-let frame = { w: 0, h: 0 };
+const frame = new Frame(stage, params);
 let shown = null; // { key, content, layout, layer }
 let lastState = null;
 let renderToken = 0;
 
-function measureFrame() {
-  const w = fixedW ?? window.innerWidth;
-  const h = fixedH ?? window.innerHeight;
-  const changed = w !== frame.w || h !== frame.h;
-  frame = { w, h };
-  stage.style.width = `${w}px`;
-  stage.style.height = `${h}px`;
-  stage.style.setProperty('--u', `${h / 100}px`);
-  stage.style.setProperty('--vw', `${w / 100}px`);
-  const scale = Math.min(window.innerWidth / w, window.innerHeight / h);
-  if (Math.abs(scale - 1) < 0.001 || !Number.isFinite(scale) || scale <= 0) {
-    stage.style.transform = '';
-  } else {
-    const dx = (window.innerWidth - w * scale) / 2;
-    const dy = (window.innerHeight - h * scale) / 2;
-    stage.style.transform = `translate(${dx}px, ${dy}px) scale(${scale})`;
-  }
-  return changed;
-}
-
 // ----- building a layer
 
-function scriptureFor(part, numbered) {
-  const p = el('p', { class: 'scripture', lang: 'en' });
-  if (!numbered) {
-    p.append(part.text);
-    return p;
-  }
-  part.verses.forEach((v, i) => {
-    if (i > 0) p.append(' ');
-    p.append(el('span', { class: 'vn' }, String(v.verse)), v.text);
-  });
-  return p;
-}
-
 function passageBlocks(content) {
-  const parts = [content.primary, content.secondary].filter(Boolean);
-  const compare = parts.length > 1;
-  const numbered = content.primary.verses.length > 1;
-  const cols = el(
-    'div',
-    { class: compare ? 'cols compare' : 'cols' },
-    parts.map((part) =>
-      el('div', { class: 'col' }, compare ? el('div', { class: 'col-head' }, part.translation.label) : null, scriptureFor(part, numbered)),
-    ),
-  );
+  const { parts, compare, cols } = passageColumns(content);
   const trId = compare ? null : el('span', { class: 'tr-id' }, content.primary.translation.id);
   const attribution = parts
     .map((p) => p.translation.attribution)
@@ -103,27 +54,10 @@ function buildPassage(content, layout) {
 // The largest type for each layout, in % of the frame's height.
 const MAX_TYPE = { lowerThird: 4.6, center: 6.2, fullscreen: 7.4 };
 
-/**
- * Shrinks the scripture until the layout holds it: the largest font size
- * (to half a pixel) at which nothing overflows, never larger than the
- * layout's own size. Labels keep their size; only the verses shrink.
- */
+/** Shrinks the scripture until the layout holds it; labels keep their size. */
 function fit(built, layout) {
   const texts = [...built.layer.querySelectorAll('.scripture')];
-  const setSize = (px) => texts.forEach((t) => (t.style.fontSize = `${px}px`));
-  const fits = () => built.measure() && texts.every((t) => t.scrollWidth <= t.clientWidth + 1);
-  let hi = (frame.h * MAX_TYPE[layout]) / 100;
-  setSize(hi);
-  if (fits()) return hi;
-  let lo = 1;
-  for (let i = 0; i < 16 && hi - lo > 0.5; i++) {
-    const mid = (lo + hi) / 2;
-    setSize(mid);
-    if (fits()) lo = mid;
-    else hi = mid;
-  }
-  setSize(lo);
-  return lo;
+  return fitType(texts, built.measure, (frame.h * MAX_TYPE[layout]) / 100);
 }
 
 function buildSlide(content) {
@@ -135,24 +69,6 @@ function buildSlide(content) {
     console.warn(`slide image ${content.url} did not load`);
   });
   return { layer, ready };
-}
-
-/**
- * Loads the typefaces (and the subsets this text needs) before anything is
- * measured: a fit computed with a fallback font would overflow once the
- * real one arrives.
- */
-async function fontsFor(layer) {
-  const text = layer.textContent;
-  try {
-    await Promise.all([
-      document.fonts.load('500 32px "Source Serif 4 Variable"', text),
-      document.fonts.load('700 32px "Inter Variable"', text),
-    ]);
-  } catch {
-    /* a font that cannot load leaves the fallback, which is then measured */
-  }
-  await document.fonts.ready;
 }
 
 // ----- showing
@@ -242,9 +158,9 @@ function apply(state) {
   show(content, layout);
 }
 
-measureFrame();
+frame.measure();
 window.addEventListener('resize', () => {
-  const changed = measureFrame();
+  const changed = frame.measure();
   // A frame that follows the window needs its type fitted again.
   if (changed && shown) show(shown.content, shown.layout, { animate: false });
 });

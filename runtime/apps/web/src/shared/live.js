@@ -26,6 +26,8 @@ export class LiveConnection {
     this.retryTimer = null;
     this.status = 'connecting';
     this.everConnected = false;
+    // The server's clock minus this device's, from the last hello or heartbeat.
+    this.clockOffsetMs = 0;
     setInterval(() => this.watch(), 1000);
     window.addEventListener('online', () => this.reconnectNow());
     document.addEventListener('visibilitychange', () => {
@@ -77,6 +79,7 @@ export class LiveConnection {
       } catch {
         return;
       }
+      if (Number.isFinite(msg.now)) this.clockOffsetMs = msg.now - Date.now();
       if (msg.type === 'hello' && Number.isFinite(msg.heartbeatMs)) this.heartbeatMs = msg.heartbeatMs;
       else if (msg.type === 'state') this.onState(msg.state);
       else if (msg.type === 'data') this.onData(msg.name);
@@ -106,6 +109,11 @@ export class LiveConnection {
     this.attempt++;
     clearTimeout(this.retryTimer);
     this.retryTimer = setTimeout(() => this.open(), delay);
+  }
+
+  /** The time on the server's clock, in ms since the epoch. */
+  serverNow() {
+    return Date.now() + this.clockOffsetMs;
   }
 
   reconnectNow() {

@@ -33,7 +33,6 @@ WebEngineOutputView::WebEngineOutputView(QWebEngineProfile* profile, Handlers ha
 }
 
 void WebEngineOutputView::load(const QUrl& url, std::chrono::milliseconds timeout) {
-    timedOut = false;
     QWebEngineView::load(url);
     loadTimer.start(timeout);
 }
@@ -50,13 +49,12 @@ void WebEngineOutputView::load(const QUrl& url, std::chrono::milliseconds timeou
 void WebEngineOutputView::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
-    loadTimer.stop();
-
-    if (timedOut) {
-        timedOut = false;
-        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
-            return; // the time-out has reported this load already
+    if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus && timedOutStops > 0) {
+        // Reported by the time-out already; a newer load's timer keeps running.
+        --timedOutStops;
+        return;
     }
+    loadTimer.stop();
 
     const auto call = [](const auto& handler, const auto& argument) {
         if (handler)
@@ -87,7 +85,7 @@ void WebEngineOutputView::handleLoadingChanged(const QWebEngineLoadingInfo& info
 // A server that accepts but never answers would otherwise leave the output
 // black with nothing in the log.
 void WebEngineOutputView::handleLoadTimeout() {
-    timedOut = true;
+    ++timedOutStops;
     if (handlers.provisionalLoadFailed)
         handlers.provisionalLoadFailed(QStringLiteral("The request timed out."));
     stop();

@@ -28,5 +28,7 @@ private:
 
     Handlers handlers;
     QTimer loadTimer;
-    bool timedOut = false;
+    // Loads the time-out has stopped and reported, whose stop Qt has yet to
+    // announce; the announcement may come after the next load has begun.
+    int timedOutStops = 0;
 };

@@ -54,6 +54,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://vesperline.org)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 # What no library link shows: the tools the program runs, and Qt's display
 # plugins, which Qt loads by name.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "lsof, procps, tar, qt6-qpa-plugins")

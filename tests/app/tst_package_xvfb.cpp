@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
-#include <optional>
 
 using namespace TestSupport;
 
@@ -103,9 +102,24 @@ private Q_SLOTS:
     }
 
     void startsItsServerOnThePackagedNodeAndQuitsCleanly() {
+        const int port = freePort();
+        QVERIFY(Preferences::setInteger("serverPort", port).ok());
         QProcess vesperline;
-        const int port = launch(vesperline);
-        QVERIFY(port);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VESPERLINE_REPORT_SHOWN", "1");
+        environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        vesperline.setProcessEnvironment(environment);
+        vesperline.start(program(), {});
+        QByteArray output;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         output += vesperline.readAllStandardOutput();
+                         return output.contains("vesperline: main window shown") ||
+                                vesperline.state() == QProcess::NotRunning;
+                     },
+                     slowSettle) &&
+                     vesperline.state() == QProcess::Running,
+                 vesperline.readAllStandardError().constData());
 
         // The first launch seeded the data folder from the packaged runtime.
         const QString packaged = usr() + "/share/vesperline/project";
@@ -114,97 +128,33 @@ private Q_SLOTS:
         QCOMPARE(readFile(ApplicationSupport::path("bookmarks.json")),
                  readFile(packaged + "/bookmarks.json"));
 
-        const auto pid = startServer(port);
+        const QString window =
+            xdotool({"search", "--onlyvisible", "--name", "^Vesperline$"}).section('\n', 0, 0);
+        QVERIFY(!window.isEmpty());
+        // A window just mapped may not take keys yet; Start is disabled once
+        // a start runs, so pressing again cannot start twice.
+        bool started = false;
+        for (int attempt = 0; attempt < 15 && !started; ++attempt) {
+            xdotool({"windowfocus", "--sync", window});
+            xdotool({"key", "--clearmodifiers", "ctrl+r"});
+            started = QTest::qWaitFor([] { return logText().contains("Start clicked"); }, 2000);
+        }
+        QVERIFY2(started, "Ctrl+R never reached the Dashboard");
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            logText().contains("Server started on port " + QString::number(port)),
+            qPrintable(logText()), slowSettle);
+        const auto pid = PidFile::read();
         QVERIFY(pid.has_value());
         QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(*pid)).canonicalFilePath(),
                  QFileInfo(usr() + "/share/vesperline/node/bin/node").canonicalFilePath());
         QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(*pid)).canonicalFilePath(),
                  QFileInfo(packaged).canonicalFilePath());
-        quit(vesperline, *pid, port);
-    }
 
-    // A package brings a runtime older than the one installed from the
-    // Updates tab: the program keeps running the newer, hot-patched one.
-    void aHotPatchedRuntimeStaysInUseUnderThePackage() {
-        const QString packaged = usr() + "/share/vesperline/project";
-        const QString hotPatch = ApplicationSupport::path("runtime/current");
-        QVERIFY(QDir().mkpath(hotPatch));
-        for (const QString& entry :
-             QDir(packaged).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-            if (entry != "runtime-version.json")
-                QVERIFY(QFile::link(packaged + "/" + entry, hotPatch + "/" + entry));
-        }
-        writeFile(hotPatch + "/runtime-version.json", R"({"version":"99.0.0"})");
-
-        QProcess vesperline;
-        const int port = launch(vesperline);
-        QVERIFY(port);
-        const auto pid = startServer(port);
-        QVERIFY(pid.has_value());
-        QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(*pid)).canonicalFilePath(),
-                 QFileInfo(hotPatch).canonicalFilePath());
-        quit(vesperline, *pid, port);
-    }
-
-private:
-    // Starts the unpacked program on a free port and waits for its window;
-    // the port, or 0 when the window never showed.
-    int launch(QProcess& vesperline) {
-        const int port = freePort();
-        if (!Preferences::setInteger("serverPort", port).ok())
-            return 0;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("VESPERLINE_REPORT_SHOWN", "1");
-        environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        vesperline.setProcessEnvironment(environment);
-        vesperline.start(program(), {});
-        QByteArray output;
-        const bool shown = QTest::qWaitFor(
-            [&] {
-                output += vesperline.readAllStandardOutput();
-                return output.contains("vesperline: main window shown") ||
-                       vesperline.state() == QProcess::NotRunning;
-            },
-            slowSettle);
-        if (!shown || vesperline.state() != QProcess::Running) {
-            qWarning("%s", vesperline.readAllStandardError().constData());
-            return 0;
-        }
-        return port;
-    }
-
-    // Ctrl+R on the Dashboard, as the operator starts; the server's process
-    // id once it runs.
-    static std::optional<qint32> startServer(int port) {
-        QFile::remove(ServerLog::filePath());
-        const QString window =
-            xdotool({"search", "--onlyvisible", "--name", "^Vesperline$"}).section('\n', 0, 0);
-        // A window just mapped may not take keys yet; Start is disabled once
-        // a start runs, so pressing again cannot start twice.
-        bool started = false;
-        for (int attempt = 0; attempt < 15 && !started && !window.isEmpty(); ++attempt) {
-            xdotool({"windowfocus", "--sync", window});
-            xdotool({"key", "--clearmodifiers", "ctrl+r"});
-            started = QTest::qWaitFor([] { return logText().contains("Start clicked"); }, 2000);
-        }
-        if (!started ||
-            !QTest::qWaitFor(
-                [&] {
-                    return logText().contains("Server started on port " + QString::number(port));
-                },
-                slowSettle)) {
-            qWarning("no start: %s", qPrintable(logText()));
-            return std::nullopt;
-        }
-        return PidFile::read();
-    }
-
-    static void quit(QProcess& vesperline, qint32 serverPid, int port) {
         ::kill(pid_t(vesperline.processId()), SIGTERM);
         QVERIFY(vesperline.waitForFinished(20000));
         QCOMPARE(vesperline.exitStatus(), QProcess::NormalExit);
         QCOMPARE(vesperline.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(serverPid), settle);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(*pid), settle);
         QTRY_VERIFY_WITH_TIMEOUT(!PortOwner::isLocalTCPPortOpen(port), settle);
     }
 };

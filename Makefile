@@ -9,7 +9,7 @@ export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build build-asan stage run test test-native test-asan test-runtime format clean
+.PHONY: all deps build build-asan stage deb run test test-native test-asan test-runtime format clean
 
 all: build
 
@@ -28,6 +28,10 @@ build-asan: deps
 
 stage: build
 	@scripts/stage $(BUILD)
+
+# build/deb/vesperline_<version>_amd64.deb, from the stage.
+deb: stage
+	@cd $(BUILD) && cpack -G DEB
 
 run: stage
 	@scripts/run-staged $(BUILD)

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
@@ -28,6 +29,9 @@ void prepareWebEngine() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before QApplication exists, so they need no display.
+    if (const auto exitCode = CommandLine::answer(argc, argv))
+        return *exitCode;
     prepareWebEngine();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vesperline"));

@@ -233,12 +233,14 @@ std::optional<BookmarkRowAction> BookmarkDelegate::actionAt(const QModelIndex& i
 }
 
 bool BookmarkDelegate::eventFilter(QObject* watched, QEvent* event) {
-    // Only the viewport is watched here; editors keep their own keys and focus.
-    if (watched != view->viewport())
-        return false;
+    // The type first: the viewport still sends events (a child removed) while
+    // the view around it is being destroyed, when the view must not be asked.
     const auto type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
         type != QEvent::MouseButtonDblClick)
+        return false;
+    // Only the viewport is watched here; editors keep their own keys and focus.
+    if (watched != view->viewport())
         return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (type == QEvent::MouseButtonRelease) {

@@ -4,7 +4,7 @@
 #include "app/AppViewModel.h"
 #include "services/ApiBibleClient.h"
 #include "services/ApiBibleCredentials.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/ServerManager.h"
 
 NkjvImportJob::Progress AppViewModel::importProgress() const {
@@ -39,7 +39,7 @@ QCoro::Task<> AppViewModel::testApiBibleKey(QString apiKey) {
     const Operation operation(this);
     QString key = apiKey.trimmed();
     if (key.isEmpty())
-        key = KeychainHelper::load(KeychainHelper::Key::apiKey).value_or(QString());
+        key = KeyringHelper::load(KeyringHelper::Key::apiKey).value_or(QString());
     if (key.isEmpty()) {
         assign(apiKeyTestMessage_,
                std::optional(QStringLiteral("Enter or save an API key first.")));
@@ -70,7 +70,7 @@ std::optional<QString> AppViewModel::nkjvImportBlockedReason(bool hasCredentials
 void AppViewModel::importNkjvFromAPI() {
     if (importJob_)
         return;
-    if (const auto blocked = nkjvImportBlockedReason(KeychainHelper::hasCredentials())) {
+    if (const auto blocked = nkjvImportBlockedReason(KeyringHelper::hasCredentials())) {
         assign(nkjvImportError_, blocked);
         return;
     }

@@ -1,19 +1,19 @@
 #include "services/ApiBibleCredentials.h"
 
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 
 namespace ApiBibleCredentials {
 
 std::optional<QString> save(const QString& apiKey, const QString& bibleId) {
-    using KeychainHelper::Key;
+    using KeyringHelper::Key;
     const QString key = apiKey.trimmed();
     const QString id = bibleId.trimmed();
     if (key.isEmpty() || id.isEmpty())
         return QStringLiteral("API key and Bible ID are both required.");
-    if (auto failure = KeychainHelper::save(key, Key::apiKey))
+    if (auto failure = KeyringHelper::save(key, Key::apiKey))
         return failure;
-    if (auto failure = KeychainHelper::save(id, Key::bibleId))
+    if (auto failure = KeyringHelper::save(id, Key::bibleId))
         return failure;
     if (const VoidResult stored = ApplicationSupport::saveApiBibleId(id); !stored.ok())
         return stored.error();
@@ -23,8 +23,8 @@ std::optional<QString> save(const QString& apiKey, const QString& bibleId) {
 }
 
 void clear() {
-    KeychainHelper::remove(KeychainHelper::Key::apiKey);
-    KeychainHelper::remove(KeychainHelper::Key::bibleId);
+    KeyringHelper::remove(KeyringHelper::Key::apiKey);
+    KeyringHelper::remove(KeyringHelper::Key::bibleId);
     ApplicationSupport::removeImportEnvFile();
 }
 

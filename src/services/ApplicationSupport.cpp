@@ -2,7 +2,7 @@
 
 #include "models/AtomicFileWriter.h"
 #include "models/JsonWriter.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/Settings.h"
 
 #include <QFile>
@@ -172,7 +172,7 @@ VoidResult writeImportEnvFile() {
         QStringLiteral("VESPERLINE_CONFIG_DIR=") + supportURL(),
         QStringLiteral("VESPERLINE_DB_PATH=") + path("data/bible.nkjv.sqlite"),
     };
-    if (const auto key = KeychainHelper::load(KeychainHelper::Key::apiKey))
+    if (const auto key = KeyringHelper::load(KeyringHelper::Key::apiKey))
         lines << QStringLiteral("API_BIBLE_KEY=") + *key;
     if (const QString bibleId = loadApiBibleId(); !bibleId.isEmpty())
         lines << QStringLiteral("API_BIBLE_ID=") + bibleId;

@@ -1,6 +1,6 @@
 #include "services/NkjvImportJob.h"
 
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/NodeChecker.h"
 #include "services/ProjectPaths.h"
 
@@ -67,7 +67,7 @@ QString NkjvImportJob::friendlyError(const QString& output, int exitCode, bool e
 }
 
 QProcessEnvironment NkjvImportJob::environment(QProcessEnvironment inherited, int requestDelayMs,
-                                               const KeychainHelper::Credentials& credentials) {
+                                               const KeyringHelper::Credentials& credentials) {
     inherited.insert(QStringLiteral("API_BIBLE_KEY"), credentials.apiKey.value_or(QString()));
     inherited.insert(QStringLiteral("API_BIBLE_ID"), credentials.bibleId.value_or(QString()));
     inherited.insert(QStringLiteral("VESPERLINE_DB_PATH"), targetPath());
@@ -109,7 +109,7 @@ void NkjvImportJob::start() {
                 QString()});
         return;
     }
-    const KeychainHelper::Credentials credentials = KeychainHelper::loadCredentials();
+    const KeyringHelper::Credentials credentials = KeyringHelper::loadCredentials();
     apiKey = credentials.apiKey.value_or(QString()).trimmed();
 
     process = new QProcess(this);

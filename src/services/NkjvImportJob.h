@@ -1,7 +1,7 @@
 #pragma once
 
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 
 #include <QObject>
 #include <QProcess>
@@ -56,7 +56,7 @@ public:
     static QString friendlyError(const QString& output, int exitCode, bool earlierKept);
     // The child's environment: `inherited` with the import's variables.
     static QProcessEnvironment environment(QProcessEnvironment inherited, int requestDelayMs,
-                                           const KeychainHelper::Credentials& credentials);
+                                           const KeyringHelper::Credentials& credentials);
 
     void start();
     // SIGTERM now, SIGKILL once the grace period has passed; finished()

@@ -2,7 +2,7 @@
 
 #include "app/AppViewModel.h"
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/ServerManager.h"
 #include "views/ScreenStyle.h"
 #include "views/SemanticColors.h"
@@ -161,7 +161,7 @@ void ApiBiblePanel::buildImport() {
 }
 
 void ApiBiblePanel::reloadFromStorage() {
-    const KeychainHelper::Credentials stored = KeychainHelper::loadCredentials();
+    const KeyringHelper::Credentials stored = KeyringHelper::loadCredentials();
     if (stored.apiKey)
         apiKeyField->setText(*stored.apiKey);
     bibleIdField->setText(stored.bibleId && !stored.bibleId->isEmpty()

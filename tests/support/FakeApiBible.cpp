@@ -1,6 +1,6 @@
 #include "support/FakeApiBible.h"
 
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 
 #include <nlohmann/json.hpp>
 
@@ -69,8 +69,8 @@ QStringList FakeApiBible::books() {
 }
 
 std::unique_ptr<FakeApiBible> freshApiBible() {
-    KeychainHelper::remove(KeychainHelper::Key::apiKey);
-    KeychainHelper::remove(KeychainHelper::Key::bibleId);
+    KeyringHelper::remove(KeyringHelper::Key::apiKey);
+    KeyringHelper::remove(KeyringHelper::Key::bibleId);
     auto api = std::make_unique<FakeApiBible>();
     qputenv("API_BIBLE_BASE_URL", api->baseURL().toUtf8());
     return api;

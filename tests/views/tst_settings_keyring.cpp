@@ -3,7 +3,7 @@
 #include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/ServerManager.h"
 #include "support/FakeApiBible.h"
 #include "support/GuiTestMain.h"
@@ -141,12 +141,12 @@ private Q_SLOTS:
         type("apiKeyField", "sk-view");
         type("bibleIdField", "bible-9");
         find<QPushButton>("saveCredentials")->click();
-        QVERIFY(KeychainHelper::hasCredentials());
+        QVERIFY(KeyringHelper::hasCredentials());
 
         find<QPushButton>("clearKey")->click();
         QVERIFY(find<QLineEdit>("apiKeyField")->text().isEmpty());
         QVERIFY(find<QLineEdit>("bibleIdField")->text().isEmpty());
-        QCOMPARE(KeychainHelper::load(KeychainHelper::Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::load(KeyringHelper::Key::apiKey), std::nullopt);
         QVERIFY(!QFile::exists(ApplicationSupport::path("import.env")));
 
         app->setSelectedTab(AppTab::dashboard);

@@ -9,7 +9,7 @@
 // synchronous, but every call is bounded: a keyring that has not answered
 // within answerTimeoutMs counts as absent, so a session without a working
 // Secret Service never freezes the window.
-namespace KeychainHelper {
+namespace KeyringHelper {
 
 enum class Key { apiKey, bibleId };
 
@@ -41,4 +41,4 @@ void remove(Key key);
 // loadCredentials().complete().
 bool hasCredentials();
 
-} // namespace KeychainHelper
+} // namespace KeyringHelper

@@ -1,10 +1,10 @@
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 
 #include <QByteArray>
 #include <functional>
 #include <libsecret/secret.h>
 
-namespace KeychainHelper {
+namespace KeyringHelper {
 
 namespace {
 
@@ -236,4 +236,4 @@ bool hasCredentials() {
     return loadCredentials().complete();
 }
 
-} // namespace KeychainHelper
+} // namespace KeyringHelper

@@ -4,7 +4,7 @@
 // by hand it sees no bus at all.
 #include "services/ApiBibleCredentials.h"
 #include "services/ApplicationSupport.h"
-#include "services/KeychainHelper.h"
+#include "services/KeyringHelper.h"
 #include "services/Preferences.h"
 #include "support/TestSupport.h"
 
@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 
-using KeychainHelper::Key;
+using KeyringHelper::Key;
 using TestSupport::readFile;
 namespace AS = ApplicationSupport;
 
@@ -31,8 +31,8 @@ int itemsFor(Key key) {
     search.setProcessChannelMode(QProcess::MergedChannels);
     search.start(QStringLiteral("secret-tool"),
                  {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                  KeychainHelper::serviceName(), QStringLiteral("account"),
-                  KeychainHelper::accountName(key)});
+                  KeyringHelper::serviceName(), QStringLiteral("account"),
+                  KeyringHelper::accountName(key)});
     if (!search.waitForFinished(10000))
         return -1;
     const QList<QByteArray> lines = search.readAll().split('\n');
@@ -48,7 +48,7 @@ bool ownerOnly(const QString& file) {
 
 } // namespace
 
-class TestKeychain : public QObject {
+class TestKeyringHelper : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -57,32 +57,32 @@ private Q_SLOTS:
         QVERIFY(!AS::bootstrap(std::nullopt));
         QFile::remove(Preferences::filePath());
         if (keyringRunning()) {
-            KeychainHelper::remove(Key::apiKey);
-            KeychainHelper::remove(Key::bibleId);
+            KeyringHelper::remove(Key::apiKey);
+            KeyringHelper::remove(Key::bibleId);
         }
     }
 
     void savingReplacesTheOneItemOfEachAccount() {
         if (!keyringRunning())
             QSKIP("needs a keyring");
-        QCOMPARE(KeychainHelper::load(Key::apiKey), std::nullopt);
-        QCOMPARE(KeychainHelper::save(QStringLiteral("first-key"), Key::apiKey), std::nullopt);
-        QCOMPARE(KeychainHelper::save(QStringLiteral("second-key ✓"), Key::apiKey), std::nullopt);
-        QCOMPARE(KeychainHelper::load(Key::apiKey), QStringLiteral("second-key ✓"));
+        QCOMPARE(KeyringHelper::load(Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::save(QStringLiteral("first-key"), Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::save(QStringLiteral("second-key ✓"), Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::load(Key::apiKey), QStringLiteral("second-key ✓"));
         QCOMPARE(itemsFor(Key::apiKey), 1);
-        QVERIFY(!KeychainHelper::hasCredentials());
+        QVERIFY(!KeyringHelper::hasCredentials());
 
-        QCOMPARE(KeychainHelper::save(QString(), Key::bibleId), std::nullopt);
-        QCOMPARE(KeychainHelper::load(Key::bibleId), QString());
-        QVERIFY2(!KeychainHelper::hasCredentials(), "an empty Bible ID is no credential");
-        QCOMPARE(KeychainHelper::save(QStringLiteral("de4e12af7f28f599-02"), Key::bibleId),
+        QCOMPARE(KeyringHelper::save(QString(), Key::bibleId), std::nullopt);
+        QCOMPARE(KeyringHelper::load(Key::bibleId), QString());
+        QVERIFY2(!KeyringHelper::hasCredentials(), "an empty Bible ID is no credential");
+        QCOMPARE(KeyringHelper::save(QStringLiteral("de4e12af7f28f599-02"), Key::bibleId),
                  std::nullopt);
-        QVERIFY(KeychainHelper::hasCredentials());
+        QVERIFY(KeyringHelper::hasCredentials());
 
-        KeychainHelper::remove(Key::apiKey);
+        KeyringHelper::remove(Key::apiKey);
         QCOMPARE(itemsFor(Key::apiKey), 0);
-        QCOMPARE(KeychainHelper::load(Key::apiKey), std::nullopt);
-        QCOMPARE(KeychainHelper::load(Key::bibleId), QStringLiteral("de4e12af7f28f599-02"));
+        QCOMPARE(KeyringHelper::load(Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::load(Key::bibleId), QStringLiteral("de4e12af7f28f599-02"));
     }
 
     void importEnvFileIsForItsOwnerOnly() {
@@ -110,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(ownerOnly(file));
 
         // A stored empty key still gives its line.
-        QCOMPARE(KeychainHelper::save(QString(), Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::save(QString(), Key::apiKey), std::nullopt);
         QVERIFY(AS::writeImportEnvFile().ok());
         QVERIFY(readFile(file).contains("\nAPI_BIBLE_KEY=\nAPI_BIBLE_ID=bible-1\n"));
     }
@@ -120,12 +120,12 @@ private Q_SLOTS:
             QSKIP("needs a keyring");
         QCOMPARE(ApiBibleCredentials::save(QStringLiteral("key"), QStringLiteral("   ")),
                  QStringLiteral("API key and Bible ID are both required."));
-        QCOMPARE(KeychainHelper::load(Key::apiKey), std::nullopt);
+        QCOMPARE(KeyringHelper::load(Key::apiKey), std::nullopt);
         QVERIFY(!QFile::exists(AS::path("api-config.json")));
 
         QCOMPARE(ApiBibleCredentials::save(QStringLiteral("key"), QStringLiteral("bible-2")),
                  std::nullopt);
-        QVERIFY(KeychainHelper::hasCredentials());
+        QVERIFY(KeyringHelper::hasCredentials());
         QCOMPARE(AS::loadApiBibleId(), QStringLiteral("bible-2"));
 
         ApiBibleCredentials::clear();
@@ -139,11 +139,11 @@ private Q_SLOTS:
     void withoutAWorkingKeyringSavingFailsInWordsAndNothingHangs() {
         if (keyringRunning())
             QSKIP("needs a session without a working keyring");
-        const qint64 bound = KeychainHelper::answerTimeoutMs + 2000;
+        const qint64 bound = KeyringHelper::answerTimeoutMs + 2000;
         QElapsedTimer clock;
         clock.start();
         const std::optional<QString> failure =
-            KeychainHelper::save(QStringLiteral("key"), Key::apiKey);
+            KeyringHelper::save(QStringLiteral("key"), Key::apiKey);
         QVERIFY2(clock.elapsed() < bound, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(failure);
         QVERIFY2(failure->startsWith("Keyring save failed (") &&
@@ -151,12 +151,12 @@ private Q_SLOTS:
                  qPrintable(*failure));
 
         clock.restart();
-        QCOMPARE(KeychainHelper::load(Key::apiKey), std::nullopt);
-        KeychainHelper::remove(Key::bibleId);
+        QCOMPARE(KeyringHelper::load(Key::apiKey), std::nullopt);
+        KeyringHelper::remove(Key::bibleId);
         QVERIFY2(clock.elapsed() < 2 * bound, qPrintable(QString::number(clock.elapsed())));
         // One wait for both credentials, not two.
         clock.restart();
-        QVERIFY(!KeychainHelper::hasCredentials());
+        QVERIFY(!KeyringHelper::hasCredentials());
         QVERIFY2(clock.elapsed() < bound, qPrintable(QString::number(clock.elapsed())));
 
         // Saving both reports the keyring's failure; the data folder is untouched.
@@ -166,5 +166,5 @@ private Q_SLOTS:
     }
 };
 
-VESPERLINE_TEST_MAIN(TestKeychain)
-#include "tst_keychain_keyring.moc"
+VESPERLINE_TEST_MAIN(TestKeyringHelper)
+#include "tst_keyringhelper_keyring.moc"

@@ -22,12 +22,6 @@ using SemanticColors::Tone;
 
 namespace {
 
-QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
-    auto* made = new QPushButton(text, parent);
-    made->setObjectName(name);
-    return made;
-}
-
 QLabel* messageLabel(const QString& name, QWidget* parent) {
     auto* label = caption(QString(), parent);
     label->setObjectName(name);
@@ -77,15 +71,15 @@ void ApiBiblePanel::buildFields() {
 void ApiBiblePanel::buildButtons() {
     auto* column = static_cast<QVBoxLayout*>(layout());
     auto* row = new QHBoxLayout;
-    auto* saveButton = button(QStringLiteral("Save"), QStringLiteral("saveCredentials"), this);
+    auto* saveButton = namedButton(QStringLiteral("Save"), QStringLiteral("saveCredentials"), this);
     connect(saveButton, &QPushButton::clicked, this, &ApiBiblePanel::save);
     row->addWidget(saveButton);
-    testButton = button(QStringLiteral("Test API key"), QStringLiteral("testApiKey"), this);
+    testButton = namedButton(QStringLiteral("Test API key"), QStringLiteral("testApiKey"), this);
     connect(testButton, &QPushButton::clicked, this, [this] {
         [[maybe_unused]] auto task = this->app.testApiBibleKey(apiKeyField->text());
     });
     row->addWidget(testButton);
-    auto* clearButton = button(QStringLiteral("Clear key"), QStringLiteral("clearKey"), this);
+    auto* clearButton = namedButton(QStringLiteral("Clear key"), QStringLiteral("clearKey"), this);
     // Destructive: it forgets the stored key.
     QPalette destructive = clearButton->palette();
     destructive.setColor(QPalette::ButtonText, SemanticColors::tone(Tone::red, palette()));
@@ -109,7 +103,7 @@ void ApiBiblePanel::buildButtons() {
 
 void ApiBiblePanel::buildImport() {
     auto* column = static_cast<QVBoxLayout*>(layout());
-    importButton = button(QString(), QStringLiteral("importNkjv"), this);
+    importButton = namedButton(QString(), QStringLiteral("importNkjv"), this);
     makeProminent(importButton);
     connect(importButton, &QPushButton::clicked, this, [this] { this->app.importNkjvFromAPI(); });
     auto* importRow = new QHBoxLayout;
@@ -134,7 +128,7 @@ void ApiBiblePanel::buildImport() {
                        "the server stopped until it has finished."),
         progressRow));
     progress->addLayout(progressColumn, 1);
-    cancelButton = button(QString(), QStringLiteral("cancelImport"), progressRow);
+    cancelButton = namedButton(QString(), QStringLiteral("cancelImport"), progressRow);
     connect(cancelButton, &QPushButton::clicked, this, [this] { this->app.cancelNkjvImport(); });
     progress->addWidget(cancelButton, 0, Qt::AlignTop);
     column->addWidget(progressRow);

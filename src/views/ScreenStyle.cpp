@@ -47,6 +47,12 @@ QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent) {
     return label;
 }
 
+QPushButton* namedButton(const QString& text, const QString& name, QWidget* parent) {
+    auto* made = new QPushButton(text, parent);
+    made->setObjectName(name);
+    return made;
+}
+
 void makeProminent(QPushButton* button) {
     const QColor gold = BrandColors::gold();
     // Disabled, the gold fades into the background, light or dark alike.

@@ -19,6 +19,8 @@ QLabel* caption(const QString& text, QWidget* parent);
 QLabel* headline(const QString& text, QWidget* parent);
 void setTextColor(QWidget* widget, const QColor& color);
 QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent);
+// A button that tests and the accessibility walk find by `name`.
+QPushButton* namedButton(const QString& text, const QString& name, QWidget* parent);
 // The gold, filled button of a screen's main action.
 void makeProminent(QPushButton* button);
 // The body of a screen that scrolls as a whole: a frameless scroll area

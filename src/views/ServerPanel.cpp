@@ -50,12 +50,6 @@ SemanticColors::Tone statusBadgeTone(ServerStatus status) {
     return SemanticColors::Tone::secondary;
 }
 
-QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
-    auto* made = new QPushButton(text, parent);
-    made->setObjectName(name);
-    return made;
-}
-
 } // namespace
 
 ServerPanel::ServerPanel(AppViewModel& app, QWidget* parent)
@@ -78,7 +72,7 @@ QWidget* ServerPanel::buildControls() {
     statusText->setObjectName(QStringLiteral("statusBadge"));
     statusText->setFont(scaled(statusText->font(), 1.05, QFont::DemiBold));
     controls->addWidget(statusText);
-    auto* refresh = button(QStringLiteral("Refresh"), QStringLiteral("refresh"), row);
+    auto* refresh = namedButton(QStringLiteral("Refresh"), QStringLiteral("refresh"), row);
     refresh->setToolTip(QStringLiteral("Re-check /api/health and update Running / Stopped"));
     connect(refresh, &QPushButton::clicked, this,
             [this] { [[maybe_unused]] auto task = app.syncServerStatus(); });
@@ -99,27 +93,27 @@ QWidget* ServerPanel::buildControls() {
     stopping->addWidget(stoppingText);
     controls->addWidget(stoppingIndicator);
 
-    stopButton = button(QStringLiteral("Stop"), QStringLiteral("stop"), row);
+    stopButton = namedButton(QStringLiteral("Stop"), QStringLiteral("stop"), row);
     stopButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
     stopButton->setToolTip(QStringLiteral("Stop the server (Ctrl+.)"));
     connect(stopButton, &QPushButton::clicked, this, [this] { app.server().stop(); });
     controls->addWidget(stopButton);
 
-    startButton = button(QStringLiteral("Start"), QStringLiteral("start"), row);
+    startButton = namedButton(QStringLiteral("Start"), QStringLiteral("start"), row);
     startButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     startButton->setToolTip(QStringLiteral("Start the server (Ctrl+R)"));
     makeProminent(startButton);
     connect(startButton, &QPushButton::clicked, this, &ServerPanel::startRequested);
     controls->addWidget(startButton);
 
-    forceStopButton = button(QStringLiteral("Force Stop"), QStringLiteral("forceStop"), row);
+    forceStopButton = namedButton(QStringLiteral("Force Stop"), QStringLiteral("forceStop"), row);
     forceStopButton->setToolTip(
         QStringLiteral("Kill every process listening on this port (orphan Node after a crash)"));
     connect(forceStopButton, &QPushButton::clicked, this,
             [this] { app.server().forceStopOnPort(); });
     controls->addWidget(forceStopButton);
 
-    restartButton = button(QStringLiteral("Restart"), QStringLiteral("restart"), row);
+    restartButton = namedButton(QStringLiteral("Restart"), QStringLiteral("restart"), row);
     connect(restartButton, &QPushButton::clicked, this, [this] { app.server().restart(); });
     controls->addWidget(restartButton);
     return row;

@@ -43,12 +43,6 @@ QCoro::Task<> rollBackThenCheck(QPointer<AppViewModel> app,
     co_await check;
 }
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* made = new QPushButton(text, parent);
-    made->setObjectName(QString::fromLatin1(name));
-    return made;
-}
-
 QLabel* value(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -109,7 +103,7 @@ QWidget* UpdatesView::buildFeed() {
     feedURL->setPlaceholderText(QStringLiteral("Feed URL"));
     feedURL->setAccessibleName(QStringLiteral("Feed URL"));
     row->addWidget(feedURL, 1);
-    auto* save = button(QStringLiteral("Save feed URL"), "saveFeedURL", box);
+    auto* save = namedButton(QStringLiteral("Save feed URL"), "saveFeedURL", box);
     row->addWidget(save);
     connect(feedURL, &QLineEdit::textEdited, updates_, &RuntimeUpdateService::setFeedURLString);
     // Nothing is shown either way: the next check saves the address again.
@@ -124,11 +118,11 @@ QWidget* UpdatesView::buildHotPatch() {
     column->setSpacing(12);
     column->addWidget(statusBlock = new UpdateStatusBlock(box));
     auto* row = new QHBoxLayout;
-    checkButton = button(QStringLiteral("Check for updates"), "checkForUpdates", box);
+    checkButton = namedButton(QStringLiteral("Check for updates"), "checkForUpdates", box);
     // "&&": a single "&" would make the next letter a shortcut.
-    installButton = button(QStringLiteral("Download && install"), "downloadAndInstall", box);
+    installButton = namedButton(QStringLiteral("Download && install"), "downloadAndInstall", box);
     makeProminent(installButton);
-    rollBackButton = button(QString(), "rollBackRuntime", box);
+    rollBackButton = namedButton(QString(), "rollBackRuntime", box);
     row->addWidget(checkButton);
     row->addWidget(installButton);
     row->addStretch(1);

@@ -20,14 +20,15 @@
 
 namespace {
 
-// Set in the child run that checks placement on a second monitor: Xvfb offers
-// one screen per display, the offscreen platform as many as a file lists.
-constexpr char twoScreensVariable[] = "VESPERLINE_OUTPUT_TWO_SCREENS";
+// Set in the child run that checks the monitors and placement on a second one:
+// Xvfb offers one screen per display, the offscreen platform as many as a
+// file lists.
+constexpr char screensVariable[] = "VESPERLINE_OUTPUT_SCREENS";
 // Set in the child runs from a copy of this program in an install tree.
 constexpr char installedVariable[] = "VESPERLINE_OUTPUT_INSTALLED";
 
 void chooseScreens() {
-    const QByteArray config = qgetenv(twoScreensVariable);
+    const QByteArray config = qgetenv(screensVariable);
     if (!config.isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
 }
@@ -47,20 +48,18 @@ int logCount(const QString& line) {
     return int(outputLog.count(line));
 }
 
-// The output page's stand-in: a red page whose script reports to the server
-// when the page has the focus and every key it sees.
+// The output page's stand-in: red, so that it shows.
 constexpr char page[] =
-    "<!doctype html><html><head><script src=\"/keys.js\"></script>"
-    "</head><body style=\"margin:0;background:#ff0000\"><p>Output</p></body></html>";
-constexpr char script[] =
-    "const keysSeen = [];"
-    "addEventListener('keydown', event => {"
-    "  keysSeen.push(event.key);"
-    "  fetch('/seen?keys=' + keysSeen.join(','));"
-    "});"
-    "const focusWatch = setInterval(() => {"
-    "  if (document.hasFocus()) { clearInterval(focusWatch); fetch('/seen?focus'); }"
-    "}, 50);";
+    "<!doctype html><html><body style=\"margin:0;background:#ff0000\"><p>Output</p></body></html>";
+
+// The offscreen platform builds its screens from this file, in name order,
+// the first the primary one; a repeated connector name yields a second screen
+// of the same name.
+constexpr char threeScreens[] = R"({"screens": [
+  {"name": "DP-1",   "x": 0,    "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+  {"name": "HDMI-2", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+  {"name": "HDMI-2", "x": 2304, "y": 0, "width": 640,  "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
+]})";
 
 // A normal window of the program standing in for the main window: it records
 // every key event that reaches it.
@@ -158,8 +157,6 @@ private Q_SLOTS:
             return response;
         };
         server.setResponse("/output", cached(200, page, "text/html"));
-        server.setResponse("/keys.js", cached(200, script, "text/javascript"));
-        server.setResponse("/seen", cached(204, {}, "text/plain"));
         server.setResponse("/broken", cached(500, "<p>broken</p>", "text/html"));
         TestSupport::HttpResponse hang;
         hang.neverAnswer = true;
@@ -213,24 +210,50 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(wide)), 2, 30'000);
         QCOMPARE(server.hits("/output?width=1920"), 2);
 
+        // Opening again replaces the window whole, the old one closed once.
+        const QPointer<QWidget> first = window;
+        controller->open(narrow, screen);
+        QCOMPARE(closedCount, 1);
+        QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
+        QTRY_VERIFY(first.isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(narrow)), 2, 30'000);
+
         // Destroying the controller tears an open window down at once, without
         // the event loop (at exit there may be none left), and tells nobody.
-        const QPointer<QWidget> open = window, view = controller->webView();
+        const QPointer<QWidget> open = controller->window(), view = controller->webView();
         controller.reset();
         QVERIFY(open.isNull() && view.isNull());
-        QCOMPARE(closedCount, 0);
+        QCOMPARE(closedCount, 1);
     }
 
-    void placesTheWindowOnTheChosenScreen() {
-        if (!qEnvironmentVariableIsSet(twoScreensVariable)) {
+    void eachMonitorIsListedOnceAndTheWindowGoesToTheChosenOne() {
+        if (!qEnvironmentVariableIsSet(screensVariable)) {
             QTemporaryDir dir;
             const QString config = dir.filePath("screens.json");
-            TestSupport::writeFile(config, TestSupport::twoScreensConfig);
-            runChild(QCoreApplication::applicationFilePath(), twoScreensVariable, config);
+            TestSupport::writeFile(config, threeScreens);
+            runChild(QCoreApplication::applicationFilePath(), screensVariable, config);
             return;
         }
+        // Reference values of 32-bit FNV-1a over UTF-8 bytes (not Latin-1 or
+        // UTF-16 code units); stored preferences depend on them.
+        QCOMPARE(DisplayScreen::displayNumber(""), 0x811c9dc5u);
+        QCOMPARE(DisplayScreen::displayNumber("foobar"), 0xbf9cf968u);
+        QCOMPARE(DisplayScreen::displayNumber(QStringLiteral("Écran")), 0x41bc67ebu);
 
-        QScreen* second = DisplayScreen::screen(DisplayScreen::displayNumber("HDMI-2"));
+        const QList<DisplayScreen> displays = DisplayScreen::enumerate();
+        const DisplayScreen dp{DisplayScreen::displayNumber("DP-1"), "DP-1", true, 1280, 720};
+        const DisplayScreen hdmi{DisplayScreen::displayNumber("HDMI-2"), "HDMI-2", false, 1024,
+                                 768};
+        QCOMPARE(displays, (QList<DisplayScreen>{dp, hdmi}));
+        QCOMPARE(displays[0].label(), QStringLiteral("DP-1 (Main) · 1280×720"));
+        QCOMPARE(displays[1].label(), QStringLiteral("HDMI-2 · 1024×768"));
+        // An unplugged monitor's stored id finds nothing, and the owner falls
+        // back to the default screen.
+        QCOMPARE(DisplayScreen::screen(DisplayScreen::displayNumber("DP-9")), nullptr);
+        QCOMPARE(DisplayScreen::defaultScreen(), QGuiApplication::primaryScreen());
+
+        // The first screen of a repeated name answers for it.
+        QScreen* second = DisplayScreen::screen(hdmi.id);
         QVERIFY(second);
         controller->open(server.url("/output"), second);
         QWidget* window = controller->window();
@@ -244,7 +267,6 @@ private Q_SLOTS:
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
 
-        const int focusedBefore = server.hits("/seen?focus");
         QVERIFY(openAndWaitLoaded(server.url("/output")));
         QWidget* window = controller->window();
         QVERIFY(QTest::qWaitForWindowActive(window));
@@ -254,13 +276,10 @@ private Q_SLOTS:
         KeyTap tap;
         renderWidget->installEventFilter(&tap);
 
-        // Other keys reach the page. Chromium drops input that comes before
-        // the page's first paint or before its renderer has the focus.
-        QTRY_COMPARE(centreColour(window), QColor(Qt::red));
-        QTRY_COMPARE_WITH_TIMEOUT(server.hits("/seen?focus"), focusedBefore + 1, 10'000);
+        // Other keys reach the web view.
         QTest::keyClick(handle, Qt::Key_A);
         QTest::keyClick(handle, Qt::Key_B);
-        QTRY_COMPARE(server.hits("/seen?keys=a,b"), 1);
+        QCOMPARE(tap.pressed, (QList<int>{Qt::Key_A, Qt::Key_B}));
 
         // Esc in another window of the program stays that window's own.
         QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
@@ -269,9 +288,9 @@ private Q_SLOTS:
         QVERIFY(controller->isOpen());
         other.keys.clear();
 
-        // Esc in the output: the press closes it, fires no application-wide
-        // shortcut, and its release, which lands wherever the focus goes next,
-        // is swallowed too.
+        // Esc in the output: the press closes it, reaches neither the web view
+        // nor an application-wide shortcut, and its release, which lands
+        // wherever the focus goes next, is swallowed too.
         int shortcutFired = 0;
         auto shortcut = std::make_unique<QShortcut>(
             QKeySequence(Qt::Key_Escape), &other, [&] { ++shortcutFired; },
@@ -283,6 +302,10 @@ private Q_SLOTS:
         shortcut.reset();
         QVERIFY(!controller->isOpen());
         QCOMPARE(tap.pressed, (QList<int>{Qt::Key_A, Qt::Key_B}));
+        // Closing again tells nobody.
+        controller->close();
+        QCOMPARE(closedCount, 1);
+        QCOMPARE(changedCount, 2);
         QTest::keyRelease(other.windowHandle(), Qt::Key_Escape);
         QVERIFY(other.keys.isEmpty());
         QTRY_VERIFY(closing.isNull());
@@ -291,30 +314,6 @@ private Q_SLOTS:
         QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
         QCOMPARE(other.keys.size(), 2);
         QCOMPARE(closedCount, 1);
-    }
-
-    void eachWindowIsClosedOnceAndReplacedWhole() {
-        controller->open(server.url("/output"), QGuiApplication::primaryScreen());
-        controller->close();
-        controller->close();
-        QCOMPARE(closedCount, 1);
-        QCOMPARE(changedCount, 2);
-
-        QVERIFY(openAndWaitLoaded(server.url("/output?first")));
-        const QPointer<QWidget> first = controller->window();
-        controller->open(server.url("/output?second"), QGuiApplication::primaryScreen());
-        QCOMPARE(closedCount, 2);
-        QCOMPARE(visibleOutputWindows(), QList<QWidget*>{controller->window()});
-        QTRY_VERIFY(first.isNull());
-        QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output?second"))), 1, 30'000);
-
-        // Closed by the window manager (the same path a WM_DELETE_WINDOW takes).
-        QVERIFY(QTest::qWaitForWindowExposed(controller->window()));
-        const QPointer<QWidget> window = controller->window();
-        QVERIFY(window->windowHandle()->close());
-        QCOMPARE(closedCount, 3);
-        QVERIFY(!controller->isOpen());
-        QTRY_VERIFY(window.isNull());
     }
 
     void failedLoadsLeaveTheWindowOpenAndBlack() {
@@ -351,6 +350,13 @@ private Q_SLOTS:
         // None of the failures closed the window.
         QVERIFY(controller->isOpen());
         QCOMPARE(closedCount, 0);
+
+        // Closed by the window manager (the same path a WM_DELETE_WINDOW takes).
+        const QPointer<QWidget> closing = window;
+        QVERIFY(window->windowHandle()->close());
+        QCOMPARE(closedCount, 1);
+        QVERIFY(!controller->isOpen());
+        QTRY_VERIFY(closing.isNull());
     }
 
     void anInstalledProgramFindsItsPluginOrSaysWhyItCannot_data() {

@@ -93,24 +93,17 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    void sigtermLeavesAnAdoptedServerRunning() {
+    // A second launch brings back the first instead of starting another; a
+    // signal ends the first cleanly, leaving the server it adopted running,
+    // and with its owner gone the next launch is a first one again.
+    void aSecondLaunchBringsBackTheFirstAndEachSignalQuitsCleanly() {
         ExternalServer other("healthy", port);
-        Program program(*tree);
-        QVERIFY2(program.waitShown(), program.errors.constData());
+        Program first(*tree);
+        QVERIFY2(first.waitShown(), first.errors.constData());
         QTRY_VERIFY_WITH_TIMEOUT(
             readFile(ServerLog::filePath())
                 .contains("Server already running on port " + QByteArray::number(port)),
             settle);
-
-        QCOMPARE(program.endWith(SIGTERM), 0);
-        QVERIFY2(program.errors.contains("SIGTERM received, quitting"), program.errors.constData());
-        QVERIFY(other.isRunning());
-        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
-    }
-
-    void aSecondLaunchBringsBackTheFirstInsteadOfStartingAnother() {
-        Program first(*tree);
-        QVERIFY2(first.waitShown(), first.errors.constData());
 
         Program second(*tree);
         QVERIFY(second.finishes(settle));
@@ -119,12 +112,16 @@ private Q_SLOTS:
         QVERIFY2(second.errors.contains("already running"), second.errors.constData());
         QCOMPARE(first.process.state(), QProcess::Running);
 
-        // SIGINT and SIGHUP quit cleanly too.
-        QCOMPARE(first.endWith(SIGINT), 0);
-        // Gone with its owner: the next launch is a first one again.
-        Program third(*tree);
-        QVERIFY2(third.waitShown(), third.errors.constData());
-        QCOMPARE(third.endWith(SIGHUP), 0);
+        QCOMPARE(first.endWith(SIGTERM), 0);
+        QVERIFY2(first.errors.contains("SIGTERM received, quitting"), first.errors.constData());
+        QVERIFY(other.isRunning());
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
+
+        for (const int signal : {SIGINT, SIGHUP}) {
+            Program next(*tree);
+            QVERIFY2(next.waitShown(), next.errors.constData());
+            QCOMPARE(next.endWith(signal), 0);
+        }
     }
 };
 

@@ -26,7 +26,7 @@ constexpr char shownLine[] = "vesperline: main window shown";
 class Program {
 public:
     explicit Program(const InstallTree& tree) {
-        executable = tree.binDir() + "/vesperline";
+        const QString executable = tree.binDir() + "/vesperline";
         if (!QFile::exists(executable) && !QFile::copy(builtExecutable(), executable))
             qFatal("cannot install %s", qPrintable(builtExecutable()));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -53,8 +53,8 @@ public:
     }
 
     // Whether the program ended normally in time.
-    bool finishes(int timeout) {
-        const bool done = process.waitForFinished(timeout);
+    bool finishes() {
+        const bool done = process.waitForFinished(settle);
         output += process.readAllStandardOutput();
         errors += process.readAllStandardError();
         return done && process.exitStatus() == QProcess::NormalExit;
@@ -64,11 +64,10 @@ public:
     // normally in time.
     int endWith(int signal) {
         ::kill(pid_t(process.processId()), signal);
-        return finishes(settle) ? process.exitCode() : -1;
+        return finishes() ? process.exitCode() : -1;
     }
 
     QProcess process;
-    QString executable;
     QByteArray output;
     QByteArray errors;
 };
@@ -106,7 +105,7 @@ private Q_SLOTS:
             settle);
 
         Program second(*tree);
-        QVERIFY(second.finishes(settle));
+        QVERIFY(second.finishes());
         QCOMPARE(second.process.exitCode(), 0);
         QVERIFY(!second.output.contains(shownLine));
         QVERIFY2(second.errors.contains("already running"), second.errors.constData());

@@ -260,6 +260,39 @@ private Q_SLOTS:
         QVERIFY(shown(child(dashboard, "start")));
         QVERIFY(!shown(child(dashboard, "value-clients")));
 
+        {
+            // Another program's server, found by the sync a tab change makes
+            // at once (only the tab change can sync here), and Force Stop.
+            ExternalServer other("healthy", port);
+            app->setStatusMessage("Bookmarks saved");
+            SidebarTabButton* bookmarks = content->tabButton(AppTab::bookmarks);
+            QTest::mouseClick(bookmarks, Qt::LeftButton);
+            QCOMPARE(app->selectedTab(), AppTab::bookmarks);
+            QVERIFY(bookmarks->isChecked());
+            QVERIFY(!content->tabButton(AppTab::dashboard)->isChecked());
+            QCOMPARE(content->detail().screen()->accessibleName(), QString("Bookmarks"));
+            QTRY_COMPARE(app->statusMessage(), "Connected to server on port " + n);
+            QVERIFY(app->mirroredExternallyManaged());
+            // A screen is built when its tab is first shown and kept for the
+            // next visit; that every tab has its screen is the look test's.
+            QPointer<QWidget> previous = content->detail().screen();
+            QVERIFY(!content->detail().isBuilt(AppTab::themes));
+            app->setSelectedTab(AppTab::themes);
+            QCOMPARE(content->detail().screen()->accessibleName(), QString("Themes"));
+            app->setSelectedTab(AppTab::bookmarks);
+            QCOMPARE(content->detail().screen(), previous.data());
+
+            auto* forceStop = child<QPushButton>(dashboard, "forceStop");
+            QTRY_VERIFY(shown(forceStop) && forceStop->isEnabled());
+            QVERIFY(text(dashboard, "recoveryCaption")
+                        .startsWith("Port stuck? <b>Force Stop</b> frees port " + n));
+            QVERIFY(showsLabel(dashboard, "Server was already running on this port (not "
+                                          "started in this session)."));
+            forceStop->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), settle);
+            QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
+        }
+
         // A failed start shows its error and the way out.
         setFixtureMode("syntax-error");
         press(Qt::Key_R);
@@ -286,43 +319,6 @@ private Q_SLOTS:
         QVERIFY(!child<QPushButton>(dashboard, "restart")->isEnabled());
         QVERIFY(showsLabel(dashboard, "Shutting down Node and freeing port " + n +
                                           ". This can take a couple of seconds — hang tight."));
-    }
-
-    // Another program's server: found at launch, found again by the sync a
-    // tab change makes at once, and ended by Force Stop.
-    void anAdoptedServerIsSyncedOnATabChangeAndCanBeForceStopped() {
-        ExternalServer other("healthy", port);
-        makeContent();
-        auto& dashboard = showDashboard();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
-        QTRY_VERIFY(app->mirroredExternallyManaged());
-        auto* forceStop = child<QPushButton>(dashboard, "forceStop");
-        QVERIFY(shown(forceStop) && forceStop->isEnabled());
-        QVERIFY(text(dashboard, "recoveryCaption")
-                    .startsWith("Port stuck? <b>Force Stop</b> frees port " + n));
-        QVERIFY(showsLabel(
-            dashboard, "Server was already running on this port (not started in this session)."));
-
-        app->setStatusMessage("Bookmarks saved");
-        SidebarTabButton* bookmarks = content->tabButton(AppTab::bookmarks);
-        QTest::mouseClick(bookmarks, Qt::LeftButton);
-        QCOMPARE(app->selectedTab(), AppTab::bookmarks);
-        QVERIFY(bookmarks->isChecked());
-        QVERIFY(!content->tabButton(AppTab::dashboard)->isChecked());
-        QCOMPARE(content->detail().screen()->accessibleName(), QString("Bookmarks"));
-        QTRY_COMPARE(app->statusMessage(), "Connected to server on port " + n);
-        // A screen is built when its tab is first shown and kept for the next
-        // visit; that every tab has its screen is tst_contentview_look_xvfb's.
-        QPointer<QWidget> previous = content->detail().screen();
-        QVERIFY(!content->detail().isBuilt(AppTab::themes));
-        app->setSelectedTab(AppTab::themes);
-        QCOMPARE(content->detail().screen()->accessibleName(), QString("Themes"));
-        app->setSelectedTab(AppTab::bookmarks);
-        QCOMPARE(content->detail().screen(), previous.data());
-
-        forceStop->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), settle);
-        QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
     }
 
     void whileShownTheStatusIsPolledAndTheDataLoadedAndTheLayoutVersionIsRecordedOnce() {

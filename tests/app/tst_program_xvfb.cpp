@@ -26,7 +26,7 @@ constexpr char shownLine[] = "vesperline: main window shown";
 class Program {
 public:
     explicit Program(const InstallTree& tree) {
-        executable = tree.binDir() + "/vesperline";
+        const QString executable = tree.binDir() + "/vesperline";
         if (!QFile::exists(executable) && !QFile::copy(builtExecutable(), executable))
             qFatal("cannot install %s", qPrintable(builtExecutable()));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -53,8 +53,8 @@ public:
     }
 
     // Whether the program ended normally in time.
-    bool finishes(int timeout) {
-        const bool done = process.waitForFinished(timeout);
+    bool finishes() {
+        const bool done = process.waitForFinished(settle);
         output += process.readAllStandardOutput();
         errors += process.readAllStandardError();
         return done && process.exitStatus() == QProcess::NormalExit;
@@ -64,11 +64,10 @@ public:
     // normally in time.
     int endWith(int signal) {
         ::kill(pid_t(process.processId()), signal);
-        return finishes(settle) ? process.exitCode() : -1;
+        return finishes() ? process.exitCode() : -1;
     }
 
     QProcess process;
-    QString executable;
     QByteArray output;
     QByteArray errors;
 };
@@ -93,38 +92,35 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    void sigtermLeavesAnAdoptedServerRunning() {
+    // A second launch brings back the first instead of starting another; a
+    // signal ends the first cleanly, leaving the server it adopted running,
+    // and with its owner gone the next launch is a first one again.
+    void aSecondLaunchBringsBackTheFirstAndEachSignalQuitsCleanly() {
         ExternalServer other("healthy", port);
-        Program program(*tree);
-        QVERIFY2(program.waitShown(), program.errors.constData());
+        Program first(*tree);
+        QVERIFY2(first.waitShown(), first.errors.constData());
         QTRY_VERIFY_WITH_TIMEOUT(
             readFile(ServerLog::filePath())
                 .contains("Server already running on port " + QByteArray::number(port)),
             settle);
 
-        QCOMPARE(program.endWith(SIGTERM), 0);
-        QVERIFY2(program.errors.contains("SIGTERM received, quitting"), program.errors.constData());
-        QVERIFY(other.isRunning());
-        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
-    }
-
-    void aSecondLaunchBringsBackTheFirstInsteadOfStartingAnother() {
-        Program first(*tree);
-        QVERIFY2(first.waitShown(), first.errors.constData());
-
         Program second(*tree);
-        QVERIFY(second.finishes(settle));
+        QVERIFY(second.finishes());
         QCOMPARE(second.process.exitCode(), 0);
         QVERIFY(!second.output.contains(shownLine));
         QVERIFY2(second.errors.contains("already running"), second.errors.constData());
         QCOMPARE(first.process.state(), QProcess::Running);
 
-        // SIGINT and SIGHUP quit cleanly too.
-        QCOMPARE(first.endWith(SIGINT), 0);
-        // Gone with its owner: the next launch is a first one again.
-        Program third(*tree);
-        QVERIFY2(third.waitShown(), third.errors.constData());
-        QCOMPARE(third.endWith(SIGHUP), 0);
+        QCOMPARE(first.endWith(SIGTERM), 0);
+        QVERIFY2(first.errors.contains("SIGTERM received, quitting"), first.errors.constData());
+        QVERIFY(other.isRunning());
+        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
+
+        for (const int signal : {SIGINT, SIGHUP}) {
+            Program next(*tree);
+            QVERIFY2(next.waitShown(), next.errors.constData());
+            QCOMPARE(next.endWith(signal), 0);
+        }
     }
 };
 

@@ -47,22 +47,34 @@ private Q_SLOTS:
         QVERIFY(server.requests().isEmpty());
     }
 
-    void getDecodesTheAnswerOrSaysWhyItCannotAndCleansUp() {
+    // What a GET and a PUT send, and their answers decoded or why they cannot be.
+    void requestsSendWhatTheyShouldAndDecodeTheAnswer() {
         HttpTestServer server;
         server.setResponse("/api/health", {200, R"({"ok": true, "clients": 3})"});
         server.setResponse("/api/wrong", {200, R"({"ok": "yes"})"});
+        server.setResponse("/api/translations", {200, translationsBody});
         // The client is a temporary that is gone long before the answer.
         auto task = APIClient(server.port()).get<HealthResponse>("/api/health");
         const auto result = waitForTask(std::move(task));
         QVERIFY(result && result->ok());
         QCOMPARE(result->value().clients, 3);
         QCOMPARE(server.requests().size(), 1);
-        const auto& request = server.requests().first();
-        QCOMPARE(request.method + ' ' + request.target, QByteArray("GET /api/health"));
-        QVERIFY(request.body.isEmpty() && request.header("content-type").isEmpty());
+        const auto get = server.requests().first();
+        QCOMPARE(get.method + ' ' + get.target, QByteArray("GET /api/health"));
+        QVERIFY(get.body.isEmpty() && get.header("content-type").isEmpty());
+
+        const APIClient client(server.port());
+        const auto payload = waitForTask(client.put<TranslationsPayload>(
+            "/api/translations", TranslationSelectionRequest{"WEB", std::nullopt}));
+        QVERIFY(payload && payload->ok());
+        QCOMPARE(payload->value().primary.label, QString("World English Bible"));
+        // How each record encodes is tst_records'.
+        const auto put = server.requests().last();
+        QCOMPARE(put.method, QByteArray("PUT"));
+        QCOMPARE(put.header("content-type"), QByteArray("application/json"));
+        QCOMPARE(put.body, QByteArray(R"({"primaryId":"WEB"})"));
 
         // A 2xx answer that does not decode is the decoder's error.
-        const APIClient client(server.port());
         const auto wrong = waitForTask(client.get<HealthResponse>("/api/wrong"));
         QVERIFY(wrong && !wrong->ok() && wrong->error().decodingError());
         QCOMPARE(wrong->error().description(), QString("ok: expected a Boolean, found a string"));
@@ -90,23 +102,6 @@ private Q_SLOTS:
             QCOMPARE(result->error().description(), QString("Server returned HTTP %1").arg(status));
         }
         QCOMPARE(server.hits("/api/elsewhere"), 0);
-    }
-
-    void putSendsCompactJsonWithoutAbsentFieldsAndReadsTheAnswer() {
-        HttpTestServer server;
-        server.setResponse("/api/translations", {200, translationsBody});
-        const auto payload = waitForTask(
-            APIClient(server.port())
-                .put<TranslationsPayload>("/api/translations",
-                                          TranslationSelectionRequest{"WEB", std::nullopt}));
-        QVERIFY(payload && payload->ok());
-        QCOMPARE(payload->value().primary.label, QString("World English Bible"));
-        // How each record encodes is tst_records'.
-        QCOMPARE(server.requests().size(), 1);
-        const auto& request = server.requests().first();
-        QCOMPARE(request.method, QByteArray("PUT"));
-        QCOMPARE(request.header("content-type"), QByteArray("application/json"));
-        QCOMPARE(request.body, QByteArray(R"({"primaryId":"WEB"})"));
     }
 
     // Reads give up after 5 seconds of silence, writes only after 10; an

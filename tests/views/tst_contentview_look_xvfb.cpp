@@ -1,7 +1,8 @@
 // The main window as a person sees it, on a real X display: every tab at the
-// smallest window size, light and dark, and the footer of a running server.
-// With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot does) each state is
-// also written there as a PNG to look at.
+// smallest window size, light and dark, chosen and read as a screen reader
+// does, and the footer of a running server. With VESPERLINE_SCREENSHOT_DIR set
+// (scripts/screenshot does) each state is also written there as a PNG to look
+// at.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
@@ -11,7 +12,9 @@
 #include "views/ContentView.h"
 #include "views/ServerStatusFooter.h"
 #include "views/SidebarTabButton.h"
+#include "views/StatusDot.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QStyle>
@@ -24,6 +27,23 @@ namespace {
 // How many pixels of a rectangle differ from a colour: ink drawn there.
 int inkIn(const QImage& image, const QRect& rect, const QColor& background) {
     return TestSupport::pixelsNear(image, rect, background, 24, false);
+}
+
+// Buttons, fields and boxes on screen that a screen reader could not name.
+QStringList unnamedControls(QAccessibleInterface* node) {
+    static const QSet<QAccessible::Role> controls{
+        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton,
+        QAccessible::ComboBox,   QAccessible::SpinBox,  QAccessible::EditableText,
+        QAccessible::List,       QAccessible::Table,    QAccessible::Slider};
+    QStringList unnamed;
+    if (!node || node->state().invisible)
+        return unnamed;
+    if (controls.contains(node->role()) && node->text(QAccessible::Name).trimmed().isEmpty())
+        unnamed << QString::fromLatin1(node->object()->metaObject()->className()) + " " +
+                       node->object()->objectName();
+    for (int i = 0; i < node->childCount(); ++i)
+        unnamed += unnamedControls(node->child(i));
+    return unnamed;
 }
 
 } // namespace
@@ -60,6 +80,7 @@ private Q_SLOTS:
     }
 
     void everyTabAtTheSmallestSizeLightAndDark() {
+        QColor lightDot;
         for (const bool dark : {false, true}) {
             if (dark)
                 QApplication::setPalette(darkPalette());
@@ -69,8 +90,26 @@ private Q_SLOTS:
             ContentView& content = window().content();
             QCOMPARE(content.size(),
                      QSize(MainWindow::minimumContentWidth, MainWindow::minimumContentHeight));
+            // The footer's dot takes its colour from the palette in use, again
+            // when the palette changes while the server's state stays.
+            const QColor dot = content.footer().findChild<StatusDot*>()->color();
+            QCOMPARE(dot, SemanticColors::tone(SemanticColors::Tone::secondary,
+                                               content.footer().palette()));
+            QVERIFY(!dark || dot != lightDot);
+            lightDot = dot;
             for (const AppTab tab : AppTabs::all()) {
-                app().setSelectedTab(tab);
+                // "Toggle" through the accessibility interface, as a screen
+                // reader chooses a tab; then every control showing has a name.
+                QAccessibleInterface* button =
+                    QAccessible::queryAccessibleInterface(content.tabButton(tab));
+                QCOMPARE(button->text(QAccessible::Name), AppTabs::title(tab));
+                button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+                QCOMPARE(app().selectedTab(), tab);
+                QTRY_COMPARE(content.detail().screen()->accessibleName(), AppTabs::title(tab));
+                const QStringList unnamed =
+                    unnamedControls(QAccessible::queryAccessibleInterface(&content));
+                QVERIFY2(unnamed.isEmpty(),
+                         qPrintable(AppTabs::title(tab) + ": " + unnamed.join(", ")));
                 const QImage image = shoot(AppTabs::title(tab).toLower().replace(' ', '-') +
                                            (dark ? "-dark" : "-light"));
                 const qreal ratio = image.devicePixelRatio();

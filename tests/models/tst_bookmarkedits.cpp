@@ -59,20 +59,13 @@ private Q_SLOTS:
         QVERIFY(visiblePositions(list, "Gone").empty());
     }
 
-    void referenceShowsARangeOnlyWhenItEndsElsewhere() {
-        Bookmark b = mark("x");
-        QCOMPARE(reference(b), QString("John 3:16"));
-        b.verseEnd = 16;
-        QCOMPARE(reference(b), QString("John 3:16"));
-        b.verseEnd = 18;
-        QCOMPARE(reference(b), QString::fromUtf8("John 3:16\u201318"));
-    }
-
     void addStartsInTheFilteredBucket() {
         const Bookmark fresh = newBookmark("All");
         QVERIFY(fresh.id.isEmpty() && fresh.label.isEmpty() && !fresh.bucket);
+        // A range shows only when it ends elsewhere.
         QCOMPARE(reference(fresh), QString("John 3:16"));
         QCOMPARE(fresh.verseEnd, 16);
+        QCOMPARE(reference(mark("x")), QString("John 3:16"));
         QCOMPARE(fresh.color, QString("default"));
         QCOMPARE(newBookmark("General").bucket, QString("General"));
     }
@@ -145,44 +138,32 @@ private Q_SLOTS:
         QCOMPARE(ids(list), (QStringList{"a", "b", "c", "b-2", "b-3", "bookmark", "bookmark-2"}));
     }
 
+    // A button moves by a step; a drag moves before its target row.
     void movesStayInsideTheFullList_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("delta");
+        QTest::addColumn<bool>("drag");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");           // the step, or the row dropped before
         QTest::addColumn<QString>("expected"); // empty: nothing happens
-        QTest::newRow("first up") << 0 << -1 << "";
-        QTest::newRow("last down") << 3 << 1 << "";
-        QTest::newRow("outside") << 4 << -1 << "";
-        QTest::newRow("first down") << 0 << 1 << "b a c d";
-        QTest::newRow("last up") << 3 << -1 << "a b d c";
+        QTest::newRow("first up") << false << 0 << -1 << "";
+        QTest::newRow("last down") << false << 3 << 1 << "";
+        QTest::newRow("outside") << false << 4 << -1 << "";
+        QTest::newRow("first down") << false << 0 << 1 << "b a c d";
+        QTest::newRow("last up") << false << 3 << -1 << "a b d c";
+        QTest::newRow("dropped onto itself") << true << 1 << 1 << "";
+        QTest::newRow("dropped just below itself") << true << 1 << 2 << "";
+        QTest::newRow("dropped past the end") << true << 1 << 5 << "";
+        QTest::newRow("dragged to the top") << true << 2 << 0 << "c a b d";
+        QTest::newRow("dragged down") << true << 0 << 3 << "b c a d";
+        QTest::newRow("dragged to the end") << true << 0 << 4 << "b c d a";
     }
 
     void movesStayInsideTheFullList() {
-        QFETCH(int, position);
-        QFETCH(int, delta);
-        QFETCH(QString, expected);
-        const auto result = moved(listOf("a b c d"), position, delta);
-        QCOMPARE(result.has_value(), !expected.isEmpty());
-        if (result)
-            QCOMPARE(ids(*result), expected.split(u' '));
-    }
-
-    void aDragMovesBeforeItsTarget_data() {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("before");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("onto itself") << 1 << 1 << "";
-        QTest::newRow("just below itself") << 1 << 2 << "";
-        QTest::newRow("past the end") << 1 << 5 << "";
-        QTest::newRow("to the top") << 2 << 0 << "c a b d";
-        QTest::newRow("down") << 0 << 3 << "b c a d";
-        QTest::newRow("to the end") << 0 << 4 << "b c d a";
-    }
-
-    void aDragMovesBeforeItsTarget() {
+        QFETCH(bool, drag);
         QFETCH(int, from);
-        QFETCH(int, before);
+        QFETCH(int, to);
         QFETCH(QString, expected);
-        const auto result = movedTo(listOf("a b c d"), from, before);
+        const auto result =
+            drag ? movedTo(listOf("a b c d"), from, to) : moved(listOf("a b c d"), from, to);
         QCOMPARE(result.has_value(), !expected.isEmpty());
         if (result)
             QCOMPARE(ids(*result), expected.split(u' '));

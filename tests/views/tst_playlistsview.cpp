@@ -150,58 +150,19 @@ private Q_SLOTS:
             AppTest::tearDown(*app, app);
     }
 
-    void importedImagesAreNamedBySlugAndReplaceTheirNamesakes() {
+    void importedFilesAreNamedBySlugAndReplaceTheirNamesakes() {
         open();
-        makeImage(chosenFile("Easter Sunday.JPEG"), Qt::red, "JPEG");
-        makeImage(chosenFile("!!!.webp"), Qt::green, "WEBP");
-        // Qt reads GIF but cannot write it: a one-pixel GIF, byte by byte.
-        writeFile(chosenFile("Loop.gif"),
-                  QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
-                                      "00000000010001000002024401003b"));
-        view->importImages({chosenFile("Easter Sunday.JPEG"), chosenFile("missing.png"),
-                            chosenFile("!!!.webp"), chosenFile("Loop.gif")});
-        settleSaves();
-
-        // The file that could not be read is reported; the others are imported and saved.
-        QVERIFY2(app->playlistsError() && app->playlistsError()->contains("missing.png"),
-                 qPrintable(app->playlistsError().value_or("no error")));
-        QCOMPARE(app->statusMessage(), QString("Playlists saved to file (server stopped)"));
-        const auto slides = onDisk().slides;
-        QCOMPARE(slides.size(), size_t(3));
-        QCOMPARE(slides[0], (LessonSlide{"easter-sunday", "Easter Sunday", "easter-sunday.jpg"}));
-        QVERIFY(slides[1].id.startsWith("slide-") && slides[1].imageFile == slides[1].id + ".webp");
-        QCOMPARE(slides[2], (LessonSlide{"loop", "Loop", "loop.gif"}));
-        // Every format draws its thumbnail.
-        QCOMPARE(grid()->model()->rowCount(), 3);
-        for (int row = 0; row < 3; ++row)
-            QVERIFY2(!thumbnail(row).isNull(), qPrintable(slides[size_t(row)].imageFile));
-
-        // The same name again replaces the file and updates the slide in place.
-        QDir().mkpath(chosenFile("again"));
-        makeImage(chosenFile("again/Easter Sunday.jpg"), Qt::white, "JPEG");
-        view->importImages({chosenFile("again/Easter Sunday.jpg")});
-        settleSaves();
-        QCOMPARE(onDisk().slides.size(), size_t(3));
-        const QImage replaced(SlideFiles::directory() + "/easter-sunday.jpg");
-        QVERIFY(replaced.pixelColor(10, 10).lightness() > 200);
-        // Importing the slide's own file (picked from the slides folder) keeps it.
-        view->importImages({SlideFiles::directory() + "/easter-sunday.jpg"});
-        settleSaves();
-        QVERIFY(!QImage(SlideFiles::directory() + "/easter-sunday.jpg").isNull());
-    }
-
-    void aPdfDeckBecomesOneSlidePerPageAtTheOutputSize() {
-        open();
+        // A deck becomes one slide per page, at the output size.
         app->setOutputSize(640, 360);
         makeDeck(chosenFile("Easter Sunday.pdf"), 3);
         view->importImages({chosenFile("Easter Sunday.pdf")});
         settleSaves();
         QCOMPARE(app->playlistsError(), std::nullopt);
-        const auto slides = onDisk().slides;
-        QCOMPARE(slides.size(), size_t(3));
-        QCOMPARE(slides[0],
+        const auto deck = onDisk().slides;
+        QCOMPARE(deck.size(), size_t(3));
+        QCOMPARE(deck[0],
                  (LessonSlide{"easter-sunday-01", "Easter Sunday 1", "easter-sunday-01.png"}));
-        QCOMPARE(slides[2].label, QString("Easter Sunday 3"));
+        QCOMPARE(deck[2].label, QString("Easter Sunday 3"));
         const QImage first(SlideFiles::directory() + "/easter-sunday-01.png");
         QCOMPARE(first.size(), QSize(640, 360));
         // A portrait page stands in the middle on black, white paper with its red band.
@@ -222,11 +183,48 @@ private Q_SLOTS:
         QCOMPARE(outcome.config.slides[1].label, QString("Good Friday 2"));
         QVERIFY(!QFile::exists(SlideFiles::directory() + "/good-friday-03.png"));
 
+        makeImage(chosenFile("Easter Sunday.JPEG"), Qt::red, "JPEG");
+        makeImage(chosenFile("!!!.webp"), Qt::green, "WEBP");
+        // Qt reads GIF but cannot write it: a one-pixel GIF, byte by byte.
+        writeFile(chosenFile("Loop.gif"),
+                  QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
+                                      "00000000010001000002024401003b"));
+        view->importImages({chosenFile("Easter Sunday.JPEG"), chosenFile("missing.png"),
+                            chosenFile("!!!.webp"), chosenFile("Loop.gif")});
+        settleSaves();
+
+        // The file that could not be read is reported; the others are imported and saved.
+        QVERIFY2(app->playlistsError() && app->playlistsError()->contains("missing.png"),
+                 qPrintable(app->playlistsError().value_or("no error")));
+        QCOMPARE(app->statusMessage(), QString("Playlists saved to file (server stopped)"));
+        const auto slides = onDisk().slides;
+        QCOMPARE(slides.size(), size_t(6));
+        QCOMPARE(slides[3], (LessonSlide{"easter-sunday", "Easter Sunday", "easter-sunday.jpg"}));
+        QVERIFY(slides[4].id.startsWith("slide-") && slides[4].imageFile == slides[4].id + ".webp");
+        QCOMPARE(slides[5], (LessonSlide{"loop", "Loop", "loop.gif"}));
+        // Every format draws its thumbnail.
+        QCOMPARE(grid()->model()->rowCount(), 6);
+        for (int row = 0; row < 6; ++row)
+            QVERIFY2(!thumbnail(row).isNull(), qPrintable(slides[size_t(row)].imageFile));
+
+        // The same name again replaces the file and updates the slide in place.
+        QDir().mkpath(chosenFile("again"));
+        makeImage(chosenFile("again/Easter Sunday.jpg"), Qt::white, "JPEG");
+        view->importImages({chosenFile("again/Easter Sunday.jpg")});
+        settleSaves();
+        QCOMPARE(onDisk().slides.size(), size_t(6));
+        const QImage replaced(SlideFiles::directory() + "/easter-sunday.jpg");
+        QVERIFY(replaced.pixelColor(10, 10).lightness() > 200);
+        // Importing the slide's own file (picked from the slides folder) keeps it.
+        view->importImages({SlideFiles::directory() + "/easter-sunday.jpg"});
+        settleSaves();
+        QVERIFY(!QImage(SlideFiles::directory() + "/easter-sunday.jpg").isNull());
+
         // Not a PDF at all: said so, nothing made.
         writeFile(chosenFile("broken.pdf"), "not a pdf");
         view->importImages({chosenFile("broken.pdf")});
         QVERIFY(app->playlistsError() && app->playlistsError()->contains("broken.pdf"));
-        QCOMPARE(onDisk().slides.size(), size_t(3));
+        QCOMPARE(onDisk().slides.size(), size_t(6));
     }
 
     void deletingASlideTakesItsStepsAndOnlyItsOwnFile() {
@@ -268,7 +266,6 @@ private Q_SLOTS:
         PlaylistsConfig saved;
         saved.slides = {{"welcome", "Welcome", "welcome.png"}};
         open(saved);
-        QVERIFY(find<QLabel>("playlistsError")->isHidden());
         QVERIFY(!find("playlistName")->isVisibleTo(view.get()));
 
         // A click at the end of the card's field selects the card and types
@@ -277,7 +274,6 @@ private Q_SLOTS:
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
                           card.topLeft() + QPoint(card.width() - 20, 8 + 80 + 6 + 14));
         auto* label = grid()->indexWidget(grid()->model()->index(0, 0))->findChild<QLineEdit*>();
-        QCOMPARE(label->accessibleName(), QString("Label"));
         QTRY_VERIFY(label->hasFocus());
         QTest::keyClicks(label, " all");
         QCOMPARE(onDisk().slides[0].label, QString("Welcome all"));
@@ -287,7 +283,6 @@ private Q_SLOTS:
 
         press(find<QPushButton>("newPlaylist"));
         QTRY_COMPARE(onDisk().playlists.size(), size_t(1));
-        QCOMPARE(onDisk().playlists[0].name, QString("Sunday service"));
         QCOMPARE(view->selectedPlaylistId(), onDisk().playlists[0].id);
 
         // Rename hands the name to the keyboard; each keystroke is saved.

@@ -94,18 +94,24 @@ class TestBookmarks : public QObject {
     std::unique_ptr<BookmarksView> view;
     int port = 0;
 
+    // Shown at once, as the window does: the screen asks while the
+    // launch-time restore still holds the status at starting. Once no server
+    // turned up, the list must come from the file, or the next save would
+    // write an empty list over it.
     BookmarksView& open(const std::vector<Bookmark>& seed, const InstallTree& install) {
         QDir().mkpath(ApplicationSupport::supportURL());
         if (!BookmarksFileIO::save(BookmarksConfig{seed}, supportFile("bookmarks.json")).ok())
             qFatal("could not seed bookmarks.json");
         app = std::make_unique<AppViewModel>(install.environment());
-        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
-            qFatal("the launch-time restore never settled");
         view = std::make_unique<BookmarksView>(*app);
         view->resize(700, 900);
         view->show();
+        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
+            qFatal("the launch-time restore never settled");
         if (!QTest::qWaitFor([&] { return rows(*view) == ids(seed); }, settle))
             qFatal("the screen never showed the seeded bookmarks");
+        if (app->bookmarksError())
+            qFatal("%s", qPrintable(*app->bookmarksError()));
         return *view;
     }
 
@@ -135,8 +141,6 @@ private Q_SLOTS:
 
     void bucketsFilterTheListAndMovesCountInTheFullList() {
         BookmarksView& screen = open(church(), *tree);
-        QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
-        QCOMPARE(screen.bucketBar()->button("All")->isChecked(), true);
         screen.bucketBar()->button("Comfort")->click();
         QCOMPARE(screen.filterBucket(), QString("Comfort"));
         QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
@@ -149,29 +153,44 @@ private Q_SLOTS:
         // "c" goes up past the hidden "b", saved to the file.
         press(rowButton(1, BookmarkRowAction::moveUp));
         QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "d", "e"}));
-        QCOMPARE(app->statusMessage(), QString("Bookmarks saved to file (server stopped)"));
         QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
         // The row's buttons stay with the bookmark that moved.
         QCOMPARE(screen.list()->currentIndex().data(BookmarkListModel::IdRole), QVariant("c"));
+
+        // A drag goes through the model: "e" dropped above "a".
+        BookmarkListModel& model = *screen.listModel();
+        const auto drag = [&](int row) {
+            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
+        };
+        QVERIFY(screen.list()->dragEnabled());
+        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
+        QVERIFY(model.dropMimeData(drag(2).get(), Qt::MoveAction, 0, 0, {}));
+        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b", "d"}));
+        QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
 
         // Deleting the only Gospel bookmark takes its bucket, and the filter
         // on it goes back to All.
         screen.bucketBar()->button("Gospel")->click();
         QCOMPARE(rows(screen), QStringList{"d"});
         press(rowButton(0, BookmarkRowAction::remove));
-        QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "e"}));
+        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b"}));
         QCOMPARE(screen.filterBucket(), QString("All"));
-        QCOMPARE(rows(screen), (QStringList{"a", "c", "b", "e"}));
+        QCOMPARE(rows(screen), (QStringList{"e", "a", "c", "b"}));
         QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
 
         // Changed behind the screen's back: the reload button shows it, and
-        // General alone is no reason for a bar.
+        // General alone is no reason for a bar. A drag that began before
+        // drops nothing.
+        const auto stale = drag(0);
         QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("x", " "), mark("y", std::nullopt)}},
                                       supportFile("bookmarks.json"))
                     .ok());
         press(child<QToolButton>(screen, "reload"));
         QTRY_COMPARE(rows(screen), (QStringList{"x", "y"}));
         QVERIFY(!screen.bucketBar()->isVisibleTo(&screen));
+        QVERIFY(!model.canDropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QVERIFY(!model.dropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QCOMPARE(onDisk(), (QStringList{"x", "y"}));
     }
 
     void theEditorAddsInTheFilteredBucketAndEditsInPlace() {
@@ -179,10 +198,7 @@ private Q_SLOTS:
         screen.bucketBar()->button("Comfort")->click();
         press(child<QPushButton>(screen, "add"));
         BookmarkEditorSheet& adding = sheet();
-        QCOMPARE(adding.windowTitle(), QString("New bookmark"));
         QCOMPARE(child<QLineEdit>(adding, "bucket")->text(), QString("Comfort"));
-        QVERIFY(child<QPushButton>(adding, "color-default")->isChecked());
-        QCOMPARE(child<QPushButton>(adding, "color-gold")->toolTip(), QString("Gold"));
         QTest::keyClicks(child<QLineEdit>(adding, "label"), "John 3:16 (KJV)!");
         press(child<QPushButton>(adding, "color-gold"));
         QTRY_COMPARE(adding.bookmark().color, QString("gold"));
@@ -202,7 +218,6 @@ private Q_SLOTS:
         // Cancel keeps nothing of what was changed.
         press(rowButton(0, BookmarkRowAction::edit));
         BookmarkEditorSheet& cancelled = sheet();
-        QCOMPARE(cancelled.windowTitle(), QString("Edit bookmark"));
         QVERIFY(screen.editing() && screen.editing()->bookmark.id == "a");
         withText<QPushButton>(cancelled, "Gospel")->click();
         QCOMPARE(cancelled.bookmark().bucket, QString("Gospel"));
@@ -219,37 +234,6 @@ private Q_SLOTS:
         QTRY_COMPARE(onDisk().first(), QString("a"));
         QTRY_VERIFY(!app->bookmarks().front().bucket);
         QCOMPARE(rows(screen), (QStringList{"c", "e", "john-3-16-kjv"}));
-    }
-
-    void aDragReordersThroughTheModelAndSavesTheFullList() {
-        BookmarksView& screen = open(church(), *tree);
-        screen.setFilterBucket("Comfort");
-        BookmarkListModel& model = *screen.listModel();
-        const auto drag = [&](int row) {
-            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
-        };
-        QVERIFY(screen.list()->dragEnabled());
-        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
-
-        // "e" dropped above "a"; then "a" onto the end of the shown rows.
-        auto dragged = drag(2);
-        QVERIFY(model.canDropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {}));
-        QVERIFY(model.dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {}));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "b", "c", "d"}));
-        QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
-        QVERIFY(model.dropMimeData(drag(1).get(), Qt::MoveAction, 3, 0, {}));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "b", "c", "a", "d"}));
-
-        // A drag that began before the list changed drops nothing.
-        dragged = drag(0);
-        QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("z", "Comfort"), mark("e", "Comfort")}},
-                                      supportFile("bookmarks.json"))
-                    .ok());
-        press(child<QToolButton>(screen, "reload"));
-        QTRY_COMPARE(rows(screen), (QStringList{"z", "e"}));
-        QVERIFY(!model.canDropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
-        QVERIFY(!model.dropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
-        QCOMPARE(onDisk(), (QStringList{"z", "e"}));
     }
 
     void rowsFollowTheirBookmarksAndPaintedButtonsWork() {
@@ -295,22 +279,6 @@ private Q_SLOTS:
         auto* error = child<QLabel>(screen, "error");
         QVERIFY(error->isVisibleTo(&screen));
         QCOMPARE(error->text(), *app->bookmarksError());
-        QCOMPARE(rows(screen), (QStringList{"a", "b", "d", "c"}));
-    }
-
-    // Shown at once, the screen asks while the launch-time restore still
-    // holds the status at starting; once no server turned up, the list must
-    // come from the file, or the next save would write an empty list over it.
-    void aScreenShownDuringTheLaunchRestoreEndsWithTheFile() {
-        QDir().mkpath(ApplicationSupport::supportURL());
-        QVERIFY(
-            BookmarksFileIO::save(BookmarksConfig{church()}, supportFile("bookmarks.json")).ok());
-        app = std::make_unique<AppViewModel>(tree->environment());
-        view = std::make_unique<BookmarksView>(*app);
-        view->show();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
-        QTRY_COMPARE(rows(*view), ids(church()));
-        QTRY_COMPARE(app->bookmarksError(), std::nullopt);
     }
 
     void theRunningServerTakesTheSaves() {
@@ -330,8 +298,8 @@ private Q_SLOTS:
         bool movesWaited = false;
         connect(app.get(), &AppViewModel::changed, &screen, [&] {
             if (screen.isSaving())
-                movesWaited = !delegate->isEnabled(screen.listModel()->index(2),
-                                                   BookmarkRowAction::moveUp);
+                movesWaited =
+                    !delegate->isEnabled(screen.listModel()->index(2), BookmarkRowAction::moveUp);
         });
         press(rowButton(0, BookmarkRowAction::moveDown));
         QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), QString("Bookmarks saved"), settle);

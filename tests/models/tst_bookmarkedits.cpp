@@ -6,14 +6,7 @@ using namespace BookmarkEdits;
 namespace {
 
 Bookmark mark(const QString& id, std::optional<QString> bucket = std::nullopt) {
-    Bookmark b;
-    b.id = id;
-    b.label = id.toUpper();
-    b.book = QStringLiteral("John");
-    b.chapter = 3;
-    b.verseStart = 16;
-    b.bucket = std::move(bucket);
-    return b;
+    return {id, id.toUpper(), "John", 3, 16, std::nullopt, std::move(bucket), std::nullopt};
 }
 
 QStringList ids(const std::vector<Bookmark>& list) {

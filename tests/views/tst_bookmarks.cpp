@@ -26,14 +26,7 @@ using AppTest::InstallTree;
 namespace {
 
 Bookmark mark(const QString& id, std::optional<QString> bucket) {
-    Bookmark b;
-    b.id = id;
-    b.label = id.toUpper();
-    b.book = QStringLiteral("Psalms");
-    b.chapter = 23;
-    b.verseStart = 1;
-    b.bucket = std::move(bucket);
-    return b;
+    return {id, id.toUpper(), "Psalms", 23, 1, std::nullopt, std::move(bucket), std::nullopt};
 }
 
 // Comfort is every other one, so a filter hides each one's neighbours.

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QStyle>

@@ -25,14 +25,6 @@
 using namespace TestSupport;
 using AppTest::InstallTree;
 
-namespace {
-
-QString shippedBookmarks() {
-    return QStringLiteral(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json");
-}
-
-} // namespace
-
 class TestBookmarksLook : public QObject {
     Q_OBJECT
 
@@ -92,7 +84,9 @@ private Q_SLOTS:
     }
     void seededFilteredAndEdited() {
         QFETCH(bool, dark);
-        BookmarksView& screen = showWith(readFile(shippedBookmarks()), dark);
+        // The bookmarks a new installation ships.
+        BookmarksView& screen =
+            showWith(readFile(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json"), dark);
         QTRY_VERIFY(screen.listModel()->rowCount() > 3);
         QVERIFY(screen.bucketBar()->isVisible());
         const QImage image =

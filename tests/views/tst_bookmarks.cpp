@@ -1,4 +1,4 @@
-#include "app/AppTestSupport.h"
+#include "app/StagedServerSupport.h"
 #include "models/BookmarksConfig.h"
 #include "models/BookmarksFileIO.h"
 #include "models/JsonCoding.h"
@@ -35,10 +35,6 @@ std::vector<Bookmark> church() {
             mark("d", "Gospel"), mark("e", "Comfort")};
 }
 
-QString supportFile(const QString& name) {
-    return ApplicationSupport::path(name);
-}
-
 QStringList ids(const std::vector<Bookmark>& list) {
     QStringList result;
     for (const Bookmark& b : list)
@@ -47,8 +43,9 @@ QStringList ids(const std::vector<Bookmark>& list) {
 }
 
 QStringList onDisk() {
-    return ids(
-        JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json")).value().bookmarks);
+    return ids(JsonCoding::decodeFile<BookmarksConfig>(ApplicationSupport::path("bookmarks.json"))
+                   .value()
+                   .bookmarks);
 }
 
 QStringList rows(const BookmarksView& view) {
@@ -93,7 +90,9 @@ class TestBookmarks : public QObject {
     // write an empty list over it.
     BookmarksView& open(const std::vector<Bookmark>& seed, const InstallTree& install) {
         QDir().mkpath(ApplicationSupport::supportURL());
-        if (!BookmarksFileIO::save(BookmarksConfig{seed}, supportFile("bookmarks.json")).ok())
+        if (!BookmarksFileIO::save(BookmarksConfig{seed},
+                                   ApplicationSupport::path("bookmarks.json"))
+                 .ok())
             qFatal("could not seed bookmarks.json");
         app = std::make_unique<AppViewModel>(install.environment());
         view = std::make_unique<BookmarksView>(*app);
@@ -174,7 +173,7 @@ private Q_SLOTS:
         // drops nothing.
         const auto stale = drag(0);
         QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("x", " "), mark("y", std::nullopt)}},
-                                      supportFile("bookmarks.json"))
+                                      ApplicationSupport::path("bookmarks.json"))
                     .ok());
         press(child<QToolButton>(screen, "reload"));
         QTRY_COMPARE(rows(screen), (QStringList{"x", "y"}));
@@ -258,8 +257,8 @@ private Q_SLOTS:
         QCOMPARE(list.currentIndex().data(BookmarkListModel::IdRole), QVariant("b"));
 
         // A save that fails says why; the list keeps what it showed.
-        QFile::remove(supportFile("bookmarks.json"));
-        QDir().mkpath(supportFile("bookmarks.json"));
+        QFile::remove(ApplicationSupport::path("bookmarks.json"));
+        QDir().mkpath(ApplicationSupport::path("bookmarks.json"));
         press(rowButton(0, BookmarkRowAction::remove));
         QTRY_VERIFY(app->bookmarksError().has_value());
         auto* error = child<QLabel>(screen, "error");
@@ -274,9 +273,7 @@ private Q_SLOTS:
         BookmarksView& screen = open(church(), *staged);
         auto* caption = withText<QLabel>(screen, "Editing bookmarks.json (server stopped)");
         QVERIFY(caption->isVisibleTo(&screen));
-        app->server().prepareStartupLog();
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
+        QVERIFY(StagedServer::start(*app));
         QVERIFY(!caption->isVisibleTo(&screen));
 
         // While the server has the save, no row moves.

@@ -1,5 +1,5 @@
-#include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
+#include "app/StagedServerSupport.h"
 #include "models/JsonCoding.h"
 #include "models/PlaylistsFileIO.h"
 #include "services/SlideFiles.h"
@@ -27,12 +27,9 @@ using AppTest::InstallTree;
 
 namespace {
 
-QString supportFile(const QString& relative) {
-    return ApplicationSupport::path(relative);
-}
-
 PlaylistsConfig onDisk() {
-    return JsonCoding::decodeFile<PlaylistsConfig>(supportFile("playlists.json")).value();
+    return JsonCoding::decodeFile<PlaylistsConfig>(ApplicationSupport::path("playlists.json"))
+        .value();
 }
 
 // What a screen reader does: the Press action of the control's interface.
@@ -69,16 +66,15 @@ QStringList rowLabels(const QAbstractItemModel* model) {
     return labels;
 }
 
-QString makeImage(const QString& path, const QColor& color, const char* format = nullptr) {
+void makeImage(const QString& path, const QColor& color, const char* format) {
     QImage image(64, 36, QImage::Format_RGB32);
     image.fill(color);
     if (!image.save(path, format))
         qFatal("could not write %s", qPrintable(path));
-    return path;
 }
 
 // A small deck: portrait pages, each with a coloured band across its top.
-QString makeDeck(const QString& path, int pages) {
+void makeDeck(const QString& path, int pages) {
     QPdfWriter writer(path);
     writer.setPageSize(QPageSize(QPageSize::A6));
     writer.setResolution(72);
@@ -89,7 +85,6 @@ QString makeDeck(const QString& path, int pages) {
         painter.fillRect(QRect(0, 0, 297, 60), page == 0 ? Qt::red : Qt::blue);
     }
     painter.end();
-    return path;
 }
 
 } // namespace
@@ -106,7 +101,8 @@ class TestPlaylistsView : public QObject {
     void open(const PlaylistsConfig& saved = {}, AppViewModel::Environment environment = {}) {
         QDir().mkpath(ApplicationSupport::supportURL());
         if (saved != PlaylistsConfig{})
-            QVERIFY2(PlaylistsFileIO::save(saved, supportFile("playlists.json")).ok(), "seed");
+            QVERIFY2(PlaylistsFileIO::save(saved, ApplicationSupport::path("playlists.json")).ok(),
+                     "seed");
         app = std::make_unique<AppViewModel>(environment.findNode ? environment
                                                                   : tree->environment());
         if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
@@ -126,8 +122,6 @@ class TestPlaylistsView : public QObject {
         return grid()->model()->index(row, 0).data(SlideListModel::thumbnailRole).value<QImage>();
     }
 
-    QString chosenFile(const QString& name) { return chosen.filePath(name); }
-
     void settleSaves() { QTRY_VERIFY_WITH_TIMEOUT(!view->isSaving(), settle); }
 
 private Q_SLOTS:
@@ -143,8 +137,8 @@ private Q_SLOTS:
         open();
         // A deck becomes one slide per page, at the output size.
         app->setOutputSize(640, 360);
-        makeDeck(chosenFile("Easter Sunday.pdf"), 3);
-        view->importImages({chosenFile("Easter Sunday.pdf")});
+        makeDeck(chosen.filePath("Easter Sunday.pdf"), 3);
+        view->importImages({chosen.filePath("Easter Sunday.pdf")});
         settleSaves();
         QCOMPARE(app->playlistsError(), std::nullopt);
         const auto deck = onDisk().slides;
@@ -163,23 +157,23 @@ private Q_SLOTS:
             200);
 
         // Cancelled after two pages, a lower-case name: the pages made are kept.
-        makeDeck(chosenFile("good-friday.pdf"), 4);
+        makeDeck(chosen.filePath("good-friday.pdf"), 4);
         const auto outcome =
-            SlideImporter::importFiles({}, {chosenFile("good-friday.pdf")}, QSize(320, 180), 0,
+            SlideImporter::importFiles({}, {chosen.filePath("good-friday.pdf")}, QSize(320, 180), 0,
                                        [](int done, int total) { return total == 4 && done < 2; });
         QVERIFY(outcome.cancelled);
         QCOMPARE(outcome.config.slides.size(), size_t(2));
         QCOMPARE(outcome.config.slides[1].label, QString("Good Friday 2"));
         QVERIFY(!QFile::exists(SlideFiles::directory() + "/good-friday-03.png"));
 
-        makeImage(chosenFile("Easter Sunday.JPEG"), Qt::red, "JPEG");
-        makeImage(chosenFile("!!!.webp"), Qt::green, "WEBP");
+        makeImage(chosen.filePath("Easter Sunday.JPEG"), Qt::red, "JPEG");
+        makeImage(chosen.filePath("!!!.webp"), Qt::green, "WEBP");
         // Qt reads GIF but cannot write it: a one-pixel GIF, byte by byte.
-        writeFile(chosenFile("Loop.gif"),
+        writeFile(chosen.filePath("Loop.gif"),
                   QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
                                       "00000000010001000002024401003b"));
-        view->importImages({chosenFile("Easter Sunday.JPEG"), chosenFile("missing.png"),
-                            chosenFile("!!!.webp"), chosenFile("Loop.gif")});
+        view->importImages({chosen.filePath("Easter Sunday.JPEG"), chosen.filePath("missing.png"),
+                            chosen.filePath("!!!.webp"), chosen.filePath("Loop.gif")});
         settleSaves();
 
         // The file that could not be read is reported; the others are imported and saved.
@@ -196,9 +190,9 @@ private Q_SLOTS:
             QVERIFY2(!thumbnail(row).isNull(), qPrintable(slides[size_t(row)].imageFile));
 
         // The same name again replaces the file and updates the slide in place.
-        QDir().mkpath(chosenFile("again"));
-        makeImage(chosenFile("again/Easter Sunday.jpg"), Qt::white, "JPEG");
-        view->importImages({chosenFile("again/Easter Sunday.jpg")});
+        QDir().mkpath(chosen.filePath("again"));
+        makeImage(chosen.filePath("again/Easter Sunday.jpg"), Qt::white, "JPEG");
+        view->importImages({chosen.filePath("again/Easter Sunday.jpg")});
         settleSaves();
         QCOMPARE(onDisk().slides.size(), size_t(6));
         const QImage replaced(SlideFiles::directory() + "/easter-sunday.jpg");
@@ -209,8 +203,8 @@ private Q_SLOTS:
         QVERIFY(!QImage(SlideFiles::directory() + "/easter-sunday.jpg").isNull());
 
         // Not a PDF at all: said so, nothing made.
-        writeFile(chosenFile("broken.pdf"), "not a pdf");
-        view->importImages({chosenFile("broken.pdf")});
+        writeFile(chosen.filePath("broken.pdf"), "not a pdf");
+        view->importImages({chosen.filePath("broken.pdf")});
         QVERIFY(app->playlistsError() && app->playlistsError()->contains("broken.pdf"));
         QCOMPARE(onDisk().slides.size(), size_t(6));
     }
@@ -221,7 +215,7 @@ private Q_SLOTS:
                         {"sneaky", "Sneaky", "../bookmarks.json"}};
         writeFile(SlideFiles::directory() + "/welcome.png", "png");
         open(saved);
-        const QByteArray bookmarks = readFile(supportFile("bookmarks.json"));
+        const QByteArray bookmarks = readFile(ApplicationSupport::path("bookmarks.json"));
         QVERIFY(!bookmarks.isEmpty());
         // The unsafe name draws the placeholder, never the file it points at.
         QVERIFY(thumbnail(1).isNull());
@@ -231,7 +225,7 @@ private Q_SLOTS:
         auto* controls = grid()->indexWidget(grid()->model()->index(1, 0));
         press(controls->findChild<QPushButton*>("deleteSlide"));
         QTRY_COMPARE(onDisk().slides.size(), size_t(1));
-        QCOMPARE(readFile(supportFile("bookmarks.json")), bookmarks);
+        QCOMPARE(readFile(ApplicationSupport::path("bookmarks.json")), bookmarks);
 
         // A slide with a safe name takes its file with it.
         view->deleteSlide("welcome");
@@ -329,9 +323,7 @@ private Q_SLOTS:
         if (!staged)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
         open({}, staged->environment());
-        app->server().prepareStartupLog();
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
+        QVERIFY(StagedServer::start(*app));
 
         press(find<QPushButton>("newPlaylist"));
         QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), QString("Playlists saved"), settle);

@@ -1,4 +1,4 @@
-#include "app/AppTestSupport.h"
+#include "app/StagedServerSupport.h"
 #include "models/BookmarksConfig.h"
 #include "models/BookmarksFileIO.h"
 #include "models/JsonCoding.h"
@@ -26,24 +26,13 @@ using AppTest::InstallTree;
 namespace {
 
 Bookmark mark(const QString& id, std::optional<QString> bucket) {
-    Bookmark b;
-    b.id = id;
-    b.label = id.toUpper();
-    b.book = QStringLiteral("Psalms");
-    b.chapter = 23;
-    b.verseStart = 1;
-    b.bucket = std::move(bucket);
-    return b;
+    return {id, id.toUpper(), "Psalms", 23, 1, std::nullopt, std::move(bucket), std::nullopt};
 }
 
 // Comfort is every other one, so a filter hides each one's neighbours.
 std::vector<Bookmark> church() {
     return {mark("a", "Comfort"), mark("b", std::nullopt), mark("c", "Comfort"),
             mark("d", "Gospel"), mark("e", "Comfort")};
-}
-
-QString supportFile(const QString& name) {
-    return ApplicationSupport::path(name);
 }
 
 QStringList ids(const std::vector<Bookmark>& list) {
@@ -54,8 +43,9 @@ QStringList ids(const std::vector<Bookmark>& list) {
 }
 
 QStringList onDisk() {
-    return ids(
-        JsonCoding::decodeFile<BookmarksConfig>(supportFile("bookmarks.json")).value().bookmarks);
+    return ids(JsonCoding::decodeFile<BookmarksConfig>(ApplicationSupport::path("bookmarks.json"))
+                   .value()
+                   .bookmarks);
 }
 
 QStringList rows(const BookmarksView& view) {
@@ -94,18 +84,26 @@ class TestBookmarks : public QObject {
     std::unique_ptr<BookmarksView> view;
     int port = 0;
 
+    // Shown at once, as the window does: the screen asks while the
+    // launch-time restore still holds the status at starting. Once no server
+    // turned up, the list must come from the file, or the next save would
+    // write an empty list over it.
     BookmarksView& open(const std::vector<Bookmark>& seed, const InstallTree& install) {
         QDir().mkpath(ApplicationSupport::supportURL());
-        if (!BookmarksFileIO::save(BookmarksConfig{seed}, supportFile("bookmarks.json")).ok())
+        if (!BookmarksFileIO::save(BookmarksConfig{seed},
+                                   ApplicationSupport::path("bookmarks.json"))
+                 .ok())
             qFatal("could not seed bookmarks.json");
         app = std::make_unique<AppViewModel>(install.environment());
-        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
-            qFatal("the launch-time restore never settled");
         view = std::make_unique<BookmarksView>(*app);
         view->resize(700, 900);
         view->show();
+        if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
+            qFatal("the launch-time restore never settled");
         if (!QTest::qWaitFor([&] { return rows(*view) == ids(seed); }, settle))
             qFatal("the screen never showed the seeded bookmarks");
+        if (app->bookmarksError())
+            qFatal("%s", qPrintable(*app->bookmarksError()));
         return *view;
     }
 
@@ -135,10 +133,7 @@ private Q_SLOTS:
 
     void bucketsFilterTheListAndMovesCountInTheFullList() {
         BookmarksView& screen = open(church(), *tree);
-        QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
-        QCOMPARE(screen.bucketBar()->button("All")->isChecked(), true);
         screen.bucketBar()->button("Comfort")->click();
-        QCOMPARE(screen.filterBucket(), QString("Comfort"));
         QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
 
         // The first of the whole list cannot go up, even filtered; the last
@@ -149,29 +144,43 @@ private Q_SLOTS:
         // "c" goes up past the hidden "b", saved to the file.
         press(rowButton(1, BookmarkRowAction::moveUp));
         QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "d", "e"}));
-        QCOMPARE(app->statusMessage(), QString("Bookmarks saved to file (server stopped)"));
         QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
         // The row's buttons stay with the bookmark that moved.
         QCOMPARE(screen.list()->currentIndex().data(BookmarkListModel::IdRole), QVariant("c"));
+
+        // A drag goes through the model: "e" dropped above "a".
+        BookmarkListModel& model = *screen.listModel();
+        const auto drag = [&](int row) {
+            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
+        };
+        QVERIFY(screen.list()->dragEnabled());
+        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
+        QVERIFY(model.dropMimeData(drag(2).get(), Qt::MoveAction, 0, 0, {}));
+        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b", "d"}));
+        QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
 
         // Deleting the only Gospel bookmark takes its bucket, and the filter
         // on it goes back to All.
         screen.bucketBar()->button("Gospel")->click();
         QCOMPARE(rows(screen), QStringList{"d"});
         press(rowButton(0, BookmarkRowAction::remove));
-        QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "e"}));
-        QCOMPARE(screen.filterBucket(), QString("All"));
-        QCOMPARE(rows(screen), (QStringList{"a", "c", "b", "e"}));
+        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b"}));
+        QCOMPARE(rows(screen), (QStringList{"e", "a", "c", "b"}));
         QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
 
         // Changed behind the screen's back: the reload button shows it, and
-        // General alone is no reason for a bar.
+        // General alone is no reason for a bar. A drag that began before
+        // drops nothing.
+        const auto stale = drag(0);
         QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("x", " "), mark("y", std::nullopt)}},
-                                      supportFile("bookmarks.json"))
+                                      ApplicationSupport::path("bookmarks.json"))
                     .ok());
         press(child<QToolButton>(screen, "reload"));
         QTRY_COMPARE(rows(screen), (QStringList{"x", "y"}));
         QVERIFY(!screen.bucketBar()->isVisibleTo(&screen));
+        QVERIFY(!model.canDropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QVERIFY(!model.dropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QCOMPARE(onDisk(), (QStringList{"x", "y"}));
     }
 
     void theEditorAddsInTheFilteredBucketAndEditsInPlace() {
@@ -179,10 +188,7 @@ private Q_SLOTS:
         screen.bucketBar()->button("Comfort")->click();
         press(child<QPushButton>(screen, "add"));
         BookmarkEditorSheet& adding = sheet();
-        QCOMPARE(adding.windowTitle(), QString("New bookmark"));
         QCOMPARE(child<QLineEdit>(adding, "bucket")->text(), QString("Comfort"));
-        QVERIFY(child<QPushButton>(adding, "color-default")->isChecked());
-        QCOMPARE(child<QPushButton>(adding, "color-gold")->toolTip(), QString("Gold"));
         QTest::keyClicks(child<QLineEdit>(adding, "label"), "John 3:16 (KJV)!");
         press(child<QPushButton>(adding, "color-gold"));
         QTRY_COMPARE(adding.bookmark().color, QString("gold"));
@@ -202,7 +208,6 @@ private Q_SLOTS:
         // Cancel keeps nothing of what was changed.
         press(rowButton(0, BookmarkRowAction::edit));
         BookmarkEditorSheet& cancelled = sheet();
-        QCOMPARE(cancelled.windowTitle(), QString("Edit bookmark"));
         QVERIFY(screen.editing() && screen.editing()->bookmark.id == "a");
         withText<QPushButton>(cancelled, "Gospel")->click();
         QCOMPARE(cancelled.bookmark().bucket, QString("Gospel"));
@@ -211,45 +216,13 @@ private Q_SLOTS:
         QVERIFY(!screen.editing());
         QCOMPARE(app->bookmarks().front(), church().front());
 
-        // An emptied bucket is none: "a" stays first, and leaves the filter.
+        // Saved with its button, an emptied bucket is none: "a" stays first,
+        // and leaves the filter.
         press(rowButton(0, BookmarkRowAction::edit));
-        BookmarkEditorSheet& editing = sheet();
-        child<QLineEdit>(editing, "bucket")->clear();
-        press(child<QPushButton>(editing, "save"));
-        QTRY_COMPARE(onDisk().first(), QString("a"));
-        QTRY_VERIFY(!app->bookmarks().front().bucket);
+        child<QLineEdit>(sheet(), "bucket")->clear();
+        press(child<QPushButton>(sheet(), "save"));
+        QTRY_COMPARE(app->bookmarks().front(), mark("a", std::nullopt));
         QCOMPARE(rows(screen), (QStringList{"c", "e", "john-3-16-kjv"}));
-    }
-
-    void aDragReordersThroughTheModelAndSavesTheFullList() {
-        BookmarksView& screen = open(church(), *tree);
-        screen.setFilterBucket("Comfort");
-        BookmarkListModel& model = *screen.listModel();
-        const auto drag = [&](int row) {
-            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
-        };
-        QVERIFY(screen.list()->dragEnabled());
-        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
-
-        // "e" dropped above "a"; then "a" onto the end of the shown rows.
-        auto dragged = drag(2);
-        QVERIFY(model.canDropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {}));
-        QVERIFY(model.dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {}));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "b", "c", "d"}));
-        QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
-        QVERIFY(model.dropMimeData(drag(1).get(), Qt::MoveAction, 3, 0, {}));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "b", "c", "a", "d"}));
-
-        // A drag that began before the list changed drops nothing.
-        dragged = drag(0);
-        QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("z", "Comfort"), mark("e", "Comfort")}},
-                                      supportFile("bookmarks.json"))
-                    .ok());
-        press(child<QToolButton>(screen, "reload"));
-        QTRY_COMPARE(rows(screen), (QStringList{"z", "e"}));
-        QVERIFY(!model.canDropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
-        QVERIFY(!model.dropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
-        QCOMPARE(onDisk(), (QStringList{"z", "e"}));
     }
 
     void rowsFollowTheirBookmarksAndPaintedButtonsWork() {
@@ -260,10 +233,6 @@ private Q_SLOTS:
         QSignalSpy repainted(&model, &QAbstractItemModel::dataChanged);
         QListView& list = *screen.list();
         list.setCurrentIndex(model.index(1));
-
-        // A change elsewhere in the model repaints no row.
-        app->setStatusMessage(QString("elsewhere"));
-        QCOMPARE(repainted.count(), 0);
 
         // A painted button of another row, pressed with the mouse.
         const auto click = [&](int row, BookmarkRowAction action) {
@@ -288,29 +257,13 @@ private Q_SLOTS:
         QCOMPARE(list.currentIndex().data(BookmarkListModel::IdRole), QVariant("b"));
 
         // A save that fails says why; the list keeps what it showed.
-        QFile::remove(supportFile("bookmarks.json"));
-        QDir().mkpath(supportFile("bookmarks.json"));
+        QFile::remove(ApplicationSupport::path("bookmarks.json"));
+        QDir().mkpath(ApplicationSupport::path("bookmarks.json"));
         press(rowButton(0, BookmarkRowAction::remove));
         QTRY_VERIFY(app->bookmarksError().has_value());
         auto* error = child<QLabel>(screen, "error");
         QVERIFY(error->isVisibleTo(&screen));
         QCOMPARE(error->text(), *app->bookmarksError());
-        QCOMPARE(rows(screen), (QStringList{"a", "b", "d", "c"}));
-    }
-
-    // Shown at once, the screen asks while the launch-time restore still
-    // holds the status at starting; once no server turned up, the list must
-    // come from the file, or the next save would write an empty list over it.
-    void aScreenShownDuringTheLaunchRestoreEndsWithTheFile() {
-        QDir().mkpath(ApplicationSupport::supportURL());
-        QVERIFY(
-            BookmarksFileIO::save(BookmarksConfig{church()}, supportFile("bookmarks.json")).ok());
-        app = std::make_unique<AppViewModel>(tree->environment());
-        view = std::make_unique<BookmarksView>(*app);
-        view->show();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
-        QTRY_COMPARE(rows(*view), ids(church()));
-        QTRY_COMPARE(app->bookmarksError(), std::nullopt);
     }
 
     void theRunningServerTakesTheSaves() {
@@ -320,9 +273,7 @@ private Q_SLOTS:
         BookmarksView& screen = open(church(), *staged);
         auto* caption = withText<QLabel>(screen, "Editing bookmarks.json (server stopped)");
         QVERIFY(caption->isVisibleTo(&screen));
-        app->server().prepareStartupLog();
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
+        QVERIFY(StagedServer::start(*app));
         QVERIFY(!caption->isVisibleTo(&screen));
 
         // While the server has the save, no row moves.
@@ -330,8 +281,8 @@ private Q_SLOTS:
         bool movesWaited = false;
         connect(app.get(), &AppViewModel::changed, &screen, [&] {
             if (screen.isSaving())
-                movesWaited = !delegate->isEnabled(screen.listModel()->index(2),
-                                                   BookmarkRowAction::moveUp);
+                movesWaited =
+                    !delegate->isEnabled(screen.listModel()->index(2), BookmarkRowAction::moveUp);
         });
         press(rowButton(0, BookmarkRowAction::moveDown));
         QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), QString("Bookmarks saved"), settle);

@@ -1,12 +1,10 @@
-// The Bookmarks screen as a person sees it, on a real X display, light and
-// dark: empty, with the bookmarks a new installation ships, filtered by a
+// The Bookmarks screen as a person sees it, on a real X display: empty, and
+// light and dark with the bookmarks a new installation ships, filtered by a
 // bucket, and the editor sheet. With VESPERLINE_SCREENSHOT_DIR set
 // (scripts/screenshot does) each state is also written there as a PNG.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
-#include "models/BookmarksConfig.h"
-#include "models/BookmarksFileIO.h"
 #include "support/GuiTestMain.h"
 #include "support/LookTestSupport.h"
 #include "views/AppDetailView.h"
@@ -27,14 +25,6 @@
 using namespace TestSupport;
 using AppTest::InstallTree;
 
-namespace {
-
-QString shippedBookmarks() {
-    return QStringLiteral(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json");
-}
-
-} // namespace
-
 class TestBookmarksLook : public QObject {
     Q_OBJECT
 
@@ -44,13 +34,6 @@ class TestBookmarksLook : public QObject {
 
     MainWindow& window() { return vesperline->mainWindow(); }
     AppViewModel& app() { return vesperline->appModel(); }
-
-    QImage shoot(QWidget& widget, const QString& name) {
-        QApplication::processEvents();
-        const QImage image = widget.grab().toImage();
-        TestSupport::keepScreenshot(image, name);
-        return image;
-    }
 
     // The program with `bookmarks` in its data folder, on the Bookmarks tab.
     BookmarksView& showWith(const QByteArray& bookmarks, bool dark) {
@@ -86,24 +69,28 @@ private Q_SLOTS:
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 
-    void empty_data() { themes(); }
     void empty() {
-        QFETCH(bool, dark);
-        BookmarksView& screen = showWith(R"({"bookmarks": []})", dark);
+        BookmarksView& screen = showWith(R"({"bookmarks": []})", false);
         QTRY_COMPARE(screen.listModel()->rowCount(), 0);
         QVERIFY(!screen.bucketBar()->isVisible());
         QVERIFY(child<QLabel>(screen, "emptyNote")->isVisible());
-        shoot(window(), QStringLiteral("bookmarks-empty-") + QTest::currentDataTag());
+        shootWindow(window(), QStringLiteral("bookmarks-empty-light"));
     }
 
-    void seededAndFiltered_data() { themes(); }
-    void seededAndFiltered() {
+    void seededFilteredAndEdited_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void seededFilteredAndEdited() {
         QFETCH(bool, dark);
-        BookmarksView& screen = showWith(readFile(shippedBookmarks()), dark);
+        // The bookmarks a new installation ships.
+        BookmarksView& screen =
+            showWith(readFile(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json"), dark);
         QTRY_VERIFY(screen.listModel()->rowCount() > 3);
         QVERIFY(screen.bucketBar()->isVisible());
-        QImage image =
-            shoot(window(), QStringLiteral("bookmarks-seeded-") + QTest::currentDataTag());
+        const QImage image =
+            shootWindow(window(), QStringLiteral("bookmarks-seeded-") + QTest::currentDataTag());
 
         // Each row's swatch is drawn in its accent colour.
         QListView& list = *screen.list();
@@ -125,32 +112,18 @@ private Q_SLOTS:
         const QString bucket =
             screen.listModel()->index(0).data(BookmarkListModel::BucketRole).toString();
         screen.bucketBar()->button(bucket)->click();
-        image = shoot(window(), QStringLiteral("bookmarks-filtered-") + QTest::currentDataTag());
         QVERIFY(screen.listModel()->rowCount() < int(app().bookmarks().size()));
-    }
+        shootWindow(window(), QStringLiteral("bookmarks-filtered-") + QTest::currentDataTag());
 
-    void editorSheet_data() { themes(); }
-    void editorSheet() {
-        QFETCH(bool, dark);
-        BookmarksView& screen = showWith(readFile(shippedBookmarks()), dark);
-        QTRY_VERIFY(screen.listModel()->rowCount() > 3);
-        screen.list()->setCurrentIndex(screen.listModel()->index(2));
-        screen.trigger(BookmarkRowAction::edit, screen.listModel()->index(2));
+        screen.list()->setCurrentIndex(screen.listModel()->index(0));
+        screen.trigger(BookmarkRowAction::edit, screen.listModel()->index(0));
         QTRY_VERIFY(screen.editorSheet() && screen.editorSheet()->isVisible());
         BookmarkEditorSheet& sheet = *screen.editorSheet();
         QVERIFY(QTest::qWaitForWindowExposed(&sheet));
         // Nothing of the form is cut off.
         QVERIFY(sheet.height() >= sheet.sizeHint().height());
-        shoot(sheet, QStringLiteral("bookmarks-editor-") + QTest::currentDataTag());
-        shoot(window(), QStringLiteral("bookmarks-editing-") + QTest::currentDataTag());
+        shootWindow(sheet, QStringLiteral("bookmarks-editor-") + QTest::currentDataTag());
         sheet.reject();
-    }
-
-private:
-    static void themes() {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
     }
 };
 

@@ -1,11 +1,10 @@
-// The Playlists screen as a volunteer sees it, on a real X display, light and
-// dark: empty, a playlist with a bookmark, a reference and a slide, and a
-// grid of slides. With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot
+// The Playlists screen as a volunteer sees it, on a real X display: empty,
+// and light and dark a playlist with a bookmark, a reference and a slide,
+// and a grid of slides. With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot
 // does) each state is also written there as a PNG to look at.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
-#include "models/PlaylistsFileIO.h"
 #include "services/SlideFiles.h"
 #include "support/GuiTestMain.h"
 #include "support/LookTestSupport.h"
@@ -16,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QStyle>
@@ -37,35 +35,21 @@ void writeSlide(const QString& name, const QColor& color, const QSize& size) {
     QVERIFY(image.save(SlideFiles::directory() + "/" + name));
 }
 
-PlaylistsConfig rundown() {
-    PlaylistsConfig config;
-    config.slides = {{"welcome", "Welcome", "welcome.png"},
-                     {"announcements", "Announcements this week", "announcements.png"},
-                     {"offering", "Offering", "offering.png"},
-                     {"tall", "Memory verse (portrait)", "tall.png"},
-                     {"gone", "", "gone.png"}};
-    PlaylistItem bookmark;
-    bookmark.id = "item-1";
-    bookmark.kind = PlaylistItemKind::bookmark;
-    bookmark.bookmarkId = QString("seed-1");
-    PlaylistItem reference;
-    reference.id = "item-2";
-    reference.kind = PlaylistItemKind::ref;
-    reference.book = QString("Romans");
-    reference.chapter = 8;
-    reference.verseStart = 28;
-    reference.verseEnd = 30;
-    PlaylistItem slide;
-    slide.id = "item-3";
-    slide.kind = PlaylistItemKind::slide;
-    slide.slideId = QString("welcome");
-    PlaylistItem missing = bookmark;
-    missing.id = "item-4";
-    missing.bookmarkId = QString("deleted-bookmark");
-    config.playlists = {{"p1", "Easter Sunday", {slide, bookmark, reference, missing}},
-                        {"p2", "Good Friday", {}}};
-    return config;
-}
+// Every kind of step, one naming a bookmark that is gone, and a slide with no label.
+constexpr char rundown[] = R"json({"playlists": [
+    {"id": "p1", "name": "Easter Sunday", "items": [
+        {"id": "item-3", "kind": "slide", "slideId": "welcome"},
+        {"id": "item-1", "kind": "bookmark", "bookmarkId": "seed-1"},
+        {"id": "item-2", "kind": "ref", "book": "Romans", "chapter": 8, "verseStart": 28,
+         "verseEnd": 30},
+        {"id": "item-4", "kind": "bookmark", "bookmarkId": "deleted-bookmark"}]},
+    {"id": "p2", "name": "Good Friday", "items": []}],
+  "slides": [
+    {"id": "welcome", "label": "Welcome", "imageFile": "welcome.png"},
+    {"id": "announcements", "label": "Announcements this week", "imageFile": "announcements.png"},
+    {"id": "offering", "label": "Offering", "imageFile": "offering.png"},
+    {"id": "tall", "label": "Memory verse (portrait)", "imageFile": "tall.png"},
+    {"id": "gone", "label": "", "imageFile": "gone.png"}]})json";
 
 } // namespace
 
@@ -109,22 +93,18 @@ private Q_SLOTS:
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 
-    void emptyScreen_data() {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
     void emptyScreen() {
-        QFETCH(bool, dark);
-        if (dark)
-            QApplication::setPalette(darkPalette());
         PlaylistsView& screen = show({MainWindow::minimumContentWidth + 200, 600});
-        shoot(QString("playlists-empty-") + (dark ? "dark" : "light"));
+        shoot("playlists-empty-light");
         QVERIFY(child(screen, "noPlaylist")->isVisible());
         QVERIFY(!child(screen, "slideGrid")->isVisible());
     }
 
-    void aRundownAndItsSlides_data() { emptyScreen_data(); }
+    void aRundownAndItsSlides_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
     void aRundownAndItsSlides() {
         QFETCH(bool, dark);
         if (dark)
@@ -133,7 +113,7 @@ private Q_SLOTS:
         writeSlide("announcements.png", QColor(0x3a, 0x8a, 0x4a), {1280, 720});
         writeSlide("offering.png", QColor(0xaa, 0x5a, 0x2e), {800, 600});
         writeSlide("tall.png", QColor(0x80, 0x40, 0xa0), {600, 900});
-        QVERIFY(PlaylistsFileIO::save(rundown(), ApplicationSupport::path("playlists.json")).ok());
+        writeFile(ApplicationSupport::path("playlists.json"), rundown);
         PlaylistsView& screen = show({1100, 900});
         auto* grid = child<QListView>(screen, "slideGrid");
         auto* items = child<QListView>(screen, "itemList");
@@ -160,7 +140,6 @@ private Q_SLOTS:
         grid->setCurrentIndex(grid->model()->index(1, 0));
         items->setCurrentIndex(items->model()->index(2, 0));
         shoot(QString("playlists-selected-") + (dark ? "dark" : "light"));
-        QVERIFY(grid->indexWidget(grid->model()->index(1, 0))->isVisible());
     }
 };
 

@@ -1,13 +1,11 @@
-#include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
-#include "models/BibleReferenceEntry.h"
+#include "app/StagedServerSupport.h"
 #include "models/JsonCoding.h"
 #include "models/PlaylistsFileIO.h"
 #include "services/SlideFiles.h"
 #include "services/SlideImporter.h"
 #include "support/GuiTestMain.h"
 #include "views/BibleReferenceDialog.h"
-#include "views/PlaylistItemsModel.h"
 #include "views/PlaylistsView.h"
 #include "views/SlideListModel.h"
 
@@ -16,8 +14,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QImage>
-#include <QImageReader>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -31,24 +27,18 @@ using AppTest::InstallTree;
 
 namespace {
 
-QString supportFile(const QString& relative) {
-    return ApplicationSupport::path(relative);
-}
-
 PlaylistsConfig onDisk() {
-    return JsonCoding::decodeFile<PlaylistsConfig>(supportFile("playlists.json")).value();
+    return JsonCoding::decodeFile<PlaylistsConfig>(ApplicationSupport::path("playlists.json"))
+        .value();
 }
 
-// What a screen reader does: the named action of the control's interface.
-void act(QObject* control, const QString& action) {
+// What a screen reader does: the Press action of the control's interface.
+void press(QWidget* control) {
+    const QString action = QAccessibleActionInterface::pressAction();
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
     QVERIFY(accessible && accessible->actionInterface());
-    QVERIFY2(accessible->actionInterface()->actionNames().contains(action), qPrintable(action));
+    QVERIFY(accessible->actionInterface()->actionNames().contains(action));
     accessible->actionInterface()->doAction(action);
-}
-
-void press(QWidget* control) {
-    act(control, QAccessibleActionInterface::pressAction());
 }
 
 // Selects a row the way a screen reader does, through the row's own cell.
@@ -69,12 +59,6 @@ QAction* menuEntry(QMenu* menu, const QString& text) {
     qFatal("no menu entry %s", qPrintable(text));
 }
 
-PlaylistItem reference(const QString& id, int chapter) {
-    PlaylistItem item = BibleReferenceEntry::parse("John", QString::number(chapter), "1", "");
-    item.id = id;
-    return item;
-}
-
 QStringList rowLabels(const QAbstractItemModel* model) {
     QStringList labels;
     for (int row = 0; row < model->rowCount(); ++row)
@@ -82,16 +66,15 @@ QStringList rowLabels(const QAbstractItemModel* model) {
     return labels;
 }
 
-QString makeImage(const QString& path, const QColor& color, const char* format = nullptr) {
+void makeImage(const QString& path, const QColor& color, const char* format) {
     QImage image(64, 36, QImage::Format_RGB32);
     image.fill(color);
     if (!image.save(path, format))
         qFatal("could not write %s", qPrintable(path));
-    return path;
 }
 
 // A small deck: portrait pages, each with a coloured band across its top.
-QString makeDeck(const QString& path, int pages) {
+void makeDeck(const QString& path, int pages) {
     QPdfWriter writer(path);
     writer.setPageSize(QPageSize(QPageSize::A6));
     writer.setResolution(72);
@@ -102,7 +85,6 @@ QString makeDeck(const QString& path, int pages) {
         painter.fillRect(QRect(0, 0, 297, 60), page == 0 ? Qt::red : Qt::blue);
     }
     painter.end();
-    return path;
 }
 
 } // namespace
@@ -119,7 +101,8 @@ class TestPlaylistsView : public QObject {
     void open(const PlaylistsConfig& saved = {}, AppViewModel::Environment environment = {}) {
         QDir().mkpath(ApplicationSupport::supportURL());
         if (saved != PlaylistsConfig{})
-            QVERIFY2(PlaylistsFileIO::save(saved, supportFile("playlists.json")).ok(), "seed");
+            QVERIFY2(PlaylistsFileIO::save(saved, ApplicationSupport::path("playlists.json")).ok(),
+                     "seed");
         app = std::make_unique<AppViewModel>(environment.findNode ? environment
                                                                   : tree->environment());
         if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
@@ -135,14 +118,8 @@ class TestPlaylistsView : public QObject {
     template <typename T = QWidget> T* find(const char* name) { return child<T>(*view, name); }
     QListView* grid() { return find<QListView>("slideGrid"); }
     QListView* itemList() { return find<QListView>("itemList"); }
-
-    QString chosenFile(const QString& name) { return chosen.filePath(name); }
-
-    bool stoppedCaptionShown() {
-        for (QLabel* label : view->findChildren<QLabel*>())
-            if (label->text() == "Editing playlists.json (server stopped)")
-                return label->isVisibleTo(view.get());
-        return false;
+    QImage thumbnail(int row) {
+        return grid()->model()->index(row, 0).data(SlideListModel::thumbnailRole).value<QImage>();
     }
 
     void settleSaves() { QTRY_VERIFY_WITH_TIMEOUT(!view->isSaving(), settle); }
@@ -156,64 +133,19 @@ private Q_SLOTS:
             AppTest::tearDown(*app, app);
     }
 
-    void importedImagesAreNamedBySlugAndReplaceTheirNamesakes() {
+    void importedFilesAreNamedBySlugAndReplaceTheirNamesakes() {
         open();
-        makeImage(chosenFile("Easter Sunday.JPEG"), Qt::red, "JPEG");
-        makeImage(chosenFile("!!!.webp"), Qt::green, "WEBP");
-        // Qt reads GIF but cannot write it: a one-pixel GIF, byte by byte.
-        writeFile(chosenFile("Loop.gif"),
-                  QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
-                                      "00000000010001000002024401003b"));
-        view->importImages({chosenFile("Easter Sunday.JPEG"), chosenFile("missing.png"),
-                            chosenFile("!!!.webp"), chosenFile("Loop.gif")});
-        settleSaves();
-
-        // The file that could not be read is reported; the others are imported and saved.
-        QVERIFY2(app->playlistsError() && app->playlistsError()->contains("missing.png"),
-                 qPrintable(app->playlistsError().value_or("no error")));
-        QCOMPARE(app->statusMessage(), QString("Playlists saved to file (server stopped)"));
-        const auto slides = onDisk().slides;
-        QCOMPARE(slides.size(), size_t(3));
-        QCOMPARE(slides[0], (LessonSlide{"easter-sunday", "Easter Sunday", "easter-sunday.jpg"}));
-        QVERIFY(slides[1].id.startsWith("slide-") && slides[1].imageFile == slides[1].id + ".webp");
-        QCOMPARE(slides[2], (LessonSlide{"loop", "Loop", "loop.gif"}));
-        // Every format draws its thumbnail.
-        QCOMPARE(grid()->model()->rowCount(), 3);
-        for (int row = 0; row < 3; ++row)
-            QVERIFY2(!grid()
-                          ->model()
-                          ->index(row, 0)
-                          .data(SlideListModel::thumbnailRole)
-                          .value<QImage>()
-                          .isNull(),
-                     qPrintable(slides[size_t(row)].imageFile));
-
-        // The same name again replaces the file and updates the slide in place.
-        QDir().mkpath(chosenFile("again"));
-        makeImage(chosenFile("again/Easter Sunday.jpg"), Qt::white, "JPEG");
-        view->importImages({chosenFile("again/Easter Sunday.jpg")});
-        settleSaves();
-        QCOMPARE(onDisk().slides.size(), size_t(3));
-        const QImage replaced(SlideFiles::directory() + "/easter-sunday.jpg");
-        QVERIFY(replaced.pixelColor(10, 10).lightness() > 200);
-        // Importing the slide's own file (picked from the slides folder) keeps it.
-        view->importImages({SlideFiles::directory() + "/easter-sunday.jpg"});
-        settleSaves();
-        QVERIFY(!QImage(SlideFiles::directory() + "/easter-sunday.jpg").isNull());
-    }
-
-    void aPdfDeckBecomesOneSlidePerPageAtTheOutputSize() {
-        open();
+        // A deck becomes one slide per page, at the output size.
         app->setOutputSize(640, 360);
-        makeDeck(chosenFile("Easter Sunday.pdf"), 3);
-        view->importImages({chosenFile("Easter Sunday.pdf")});
+        makeDeck(chosen.filePath("Easter Sunday.pdf"), 3);
+        view->importImages({chosen.filePath("Easter Sunday.pdf")});
         settleSaves();
         QCOMPARE(app->playlistsError(), std::nullopt);
-        const auto slides = onDisk().slides;
-        QCOMPARE(slides.size(), size_t(3));
-        QCOMPARE(slides[0],
+        const auto deck = onDisk().slides;
+        QCOMPARE(deck.size(), size_t(3));
+        QCOMPARE(deck[0],
                  (LessonSlide{"easter-sunday-01", "Easter Sunday 1", "easter-sunday-01.png"}));
-        QCOMPARE(slides[2].label, QString("Easter Sunday 3"));
+        QCOMPARE(deck[2].label, QString("Easter Sunday 3"));
         const QImage first(SlideFiles::directory() + "/easter-sunday-01.png");
         QCOMPARE(first.size(), QSize(640, 360));
         // A portrait page stands in the middle on black, white paper with its red band.
@@ -225,90 +157,84 @@ private Q_SLOTS:
             200);
 
         // Cancelled after two pages, a lower-case name: the pages made are kept.
-        makeDeck(chosenFile("good-friday.pdf"), 4);
+        makeDeck(chosen.filePath("good-friday.pdf"), 4);
         const auto outcome =
-            SlideImporter::importFiles({}, {chosenFile("good-friday.pdf")}, QSize(320, 180), 0,
+            SlideImporter::importFiles({}, {chosen.filePath("good-friday.pdf")}, QSize(320, 180), 0,
                                        [](int done, int total) { return total == 4 && done < 2; });
         QVERIFY(outcome.cancelled);
         QCOMPARE(outcome.config.slides.size(), size_t(2));
         QCOMPARE(outcome.config.slides[1].label, QString("Good Friday 2"));
         QVERIFY(!QFile::exists(SlideFiles::directory() + "/good-friday-03.png"));
 
+        makeImage(chosen.filePath("Easter Sunday.JPEG"), Qt::red, "JPEG");
+        makeImage(chosen.filePath("!!!.webp"), Qt::green, "WEBP");
+        // Qt reads GIF but cannot write it: a one-pixel GIF, byte by byte.
+        writeFile(chosen.filePath("Loop.gif"),
+                  QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
+                                      "00000000010001000002024401003b"));
+        view->importImages({chosen.filePath("Easter Sunday.JPEG"), chosen.filePath("missing.png"),
+                            chosen.filePath("!!!.webp"), chosen.filePath("Loop.gif")});
+        settleSaves();
+
+        // The file that could not be read is reported; the others are imported and saved.
+        QVERIFY2(app->playlistsError() && app->playlistsError()->contains("missing.png"),
+                 qPrintable(app->playlistsError().value_or("no error")));
+        const auto slides = onDisk().slides;
+        QCOMPARE(slides.size(), size_t(6));
+        QCOMPARE(slides[3], (LessonSlide{"easter-sunday", "Easter Sunday", "easter-sunday.jpg"}));
+        QVERIFY(slides[4].id.startsWith("slide-") && slides[4].imageFile == slides[4].id + ".webp");
+        QCOMPARE(slides[5], (LessonSlide{"loop", "Loop", "loop.gif"}));
+        // Every format draws its thumbnail.
+        QCOMPARE(grid()->model()->rowCount(), 6);
+        for (int row = 0; row < 6; ++row)
+            QVERIFY2(!thumbnail(row).isNull(), qPrintable(slides[size_t(row)].imageFile));
+
+        // The same name again replaces the file and updates the slide in place.
+        QDir().mkpath(chosen.filePath("again"));
+        makeImage(chosen.filePath("again/Easter Sunday.jpg"), Qt::white, "JPEG");
+        view->importImages({chosen.filePath("again/Easter Sunday.jpg")});
+        settleSaves();
+        QCOMPARE(onDisk().slides.size(), size_t(6));
+        const QImage replaced(SlideFiles::directory() + "/easter-sunday.jpg");
+        QVERIFY(replaced.pixelColor(10, 10).lightness() > 200);
+        // Importing the slide's own file (picked from the slides folder) keeps it.
+        view->importImages({SlideFiles::directory() + "/easter-sunday.jpg"});
+        settleSaves();
+        QVERIFY(!QImage(SlideFiles::directory() + "/easter-sunday.jpg").isNull());
+
         // Not a PDF at all: said so, nothing made.
-        writeFile(chosenFile("broken.pdf"), "not a pdf");
-        view->importImages({chosenFile("broken.pdf")});
+        writeFile(chosen.filePath("broken.pdf"), "not a pdf");
+        view->importImages({chosen.filePath("broken.pdf")});
         QVERIFY(app->playlistsError() && app->playlistsError()->contains("broken.pdf"));
-        QCOMPARE(onDisk().slides.size(), size_t(3));
+        QCOMPARE(onDisk().slides.size(), size_t(6));
     }
 
-    void deletingASlideTakesItsStepsAndOnlyItsOwnFile() {
+    void slidesAndAPlaylistOfEveryKindAreBuiltEditedAndDeleted() {
         PlaylistsConfig saved;
         saved.slides = {{"welcome", "Welcome", "welcome.png"},
-                        {"sneaky", "Sneaky", "../bookmarks.json"}};
-        PlaylistItem step;
-        step.kind = PlaylistItemKind::slide;
-        step.id = "i1";
-        step.slideId = QString("sneaky");
-        PlaylistItem other = step;
-        other.id = "i2";
-        other.slideId = QString("welcome");
-        saved.playlists = {{"p1", "Morning", {step, other}}, {"p2", "Evening", {step}}};
+                        {"sneaky", "Sneaky", "../../outside.png"}};
         writeFile(SlideFiles::directory() + "/welcome.png", "png");
+        // What the unsafe name points at: an image beside the church's files.
+        makeImage(ApplicationSupport::path("outside.png"), Qt::red, "PNG");
         open(saved);
-        const QByteArray bookmarks = readFile(supportFile("bookmarks.json"));
-        QVERIFY(!bookmarks.isEmpty());
         // The unsafe name draws the placeholder, never the file it points at.
-        QVERIFY(grid()
-                    ->model()
-                    ->index(1, 0)
-                    .data(SlideListModel::thumbnailRole)
-                    .value<QImage>()
-                    .isNull());
+        QVERIFY(thumbnail(1).isNull());
 
-        // Through the accessibility interface: select the card, press its Delete.
-        selectRow(grid(), 1);
-        auto* controls = grid()->indexWidget(grid()->model()->index(1, 0));
-        press(controls->findChild<QPushButton*>("deleteSlide"));
-        QTRY_COMPARE(onDisk().slides.size(), size_t(1));
-        QCOMPARE(readFile(supportFile("bookmarks.json")), bookmarks);
-        QCOMPARE(onDisk().playlists[0].items.size(), size_t(1));
-        QVERIFY(onDisk().playlists[1].items.empty());
-
-        // A slide with a safe name takes its file with it.
-        view->deleteSlide("welcome");
-        settleSaves();
-        QVERIFY(!QFile::exists(SlideFiles::directory() + "/welcome.png"));
-        QVERIFY(onDisk().slides.empty() && onDisk().playlists[0].items.empty());
-    }
-
-    void aSlideLabelIsSavedAsItIsTyped() {
-        PlaylistsConfig saved;
-        saved.slides = {{"welcome", "Welcome", "welcome.png"}};
-        open(saved);
-        // A click at the end of the card's field selects the card and types there.
+        // A click at the end of the card's field selects the card and types
+        // there; each keystroke is saved.
         const QRect card = grid()->visualRect(grid()->model()->index(0, 0));
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
                           card.topLeft() + QPoint(card.width() - 20, 8 + 80 + 6 + 14));
         auto* label = grid()->indexWidget(grid()->model()->index(0, 0))->findChild<QLineEdit*>();
-        QCOMPARE(label->accessibleName(), QString("Label"));
         QTRY_VERIFY(label->hasFocus());
         QTest::keyClicks(label, " all");
         QCOMPARE(onDisk().slides[0].label, QString("Welcome all"));
         QTest::keyClick(label, Qt::Key_Backspace);
         QCOMPARE(onDisk().slides[0].label, QString("Welcome al"));
         QCOMPARE(label->text(), QString("Welcome al"));
-    }
-
-    void aPlaylistOfEveryKindIsBuiltEditedAndDeleted() {
-        PlaylistsConfig saved;
-        saved.slides = {{"welcome", "Welcome", "welcome.png"}};
-        open(saved);
-        QVERIFY(find<QLabel>("playlistsError")->isHidden());
-        QVERIFY(!find("playlistName")->isVisibleTo(view.get()));
 
         press(find<QPushButton>("newPlaylist"));
         QTRY_COMPARE(onDisk().playlists.size(), size_t(1));
-        QCOMPARE(onDisk().playlists[0].name, QString("Sunday service"));
         QCOMPARE(view->selectedPlaylistId(), onDisk().playlists[0].id);
 
         // Rename hands the name to the keyboard; each keystroke is saved.
@@ -321,14 +247,12 @@ private Q_SLOTS:
         QCOMPARE(find<QComboBox>("playlistPicker")->currentText(), QString("Easter"));
 
         auto* add = find<QPushButton>("addItem");
-        QVERIFY(add->isEnabled());
         menuEntry(add->menu()->findChild<QMenu*>("bookmarkMenu"), "John 3:16")->trigger();
-        menuEntry(add->menu()->findChild<QMenu*>("slideMenu"), "Welcome")->trigger();
+        menuEntry(add->menu()->findChild<QMenu*>("slideMenu"), "Welcome al")->trigger();
         menuEntry(add->menu(), "Bible reference…")->trigger();
         auto* dialog = view->findChild<BibleReferenceDialog*>();
         QVERIFY(dialog && dialog->isVisible());
         const auto fields = dialog->findChildren<QLineEdit*>();
-        QCOMPARE(fields[0]->text(), QString("John"));
         fields[0]->setText(" Romans ");
         fields[1]->setText("eight");
         fields[2]->clear();
@@ -336,7 +260,20 @@ private Q_SLOTS:
         press(dialog->findChild<QDialogButtonBox*>()->buttons().first());
         QTRY_COMPARE(onDisk().playlists[0].items.size(), size_t(3));
         QCOMPARE(rowLabels(itemList()->model()),
-                 (QStringList{"✝  John 3:16", "🖼  Welcome", "✝  Romans 1:1"}));
+                 (QStringList{"✝  John 3:16", "🖼  Welcome al", "✝  Romans 1:1"}));
+
+        // What QListView asks of its model when the first row is dropped below the last.
+        QCOMPARE(itemList()->dragDropMode(), QAbstractItemView::InternalMove);
+        QVERIFY(itemList()->model()->moveRow({}, 0, {}, 3));
+        settleSaves();
+        QVERIFY(onDisk().playlists[0].items[2].bookmarkId);
+        // A click on the painted "up" of a row that is not selected moves it.
+        const QRect last = itemList()->visualRect(itemList()->model()->index(2, 0));
+        QTest::mouseClick(itemList()->viewport(), Qt::LeftButton, {},
+                          QPoint(last.right() - 73, last.center().y()));
+        QVERIFY(onDisk().playlists[0].items[1].bookmarkId);
+        QCOMPARE(rowLabels(itemList()->model()),
+                 (QStringList{"🖼  Welcome al", "✝  John 3:16", "✝  Romans 1:1"}));
 
         // The selected row's buttons, as a screen reader reaches them.
         selectRow(itemList(), 0);
@@ -348,45 +285,31 @@ private Q_SLOTS:
         QCOMPARE(rowButton(0, "chevron.up")->accessibleName(), QString("Move up"));
         QVERIFY(!rowButton(0, "chevron.up")->isEnabled());
         press(rowButton(0, "chevron.down"));
-        QTRY_COMPARE(rowLabels(itemList()->model()).at(1), QString("✝  John 3:16"));
+        QTRY_COMPARE(rowLabels(itemList()->model()).at(1), QString("🖼  Welcome al"));
         // The moved row is still the selected one, and now last but one.
         QTRY_VERIFY(rowButton(1, "chevron.up")->isEnabled());
         press(rowButton(1, "trash"));
         QTRY_COMPARE(onDisk().playlists[0].items.size(), size_t(2));
-        QCOMPARE(rowLabels(itemList()->model()), (QStringList{"🖼  Welcome", "✝  Romans 1:1"}));
+        QCOMPARE(rowLabels(itemList()->model()), (QStringList{"✝  John 3:16", "✝  Romans 1:1"}));
 
         press(find<QPushButton>("deletePlaylist"));
         QTRY_VERIFY(onDisk().playlists.empty());
         QCOMPARE(view->selectedPlaylistId(), std::nullopt);
         QVERIFY(find("noPlaylist")->isVisibleTo(view.get()));
         QVERIFY(!name->isVisibleTo(view.get()));
-    }
 
-    void aDragReorderSavesAsTheButtonsDo() {
-        PlaylistsConfig saved;
-        Playlist playlist{"p1", "Sunday", {}};
-        for (int n = 1; n <= 4; ++n)
-            playlist.items.push_back(reference("i" + QString::number(n), n));
-        saved.playlists = {playlist};
-        open(saved);
-        QListView* list = itemList();
-        QCOMPARE(list->dragDropMode(), QAbstractItemView::InternalMove);
-        // What QListView asks of its model when a row is dropped below the third.
-        QVERIFY(list->model()->moveRow({}, 0, {}, 3));
+        // Through the accessibility interface: select the card, press its
+        // Delete; the unsafe name takes no file with it.
+        selectRow(grid(), 1);
+        auto* controls = grid()->indexWidget(grid()->model()->index(1, 0));
+        press(controls->findChild<QPushButton*>("deleteSlide"));
+        QTRY_COMPARE(onDisk().slides.size(), size_t(1));
+        QVERIFY(QFile::exists(ApplicationSupport::path("outside.png")));
+        // A slide with a safe name takes its file with it.
+        view->deleteSlide("welcome");
         settleSaves();
-        QStringList order;
-        const PlaylistsConfig stored = onDisk();
-        for (const PlaylistItem& item : stored.playlists[0].items)
-            order << item.id;
-        QCOMPARE(order, (QStringList{"i2", "i3", "i1", "i4"}));
-        QCOMPARE(rowLabels(list->model()).at(2), QString("✝  John 1:1"));
-        QCOMPARE(app->statusMessage(), QString("Playlists saved to file (server stopped)"));
-
-        // A click on the painted "up" of a row that is not selected moves it.
-        const QRect last = list->visualRect(list->model()->index(3, 0));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          QPoint(last.right() - 73, last.center().y()));
-        QCOMPARE(onDisk().playlists[0].items[2].id, QString("i4"));
+        QVERIFY(!QFile::exists(SlideFiles::directory() + "/welcome.png"));
+        QVERIFY(onDisk().slides.empty());
     }
 
     void editsGoToTheServerWhileItRuns() {
@@ -394,11 +317,7 @@ private Q_SLOTS:
         if (!staged)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
         open({}, staged->environment());
-        QVERIFY(stoppedCaptionShown());
-        app->server().prepareStartupLog();
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
-        QTRY_VERIFY(!stoppedCaptionShown());
+        QVERIFY(StagedServer::start(*app));
 
         press(find<QPushButton>("newPlaylist"));
         QTRY_COMPARE_WITH_TIMEOUT(app->statusMessage(), QString("Playlists saved"), settle);

@@ -10,54 +10,32 @@
 // church data a test needs put in place by the runtime's own means.
 namespace StagedServer {
 
-// A second Bible database, built once per test program by the runtime's own
-// WEB builder (the same text as the shipped one, under another file name);
-// empty, with the builder's output in `problem`, when it cannot be built.
-inline QString builtSecondTranslation(QString* problem) {
+// Puts a second Bible database beside the primary one in the data folder,
+// where the server finds every Bible database. It is built once per test
+// program by the runtime's own WEB builder (the same text as the shipped
+// one, under another file name); false, with the builder's output logged,
+// when it cannot be built.
+inline bool installSecondTranslation() {
     static QTemporaryDir dir;
     static QString built;
-    static QString failure;
-    if (built.isEmpty() && failure.isEmpty()) {
+    if (built.isEmpty()) {
         const QString project = TestSupport::stageDir() + "/share/vesperline/project";
         QProcess builder;
         builder.setProcessChannelMode(QProcess::MergedChannels);
         builder.start(
             TestSupport::stageDir() + "/share/vesperline/node/bin/node",
             {project + "/scripts/build-web-bible.mjs", "--out", dir.filePath("bible.web.sqlite")});
-        if (builder.waitForFinished(180000) && builder.exitStatus() == QProcess::NormalExit &&
-            builder.exitCode() == 0)
-            built = dir.filePath("bible.web.sqlite");
-        else
-            failure = QString::fromUtf8(builder.readAll()) + builder.errorString();
-    }
-    *problem = failure;
-    return built;
-}
-
-// Puts the second database beside the primary one in the data folder, where
-// the server finds every Bible database.
-inline bool installSecondTranslation() {
-    QString problem;
-    const QString built = builtSecondTranslation(&problem);
-    if (built.isEmpty()) {
-        qWarning("the second translation was not built: %s", qPrintable(problem));
-        return false;
+        if (!builder.waitForFinished(180000) || builder.exitStatus() != QProcess::NormalExit ||
+            builder.exitCode() != 0) {
+            qWarning("the second translation was not built: %s",
+                     qPrintable(QString::fromUtf8(builder.readAll()) + builder.errorString()));
+            return false;
+        }
+        built = dir.filePath("bible.web.sqlite");
     }
     const QString target = ApplicationSupport::supportURL() + "/data/bible.web.sqlite";
     QFile::remove(target);
     return QFile::copy(built, target);
-}
-
-// A first launch of the program installed with the staged runtime, on a
-// free port; null when the stage has not been built.
-inline std::unique_ptr<AppTest::InstallTree> firstLaunch() {
-    auto tree = AppTest::InstallTree::withStagedRuntime();
-    if (!tree)
-        return nullptr;
-    AppTest::resetUserData();
-    if (!Preferences::setInteger("serverPort", TestSupport::freePort()).ok())
-        return nullptr;
-    return tree;
 }
 
 // Starts the model's server and waits until the model sees it running.

@@ -7,40 +7,57 @@
 
 using Key = Settings::Key;
 
+// The preferences store and the typed settings read through it.
 class TestSettings : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init() { QFile::remove(Preferences::filePath()); }
 
-    void absentKeysReadAsTheirDefaultsAndTheFlagsAreWritten() {
-        QCOMPARE(Settings::integer(Key::serverPort), 3847);
-        QCOMPARE(Settings::integer(Key::outputWidth), 1920);
-        QCOMPARE(Settings::integer(Key::outputHeight), 1080);
-        QCOMPARE(Settings::integer(Key::uiLayoutVersion), 0);
-        QCOMPARE(Settings::integer(Key::outputDisplayID), std::nullopt);
-        QCOMPARE(Settings::text(Key::apiBibleId), QString());
-        QVERIFY(!Preferences::contains("showStartupLog"));
-        QVERIFY(Settings::flag(Key::showStartupLog));
-        QVERIFY(Settings::flag(Key::showWebOutputHint));
-        QCOMPARE(Preferences::boolValue("showStartupLog"), true);
-        QCOMPARE(Preferences::boolValue("showWebOutputHint"), true);
+    // Not coerced: asked for with another type, a value reads as absent.
+    void storedValuesKeepTheirTypesInTheXdgConfigHome() {
+        QCOMPARE(Preferences::filePath(),
+                 qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vesperline/preferences.json");
+        QVERIFY(Preferences::setInteger("outputDisplayID", 4294967295LL).ok());
+        QVERIFY(Preferences::setString("apiBibleId", "abc").ok());
+        QCOMPARE(Preferences::integerValue("outputDisplayID"), 4294967295LL);
+        QCOMPARE(Preferences::stringValue("apiBibleId"), QString("abc"));
+        QCOMPARE(Preferences::boolValue("outputDisplayID"), std::nullopt);
+        QCOMPARE(Preferences::integerValue("apiBibleId"), std::nullopt);
     }
 
     // A hand-edited file must not start the server on port 0 or open a 0 × 0
-    // window.
-    void valuesOutOfRangeOrOfAnotherTypeFallBack() {
+    // window: a fraction is no integer, values out of range or of another
+    // type fall back, and a file that does not parse reads as empty until the
+    // next write replaces it.
+    void handEditsFallBackAndACorruptFileIsRepairedByTheNextWrite() {
         TestSupport::writeFile(Preferences::filePath(),
                                R"({"serverPort":70000,"outputWidth":99999,"outputHeight":12,)"
-                               R"("outputDisplayID":-1,"showStartupLog":"no"})");
+                               R"("outputDisplayID":-1,"showStartupLog":"no",)"
+                               R"("uiLayoutVersion":1.5})");
         QCOMPARE(Settings::integer(Key::serverPort), 3847);
         QCOMPARE(Settings::integer(Key::outputWidth), 7680);
         QCOMPARE(Settings::integer(Key::outputHeight), 320);
         QCOMPARE(Settings::integer(Key::outputDisplayID), std::nullopt);
         QVERIFY(Settings::flag(Key::showStartupLog));
+        QCOMPARE(Preferences::integerValue("uiLayoutVersion"), std::nullopt);
+
+        TestSupport::writeFile(Preferences::filePath(), "{\"serverPort\": 40");
+        QCOMPARE(Preferences::integerValue("serverPort"), std::nullopt);
+        QVERIFY(Preferences::setInteger("serverPort", 5000).ok());
+        QCOMPARE(Preferences::integerValue("serverPort"), 5000);
+        QVERIFY(TestSupport::readFile(Preferences::filePath()).endsWith("}\n"));
     }
 
-    void writesAreBoundedAndAnnouncedOncePerChange() {
+    // An absent flag reads as on and is written so; a write is bounded like
+    // a read and announced only when it changes the value.
+    void flagsAreWrittenOnAndWritesAreAnnouncedOncePerChange() {
+        QVERIFY(!Preferences::contains("showStartupLog"));
+        QVERIFY(Settings::flag(Key::showStartupLog));
+        QVERIFY(Settings::flag(Key::showWebOutputHint));
+        QCOMPARE(Preferences::boolValue("showStartupLog"), true);
+        QCOMPARE(Preferences::boolValue("showWebOutputHint"), true);
+
         QSignalSpy changes(&Settings::shared(), &Settings::changed);
         QVERIFY(Settings::setInteger(Key::outputWidth, 10000).ok());
         QCOMPARE(Preferences::integerValue("outputWidth"), 7680);

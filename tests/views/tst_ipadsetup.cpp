@@ -1,6 +1,7 @@
 #include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
 #include "services/LANAddresses.h"
+#include "services/QRCodeGenerator.h"
 #include "services/Settings.h"
 #include "support/GuiTestMain.h"
 #include "support/QRReader.h"
@@ -41,6 +42,14 @@ QStringList checklist(QWidget& screen) {
     return rows;
 }
 
+// An address the screen shows with the buttons that copy and open it.
+struct Link {
+    const char* label;
+    const char* copy;
+    const char* open;
+    QString url;
+};
+
 } // namespace
 
 class TestiPadSetup : public QObject {
@@ -78,43 +87,53 @@ private Q_SLOTS:
             AppTest::tearDown(*app, app);
     }
 
+    // However long the text, the code lays out at the requested size (its
+    // modules shrink); one too long for any QR code, or none, gives no
+    // image. The screen's own codes are read back below.
+    void theCodeKeepsItsSizeAndTooMuchGivesNoImage() {
+        const QString text =
+            "http://192.168.1.20:3847/presenter?note=" + QString("x").repeated(360);
+        const std::optional<QImage> code = QRCodeGenerator::image(text, 240);
+        QVERIFY(code);
+        QCOMPARE(code->deviceIndependentSize(), QSizeF(240, 240));
+        QVERIFY(!QRCodeGenerator::image(QString(), 240));
+        QVERIFY(!QRCodeGenerator::image(QString("x").repeated(2400), 240));
+    }
+
     // Stopped: the addresses are there to copy, nothing to open yet, and
     // the orange line says what to do.
     void stoppedItShowsTheWayAndTheAddresses() {
         auto& screen = open();
-        const QString url = "http://192.168.1.20:" + n + "/presenter";
-        QCOMPARE(child<QLabel>(screen, "presenterURL")->text(), url);
-        QCOMPARE(scanned(screen), url);
+        const QString lan = "http://192.168.1.20:" + n;
+        QCOMPARE(scanned(screen), lan + "/presenter");
         QVERIFY(!shown(child(screen, "addressPicker")));
         QVERIFY(
             child<QLabel>(screen, "firewallText")->text().contains("sudo ufw allow " + n + "/tcp"));
         QCOMPARE(child<QLabel>(screen, "localPresenterURL")->text(),
                  "http://127.0.0.1:" + n + "/presenter");
-        QCOMPARE(child<QLabel>(screen, "outputURL")->text(), app->outputURLString());
         QCOMPARE(checklist(screen),
                  QStringList({"Not done: Server is running",
                               "Done: This computer has a LAN IP (192.168.1.20)",
                               "Done: Bible database imported",
                               "Not done: iPad on same Wi\u2011Fi as this computer"}));
         QVERIFY(shown(child(screen, "stoppedHint")));
-        QVERIFY(!child<QPushButton>(screen, "openPresenter")->isEnabled());
-        QVERIFY(!child<QPushButton>(screen, "openOutput")->isEnabled());
-        child<QPushButton>(screen, "copyPresenterURL")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), url);
-        child<QPushButton>(screen, "copyOutputURL")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), app->outputURLString());
         // The stage view is for a tablet too: its address is the LAN one.
-        QCOMPARE(child<QLabel>(screen, "stageURL")->text(), "http://192.168.1.20:" + n + "/stage");
-        QVERIFY(!child<QPushButton>(screen, "openStage")->isEnabled());
-        child<QPushButton>(screen, "copyStageURL")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), "http://192.168.1.20:" + n + "/stage");
+        const Link links[] = {
+            {"presenterURL", "copyPresenterURL", "openPresenter", lan + "/presenter"},
+            {"outputURL", "copyOutputURL", "openOutput", app->outputURLString()},
+            {"stageURL", "copyStageURL", "openStage", lan + "/stage"}};
+        for (const Link& link : links) {
+            QCOMPARE(child<QLabel>(screen, link.label)->text(), link.url);
+            QVERIFY(!child<QPushButton>(screen, link.open)->isEnabled());
+            child<QPushButton>(screen, link.copy)->click();
+            QCOMPARE(QGuiApplication::clipboard()->text(), link.url);
+        }
 
         app->server().start();
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
         QVERIFY(!shown(child(screen, "stoppedHint")));
-        QVERIFY(child<QPushButton>(screen, "openPresenter")->isEnabled());
-        QVERIFY(child<QPushButton>(screen, "openOutput")->isEnabled());
-        QVERIFY(child<QPushButton>(screen, "openStage")->isEnabled());
+        for (const Link& link : links)
+            QVERIFY(child<QPushButton>(screen, link.open)->isEnabled());
         QCOMPARE(checklist(screen).filter("Not done").size(), 0);
     }
 

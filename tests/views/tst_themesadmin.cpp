@@ -66,22 +66,20 @@ class TestThemesAdmin : public QObject {
     std::unique_ptr<QWidget> screen;
     int port = 0;
 
-    template <typename View> View& open(const InstallTree& install) {
+    // A model over `install`, its launch-time restore settled.
+    void launch(const InstallTree& install) {
         app = std::make_unique<AppViewModel>(install.environment());
         if (!QTest::qWaitFor([&] { return AppTest::restoreSettled(*app); }, settle))
             qFatal("the launch-time restore never settled");
+    }
+
+    // `View` over the model, in place of the screen shown before.
+    template <typename View> View& show() {
         auto* view = new View(*app);
         screen.reset(view);
         view->resize(900, 1200);
         view->show();
         return *view;
-    }
-
-    std::unique_ptr<InstallTree> stagedOrSkip() {
-        auto staged = InstallTree::withStagedRuntime();
-        if (!staged)
-            qWarning("No staged runtime under build/stage: run `make stage` (make test does).");
-        return staged;
     }
 
 private Q_SLOTS:
@@ -93,8 +91,11 @@ private Q_SLOTS:
             AppTest::tearDown(*app, app);
     }
 
-    void stoppedThemesComeFromTheFileAndSayWhatIsMissing() {
-        ThemesView& view = open<ThemesView>(*tree);
+    // Stopped, the themes come from the file, and the Admin screen only asks
+    // for the server.
+    void stoppedTheScreensReadTheFilesAndAskForTheServer() {
+        launch(*tree);
+        ThemesView& view = show<ThemesView>();
         QFile::remove(ApplicationSupport::path("themes.json"));
         child<QToolButton>(view, "reloadThemes")->click();
         auto* error = child<QLabel>(view, "themesError");
@@ -118,63 +119,40 @@ private Q_SLOTS:
                  QString("plain · lowerThird"));
         // Nothing is live while no server reports it.
         QCOMPARE(liveRows(rows), QStringList());
-    }
 
-    void theLiveBadgeFollowsTheServersHealth() {
-        auto staged = stagedOrSkip();
-        if (!staged)
-            QSKIP("no staged runtime");
-        ThemesView& view = open<ThemesView>(*staged);
-        QVERIFY(StagedServer::start(*app));
-        auto* advanced = child<QPushButton>(view, "advancedEditor");
-        QTRY_VERIFY(advanced->isEnabled());
-        const QAbstractItemModel& rows = *child<QListView>(view, "themeList")->model();
-        QTRY_COMPARE(rows.rowCount(), 3);
-        QTRY_COMPARE(liveRows(rows), QStringList{"lowerThird"});
-
-        // Chosen on the iPad: the next health report moves the badge.
-        const int serverPort = app->server().port();
-        QCOMPARE(
-            StagedServer::send(serverPort, "PUT", "/api/live/theme", R"({"themeId": "center"})"),
-            200);
-        QTRY_COMPARE_WITH_TIMEOUT(liveRows(rows), QStringList{"center"}, settle);
-
-        TestSupport::await(app->server().stopAsync());
-        QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
-        QCOMPARE(liveRows(rows), QStringList());
-        QVERIFY(!advanced->isEnabled());
-    }
-
-    void stoppedAdminOnlyAsksForTheServer() {
-        AdminView& view = open<AdminView>(*tree);
+        AdminView& admin = show<AdminView>();
         // The screen asked for translations when shown; stopped, that fails.
         QTRY_VERIFY(app->translationsError().has_value());
-        const auto labels = view.findChildren<QLabel*>();
+        const auto labels = admin.findChildren<QLabel*>();
         QStringList visible;
         for (QLabel* label : labels)
-            if (shown(label) && label->parentWidget() == &view.translations())
+            if (shown(label) && label->parentWidget() == &admin.translations())
                 visible << label->text();
         QCOMPARE(visible, QStringList{"Start the server to choose primary and compare Bibles."});
         // The boxes' titles as drawn and as a screen reader reads them.
         QStringList boxes;
-        for (QGroupBox* box : view.findChildren<QGroupBox*>())
+        for (QGroupBox* box : admin.findChildren<QGroupBox*>())
             boxes << QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
         QCOMPARE(boxes,
                  (QStringList{"Bible translations", "Bookmarks & buckets", "Themes", "Files"}));
-        QVERIFY(!child<QToolButton>(view, "reloadTranslations")->isEnabled());
-        QVERIFY(!child<QPushButton>(view, "advancedWebAdmin")->isEnabled());
+        QVERIFY(!child<QToolButton>(admin, "reloadTranslations")->isEnabled());
+        QVERIFY(!child<QPushButton>(admin, "advancedWebAdmin")->isEnabled());
 
-        child<QPushButton>(view, "openBookmarks")->click();
+        child<QPushButton>(admin, "openBookmarks")->click();
         QCOMPARE(app->selectedTab(), AppTab::bookmarks);
-        child<QPushButton>(view, "openThemes")->click();
+        child<QPushButton>(admin, "openThemes")->click();
         QCOMPARE(app->selectedTab(), AppTab::themes);
     }
 
-    void thePickersFollowTheServerAndSaveTheChoice() {
-        auto staged = stagedOrSkip();
+    // Running, the real runtime's answers drive both screens: the Admin
+    // screen shown before the start asks for the translations by itself once
+    // the server runs, and the Themes screen's badge follows health.
+    void runningTheServersAnswersDriveThePickersAndTheLiveBadge() {
+        auto staged = InstallTree::withStagedRuntime();
         if (!staged)
-            QSKIP("no staged runtime");
-        AdminView& view = open<AdminView>(*staged);
+            QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
+        launch(*staged);
+        AdminView& view = show<AdminView>();
         QVERIFY(StagedServer::start(*app));
         auto* primary = child<QComboBox>(view, "primaryPicker");
         auto* compare = child<QComboBox>(view, "comparePicker");
@@ -182,7 +160,7 @@ private Q_SLOTS:
         auto* compareLine = child<QLabel>(view, "compareAvailable");
         const TranslationsCard& card = view.translations();
 
-        // Running, the screen asks by itself; one database offers no compare.
+        // One database offers no compare.
         QTRY_VERIFY2(shown(primary), qPrintable(app->translationsError().value_or("no error")));
         QCOMPARE(entries(primary), QStringList{"World English Bible"});
         QCOMPARE(entries(compare), QStringList{"None"});
@@ -201,6 +179,7 @@ private Q_SLOTS:
         QCOMPARE(save->text(), QString("Saving…"));
         QVERIFY(!save->isEnabled());
         QTRY_COMPARE(save->text(), QString("Save translations"));
+        QCOMPARE(app->statusMessage(), QString("Translations updated"));
         QVERIFY(app->translationsPayload()->secondary.has_value());
         QVERIFY(shown(compareLine));
         QCOMPARE(compareLine->text(), "Compare available: " + shippedBible + " + " + secondBible);
@@ -229,7 +208,8 @@ private Q_SLOTS:
         QCOMPARE(app->translationsError(), std::nullopt);
 
         // Another client changes the primary: the pickers follow the server.
-        QCOMPARE(StagedServer::send(app->server().port(), "PUT", "/api/translations",
+        const int serverPort = app->server().port();
+        QCOMPARE(StagedServer::send(serverPort, "PUT", "/api/translations",
                                     R"({"primaryId": "bible.sqlite", "secondaryId": )"
                                     R"("bible.web.sqlite"})"),
                  200);
@@ -238,12 +218,29 @@ private Q_SLOTS:
         QCOMPARE(primary->currentText(), shippedBible);
         QCOMPARE(compare->currentText(), secondBible);
         // So do they when only the compare translation changes.
-        QCOMPARE(StagedServer::send(app->server().port(), "PUT", "/api/translations",
+        QCOMPARE(StagedServer::send(serverPort, "PUT", "/api/translations",
                                     R"({"primaryId": "bible.sqlite"})"),
                  200);
         child<QToolButton>(view, "reloadTranslations")->click();
         QTRY_COMPARE(compare->currentText(), QString("None"));
         QCOMPARE(card.secondaryId(), QString());
+
+        ThemesView& themes = show<ThemesView>();
+        auto* advanced = child<QPushButton>(themes, "advancedEditor");
+        QTRY_VERIFY(advanced->isEnabled());
+        const QAbstractItemModel& rows = *child<QListView>(themes, "themeList")->model();
+        QTRY_COMPARE(rows.rowCount(), 3);
+        QTRY_COMPARE(liveRows(rows), QStringList{"lowerThird"});
+        // Chosen on the iPad: the next health report moves the badge.
+        QCOMPARE(
+            StagedServer::send(serverPort, "PUT", "/api/live/theme", R"({"themeId": "center"})"),
+            200);
+        QTRY_COMPARE_WITH_TIMEOUT(liveRows(rows), QStringList{"center"}, settle);
+
+        TestSupport::await(app->server().stopAsync());
+        QTRY_VERIFY(AppTest::mirrorReached(*app, ServerStatus::stopped));
+        QCOMPARE(liveRows(rows), QStringList());
+        QVERIFY(!advanced->isEnabled());
     }
 };
 

@@ -1,10 +1,9 @@
 // What only real processes show: the child's command line and environment,
-// signals to a process tree, ports held and freed, ids read back from /proc,
-// and the timing of a server that takes its time to boot.
+// signals to a process tree, ports held and freed, and ids read back from
+// /proc. The state machine itself is tst_servermanager's, on fake children.
 #include "services/ApplicationSupport.h"
 #include "services/PidFile.h"
 #include "services/ServerManager.h"
-#include "support/HttpTestServer.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
 
@@ -15,14 +14,46 @@
 
 using namespace TestSupport;
 
-class TestServerProcesses : public ServerManagerTest {
+// Each test gets a fresh fixture runtime, a free port and a clean support
+// directory; whatever it started is force-stopped afterwards, and the port
+// must end up free.
+class TestServerProcesses : public QObject {
     Q_OBJECT
+
+    std::unique_ptr<FixtureRuntime> runtime;
+    std::unique_ptr<ServerManager> manager;
+    int port = 0;
+
+    ServerManager& make() {
+        manager = std::make_unique<ServerManager>(runtime->paths(), nodeExecutable(), port);
+        return *manager;
+    }
+
+    void startAndWaitRunning(const QString& mode) {
+        setFixtureMode(mode);
+        make().start();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
+    }
 
     QString n() const { return QString::number(port); }
 
 private Q_SLOTS:
-    void init() { setUpServerTest(); }
-    void cleanup() { tearDownServerTest(); }
+    void init() {
+        runtime = std::make_unique<FixtureRuntime>();
+        port = freePort();
+        PidFile::clear();
+        QFile::remove(ServerLog::filePath());
+        setFixtureMode("healthy");
+    }
+
+    void cleanup() {
+        if (manager) {
+            await(manager->forceStopOnPortAsync());
+            manager.reset();
+        }
+        // The kernel may take a moment after the last listener died.
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
 
     void theChildRunsAsConfiguredAndStopEndsItsWorkers() {
         auto stale = std::make_unique<ExternalServer>("silent", port);
@@ -56,7 +87,6 @@ private Q_SLOTS:
         for (const auto& [name, value] : expected)
             QCOMPARE(env[name].toString(), value);
         QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
-        QCOMPARE(env["NODE_PATH"].toString(), runtime->root() + "/node_modules");
         QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));
         QVERIFY(env["PATH"].toString().startsWith(QFileInfo(nodeExecutable()).path() + ":"));
 
@@ -69,31 +99,6 @@ private Q_SLOTS:
         for (const auto& worker : workers)
             QTRY_VERIFY(!processAlive(worker.toInteger()));
         QVERIFY(!QFile::exists(PidFile::path()));
-    }
-
-    // As on an old laptop: three seconds before the server listens, with the
-    // window's status sync asking all along.
-    void aSlowBootingServerIsOursAndQuittingEndsIt() {
-        setFixtureMode("late:3000");
-        auto& m = make();
-        QTimer sync;
-        connect(&sync, &QTimer::timeout, &m, [&m] { m.syncStatusFromHealth(); });
-        sync.start(300);
-        m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
-        QTest::qWait(1000);
-        sync.stop();
-        QCOMPARE(m.status(), ServerStatus::running);
-        QVERIFY(logged(m, "Server started on port " + n()));
-        QVERIFY(m.spawnedByApp());
-        const QString log = m.logLines().join('\n');
-        QVERIFY2(!log.contains("marked stopped") && !log.contains("Detected server"),
-                 qPrintable(log));
-
-        const qint64 child = *m.childProcessId();
-        m.shutdownOnTerminate();
-        manager.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), settle);
     }
 
     // The time-out ends a child that never answers and frees the port; a
@@ -172,41 +177,17 @@ private Q_SLOTS:
         unrelated.waitForFinished();
     }
 
-    void quittingLeavesAStubbornChildAndAnAdoptedServerRunning() {
+    // Quitting sends SIGTERM only; a child that ignores it is left for the
+    // next launch to find as an orphan, not killed with its QProcess.
+    void quittingLeavesAStubbornChildRunning() {
         startAndWaitRunning("stubborn");
         const qint64 child = *manager->childProcessId();
         manager->shutdownOnTerminate();
         manager.reset();
         QTest::qWait(500);
-        // Not SIGKILLed: the next launch finds it as an orphan.
         QVERIFY(processAlive(child));
         ::kill(pid_t(child), SIGKILL);
         QTRY_VERIFY(!processAlive(child));
-
-        // A fresh port: under a parallel run another test may take the
-        // freed one.
-        port = freePort();
-        ExternalServer other("healthy", port);
-        auto& m = make();
-        await(m.restoreStateOnLaunch());
-        QCOMPARE(m.status(), ServerStatus::running);
-        m.shutdownOnTerminate();
-        manager.reset();
-        QTest::qWait(300);
-        QVERIFY(other.isRunning());
-    }
-
-    void portTools() {
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(0));
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(70000));
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(port));
-        ExternalServer holder("stubborn", port);
-        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
-        const PortOwner ports;
-        QCOMPARE(*waitForTask(ports.findListeningPIDs(port)), QList<qint32>{qint32(holder.pid())});
-        // SIGTERM is ignored; SIGKILL follows after the grace period.
-        await(ports.killListenersOnPort(port));
-        QTRY_VERIFY(!holder.isRunning());
     }
 };
 

@@ -1,7 +1,6 @@
 #include "support/ServerFixtures.h"
 
 #include "services/ApplicationSupport.h"
-#include "services/PidFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -10,7 +9,6 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <csignal>
-#include <sys/wait.h>
 
 namespace TestSupport {
 
@@ -88,46 +86,6 @@ bool processAlive(qint64 pid) {
     const QByteArray status = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
     const int close = status.lastIndexOf(')');
     return close < 0 || status.mid(close + 2, 1) != "Z";
-}
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-qint64 unusedPid() {
-    for (qint64 pid = 4000000; pid > 100000; pid -= 7919) {
-        if (::kill(pid_t(pid), 0) != 0)
-            return pid;
-    }
-    return -1;
-}
-
-ServerManager& ServerManagerTest::make() {
-    manager = std::make_unique<ServerManager>(runtime->paths(), nodeExecutable(), port);
-    return *manager;
-}
-
-void ServerManagerTest::startAndWaitRunning(const QString& mode) {
-    setFixtureMode(mode);
-    make().start();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
-}
-
-void ServerManagerTest::setUpServerTest() {
-    runtime = std::make_unique<FixtureRuntime>();
-    port = freePort();
-    PidFile::clear();
-    QFile::remove(ServerLog::filePath());
-    setFixtureMode("healthy");
-}
-
-void ServerManagerTest::tearDownServerTest() {
-    if (manager) {
-        await(manager->forceStopOnPortAsync());
-        manager.reset();
-    }
-    // The kernel may take a moment after the last listener died.
-    QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
 }
 
 } // namespace TestSupport

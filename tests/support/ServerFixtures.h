@@ -51,10 +51,6 @@ private:
 
 bool processAlive(qint64 pid);
 
-} // namespace TestSupport
-
-namespace TestSupport {
-
 // The time-outs are the program's own constants; these bounds only have to
 // exceed them comfortably on a loaded two-core machine.
 constexpr int settle = 20000;
@@ -73,25 +69,5 @@ template <typename T> void await(QCoro::Task<T>&& task) {
 inline bool logged(const ServerManager& manager, const QString& line) {
     return manager.logLines().contains(line);
 }
-
-// A process id that no process has right now.
-qint64 unusedPid();
-
-// Each test gets a fresh fixture runtime, a free port and a clean support
-// directory; whatever it started is force-stopped afterwards, and the port
-// must end up free.
-class ServerManagerTest : public QObject {
-    Q_OBJECT
-
-protected:
-    std::unique_ptr<FixtureRuntime> runtime;
-    std::unique_ptr<ServerManager> manager;
-    int port = 0;
-
-    ServerManager& make();
-    void startAndWaitRunning(const QString& mode);
-    void setUpServerTest();
-    void tearDownServerTest();
-};
 
 } // namespace TestSupport

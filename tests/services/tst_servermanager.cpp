@@ -153,31 +153,7 @@ private Q_SLOTS:
             QCOMPARE(error, message);
     }
 
-    void aCleanExitDuringTheStartStops() {
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE(fake->launches(), 1);
-        fake->child()->exit(0);
-        QTRY_VERIFY(logged(m, "Server exited"));
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        QCOMPARE(m.startupPhase(), std::nullopt);
-        QVERIFY(!QFile::exists(PidFile::path()));
-    }
-
-    void nodeThatCannotBeLaunchedIsNamedAsSuch() {
-        const int free = freePort();
-        ServerManager m(runtime->paths(), "/nonexistent/node", free);
-        m.start();
-        QTRY_COMPARE(m.status(), ServerStatus::crashed);
-        const QString error = *m.lastError();
-        QVERIFY2(error.startsWith("Node.js could not be launched from /nonexistent/node ("),
-                 qPrintable(error));
-        QVERIFY(error.endsWith(
-            "). Install Node.js 20 or later, press Recheck on the Dashboard, then Start again."));
-        QVERIFY(!error.contains("in use"));
-    }
-
-    void failedPreStartChecks() {
+    void startsThatFailBeforeAChildRunsSayWhy() {
         ServerManager missingBuild(ProjectPaths{QDir::tempPath() + "/no-such-runtime"}, nodePath,
                                    freePort(), fake->platform());
         missingBuild.start();
@@ -195,9 +171,26 @@ private Q_SLOTS:
         QFile::rename(ApplicationSupport::path("data/moved"),
                       ApplicationSupport::path("data/bible.sqlite"));
         QCOMPARE(fake->launches(), 0);
+
+        fake->childrenLaunch = false;
+        m.start();
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
+        QCOMPARE(m.lastError(), "Node.js could not be launched from " + nodePath +
+                                    " (execve: Permission denied). Install Node.js 20 or later, "
+                                    "press Recheck on the Dashboard, then Start again.");
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void aRunningServerThatDiesOrFallsSilentIsACrash() {
+    void aCleanExitStopsAndADeathOrSilenceWhileRunningIsACrash() {
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE(fake->launches(), 1);
+        fake->child()->exit(0);
+        QTRY_VERIFY(logged(m, "Server exited"));
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.startupPhase(), std::nullopt);
+        QVERIFY(!QFile::exists(PidFile::path()));
+
         startRunning();
         fake->child()->exit(1);
         QTRY_COMPARE(manager->status(), ServerStatus::crashed);

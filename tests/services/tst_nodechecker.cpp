@@ -20,16 +20,13 @@ class TestNodeChecker : public QObject {
     }
 
 private Q_SLOTS:
-    void majorVersion() {
-        for (const auto& [text, major] : std::initializer_list<std::pair<QString, int>>{
-                 {"v8.17.0", 8}, {"", 0}, {"v.20", 20}, {"v22.3.0-nightly", 22}})
-            QCOMPARE(NodeChecker::majorVersion(text), major);
-    }
-
     void probeAcceptsOnlyNode20AndLaterThatExitCleanly() {
         const QString node20 = fakeNode("node20", "echo '  v20.11.1  '");
         QCOMPARE(NodeChecker::probeNode(node20),
                  (NodeChecker::NodeInfo{node20, "v20.11.1", false}));
+        const QString nightly = fakeNode("nightly", "echo v22.3.0-nightly");
+        QCOMPARE(NodeChecker::probeNode(nightly),
+                 (NodeChecker::NodeInfo{nightly, "v22.3.0-nightly", false}));
         QCOMPARE(NodeChecker::probeNode(fakeNode("node19", "echo v19.9.0")), std::nullopt);
         QCOMPARE(NodeChecker::probeNode(fakeNode("failing", "echo v22.0.0; exit 3")), std::nullopt);
         QCOMPARE(NodeChecker::probeNode(fakeNode("garbled", "printf 'v22\\377\\376'")),
@@ -73,7 +70,6 @@ private Q_SLOTS:
     void nodeBinaryComesFirstAndTheRealNodeIsFound() {
         qunsetenv("NODE_BINARY");
         const QStringList installed = NodeChecker::candidatePaths();
-        QVERIFY(installed.contains("/usr/bin/node"));
         qputenv("NODE_BINARY", "/custom/node");
         QCOMPARE(NodeChecker::candidatePaths(), QStringList{"/custom/node"} + installed);
         qunsetenv("NODE_BINARY");

@@ -198,10 +198,14 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void aServerThatAlreadyAnswersIsAdoptedAndStoppedByItsPort() {
-        HttpTestServer other;
-        other.setResponse("/api/health", healthy());
-        auto& m = make(other.port());
+    // Adopted by a start, stopped by its port, then followed by the status
+    // sync: a server this program did not start.
+    void aServerItDidNotStartIsAdoptedStoppedByItsPortAndFollowed() {
+        auto other = std::make_unique<HttpTestServer>();
+        auto& m = make(other->port());
+        await(m.syncStatusFromHealth());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        other->setResponse("/api/health", healthy());
         m.start();
         QTRY_COMPARE(m.status(), ServerStatus::running);
         QCOMPARE(fake->launches(), 0);
@@ -215,14 +219,8 @@ private Q_SLOTS:
         QCOMPARE(m.logLines().last(),
                  "Stopped tracking server on port " + n() + ". Port should now be free.");
         QCOMPARE(fake->ports->signalled(SIGTERM), QList<qint32>{6001});
-    }
 
-    void syncFollowsAServerItDidNotStart() {
-        auto other = std::make_unique<HttpTestServer>();
-        auto& m = make(other->port());
-        await(m.syncStatusFromHealth());
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        other->setResponse("/api/health", healthy());
+        // The fake signals reached no one: it still answers.
         await(m.syncStatusFromHealth());
         QCOMPARE(m.status(), ServerStatus::running);
         QVERIFY(logged(m, "Detected server on port " + n()));
@@ -258,7 +256,7 @@ private Q_SLOTS:
 
     void restoreAtLaunch_data() {
         QTest::addColumn<QString>("server");  // "healthy", "not ready" or none
-        QTest::addColumn<QString>("pidFile"); // "alive", "reused", "dead" or none
+        QTest::addColumn<QString>("pidFile"); // "alive", "dead" or none
         QTest::addColumn<bool>("adopted");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QList<qint32>>("terminated");
@@ -267,8 +265,6 @@ private Q_SLOTS:
             << "" << true << QStringList{"Server already running on port %1"} << QList<qint32>{};
         QTest::newRow("dead pid") << ""
                                   << "dead" << false << QStringList{} << QList<qint32>{};
-        QTest::newRow("reused pid") << ""
-                                    << "reused" << false << QStringList{} << QList<qint32>{};
         QTest::newRow("live orphan")
             << ""
             << "alive" << false
@@ -300,9 +296,8 @@ private Q_SLOTS:
         auto& ports = *fake->ports;
         if (!pidFile.isEmpty())
             PidFile::write(4242);
-        if (pidFile == "alive" || pidFile == "reused")
-            ports.alive = {4242};
         if (pidFile == "alive") {
+            ports.alive = {4242};
             ports.servers = {4242};
             ports.children[4242] = {4243};
             ports.listeners = {9001};

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 
@@ -54,14 +53,8 @@ ExternalServer::ExternalServer(const QString& mode, int port, const QString& scr
     if (!process->waitForStarted())
         qFatal("cannot start the fixture server");
     // Ready once it accepts connections.
-    for (int i = 0; i < 200; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, quint16(port));
-        if (probe.waitForConnected(100))
-            return;
-        QTest::qWait(50);
-    }
-    qFatal("the fixture server never listened on port %d", port);
+    if (!QTest::qWaitFor([port] { return PortOwner::isLocalTCPPortOpen(port); }, 20000))
+        qFatal("the fixture server never listened on port %d", port);
 }
 
 ExternalServer::~ExternalServer() {

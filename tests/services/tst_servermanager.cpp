@@ -315,8 +315,6 @@ private Q_SLOTS:
     void logKeepsTheLast500TrimmedLines() {
         auto& m = make();
         m.prepareStartupLog();
-        QVERIFY(m.logLines().first().startsWith("——— Start "));
-        QVERIFY(m.logLines().first().endsWith("Z ———"));
         m.appendLog("   ");
         QCOMPARE(m.logLines().size(), 1);
         for (int i = 1; i <= 520; ++i)

@@ -9,6 +9,8 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <csignal>
 
@@ -67,7 +69,7 @@ private Q_SLOTS:
         QCOMPARE(PidFile::read(), qint32(*m.childProcessId()));
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fixtureReportPath()), settle);
-        const QJsonObject report = readFixtureReport();
+        const QJsonObject report = QJsonDocument::fromJson(readFile(fixtureReportPath())).object();
         const QJsonObject env = report["env"].toObject();
         const QString support = ApplicationSupport::supportURL();
         QCOMPARE(report["cwd"].toString(), runtime->root());

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QTest>
 #include <csignal>
 
@@ -31,14 +30,6 @@ QString fixtureReportPath() {
     return QDir::tempPath() + QStringLiteral("/vesperline-fixture-%1.json").arg(getpid());
 }
 
-QJsonObject readFixtureReport() {
-    return QJsonDocument::fromJson(readFile(fixtureReportPath())).object();
-}
-
-QString ExternalServer::fixtureScript() {
-    return fixturePath("fixture-server.mjs");
-}
-
 ExternalServer::ExternalServer(const QString& mode, int port, const QString& script)
     : process(std::make_unique<QProcess>()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -62,14 +53,6 @@ ExternalServer::~ExternalServer() {
         process->kill();
         process->waitForFinished(5000);
     }
-}
-
-qint64 ExternalServer::pid() const {
-    return process->processId();
-}
-
-bool ExternalServer::isRunning() const {
-    return process->state() != QProcess::NotRunning;
 }
 
 bool processAlive(qint64 pid) {

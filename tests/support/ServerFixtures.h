@@ -3,8 +3,8 @@
 #include "services/PidFile.h"
 #include "services/ProjectPaths.h"
 #include "services/ServerManager.h"
+#include "support/TestSupport.h"
 
-#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -32,7 +32,6 @@ private:
 void setFixtureMode(const QString& mode);
 // Where launched fixtures write their report ({pid, workers, cwd, argv, env}).
 QString fixtureReportPath();
-QJsonObject readFixtureReport();
 
 // A fixture server the test starts itself: another instance's server, a
 // foreign process holding the port, or an orphan of an earlier run. It is
@@ -41,9 +40,9 @@ class ExternalServer {
 public:
     ExternalServer(const QString& mode, int port, const QString& script = fixtureScript());
     ~ExternalServer();
-    qint64 pid() const;
-    bool isRunning() const;
-    static QString fixtureScript();
+    qint64 pid() const { return process->processId(); }
+    bool isRunning() const { return process->state() != QProcess::NotRunning; }
+    static QString fixtureScript() { return fixturePath(QStringLiteral("fixture-server.mjs")); }
 
 private:
     std::unique_ptr<QProcess> process;

@@ -44,12 +44,6 @@ class TestStartupProgress : public QObject {
         QVERIFY(sheet->isVisible());
     }
 
-    // The Dashboard's Start: an emptied log, then the sheet.
-    void present() {
-        manager->prepareStartupLog();
-        openSheet();
-    }
-
     const StartupOutcome& state() const { return sheet->state(); }
     template <typename T> T* part(const char* name) const { return child<T>(*sheet, name); }
     QPushButton* button(const char* name) const { return part<QPushButton>(name); }
@@ -63,6 +57,8 @@ private Q_SLOTS:
         QFile::remove(ServerLog::filePath());
         manager = std::make_unique<ServerManager>(runtime->paths(), "/opt/node/bin/node",
                                                   freePort(), fake->platform());
+        // As the Dashboard's Start empties it before the sheet opens.
+        manager->prepareStartupLog();
         openedPaths.clear();
         closedSignals = 0;
     }
@@ -80,7 +76,7 @@ private Q_SLOTS:
         HttpTestServer other;
         other.setResponse("/api/health", HttpResponse(200, R"({"ok":true})"));
         manager->setPort(other.port());
-        present();
+        openSheet();
         await(manager->syncStatusFromHealth());
         QCOMPARE(manager->status(), ServerStatus::running);
         QCOMPARE(state().outcome(), Outcome::inProgress);
@@ -115,7 +111,7 @@ private Q_SLOTS:
     }
 
     void failureShowsTheErrorOnceAndRetryOnReturnStartsAfresh() {
-        present();
+        openSheet();
         manager->start();
         QTRY_COMPARE(fake->launches(), 1);
         fake->child()->printErr("boom");
@@ -156,7 +152,7 @@ private Q_SLOTS:
 
     void closingWhileStartingCancelsTheStart() {
         QFETCH(bool, useEscape);
-        present();
+        openSheet();
         manager->start();
         QTRY_COMPARE(manager->startupPhase(), StartupPhase::waiting);
         QCOMPARE(state().statusLine(), QString("Waiting for server…"));
@@ -183,6 +179,7 @@ private Q_SLOTS:
     }
 
     void logPanelFollowsCopiesAndSelectsAndClosesWithItsManager() {
+        manager->clearLogs();
         openSheet();
         // Nothing logged yet: the area keeps its line, Copy leaves the clipboard alone.
         QCOMPARE(state().fullLogText(), QString());

@@ -64,18 +64,6 @@ private Q_SLOTS:
         tailer.pollOnce();
         QCOMPARE(tailer.lines().last(), QString("next"));
     }
-
-    void pollingFollowsTheFileUntilStopped() {
-        LogTailer tailer(log());
-        tailer.beginSession();
-        tailer.startPolling();
-        append(log(), "Server started on port 3847\n");
-        QTRY_COMPARE_WITH_TIMEOUT(tailer.lines(), QStringList{"Server started on port 3847"}, 5000);
-        tailer.stopPolling();
-        append(log(), "after\n");
-        QTest::qWait(1000);
-        QCOMPARE(tailer.lines().size(), 1);
-    }
 };
 
 VESPERLINE_TEST_MAIN(TestLogTailer)

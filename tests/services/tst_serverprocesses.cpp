@@ -172,7 +172,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(PidFile::path()));
         PidFile::write(unrelated.processId());
         await(m.forceStopOnPortAsync());
-        m.shutdownOnTerminate();
         QTest::qWait(200);
         QCOMPARE(unrelated.state(), QProcess::Running);
         unrelated.kill();

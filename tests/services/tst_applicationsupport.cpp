@@ -15,11 +15,9 @@ class TestApplicationSupport : public QObject {
 
     QTemporaryDir bundle;
 
-    static void wipeSupport() { QDir(AS::supportURL()).removeRecursively(); }
-
 private Q_SLOTS:
     void init() {
-        wipeSupport();
+        QDir(AS::supportURL()).removeRecursively();
         QFile::remove(Preferences::filePath());
         QDir(bundle.path()).removeRecursively();
         writeFile(bundle.filePath("data/bible.sqlite"), "SQLite format 3\0 web");
@@ -64,7 +62,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(AS::path("translation.json")));
         QVERIFY(QFile::exists(AS::path("bookmarks.json")));
 
-        wipeSupport();
+        // No runtime at all: the folders, and no files to seed.
+        QDir(AS::supportURL()).removeRecursively();
         QCOMPARE(AS::bootstrap(std::nullopt), std::nullopt);
         QVERIFY(QFileInfo(AS::path("media/slides")).isDir());
         QVERIFY(!QFile::exists(AS::path("bookmarks.json")));
@@ -72,7 +71,6 @@ private Q_SLOTS:
 
     void failuresBecomeTheirMessages() {
         // A file where the support folder should be.
-        QDir(AS::supportURL()).removeRecursively();
         writeFile(AS::supportURL(), "not a folder");
         const auto blocked = AS::bootstrap(bundle.path());
         QVERIFY(blocked.has_value());

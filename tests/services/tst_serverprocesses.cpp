@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-#include <csignal>
 
 using namespace TestSupport;
 
@@ -135,18 +134,30 @@ private Q_SLOTS:
         QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
     }
 
-    void aForcedStopLeavesTheWindowFreeWhileItEndsAStubbornChild() {
+    // Quitting sends SIGTERM only: a child that ignores it is left running,
+    // not killed with its QProcess, and the next launch adopts it. A forced
+    // stop then ends it without holding up the window.
+    void aStubbornChildOutlivesQuitIsAdoptedAndAForcedStopEndsIt() {
         startAndWaitRunning("stubborn");
         const qint64 child = *manager->childProcessId();
-        QVERIFY(manager->canForceStop());
-        manager->forceStopOnPort();
-        QCOMPARE(manager->status(), ServerStatus::stopping);
+        manager->shutdownOnTerminate();
+        manager.reset();
+        QTest::qWait(500);
+        QVERIFY(processAlive(child));
+
+        auto& m = make();
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(!m.spawnedByApp());
+        QVERIFY(m.canForceStop());
+        m.forceStopOnPort();
+        QCOMPARE(m.status(), ServerStatus::stopping);
         // The event loop runs during the grace period the child gets.
         bool served = false;
-        QTimer::singleShot(0, [&] { served = manager->status() == ServerStatus::stopping; });
-        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::stopped, settle);
+        QTimer::singleShot(0, [&] { served = m.status() == ServerStatus::stopping; });
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::stopped, settle);
         QVERIFY(served);
-        QCOMPARE(manager->logLines().last(),
+        QCOMPARE(m.logLines().last(),
                  "Port " + n() + " should now be free — you can Start without rebooting");
         QTRY_VERIFY(!processAlive(child));
         QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
@@ -176,19 +187,6 @@ private Q_SLOTS:
         QCOMPARE(unrelated.state(), QProcess::Running);
         unrelated.kill();
         unrelated.waitForFinished();
-    }
-
-    // Quitting sends SIGTERM only; a child that ignores it is left for the
-    // next launch to find as an orphan, not killed with its QProcess.
-    void quittingLeavesAStubbornChildRunning() {
-        startAndWaitRunning("stubborn");
-        const qint64 child = *manager->childProcessId();
-        manager->shutdownOnTerminate();
-        manager.reset();
-        QTest::qWait(500);
-        QVERIFY(processAlive(child));
-        ::kill(pid_t(child), SIGKILL);
-        QTRY_VERIFY(!processAlive(child));
     }
 };
 

@@ -12,7 +12,6 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QTimer>
 #include <csignal>
 
 using namespace TestSupport;

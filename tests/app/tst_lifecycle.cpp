@@ -1,5 +1,5 @@
-// The application's own loop: quitting by Ctrl+Q runs the termination steps,
-// closing the window does not quit, and the Output menu follows the model.
+// The application's own loop: the Output menu follows the model, closing the
+// window does not quit, and quitting by Ctrl+Q runs the termination steps.
 // The quitting test runs QApplication::exec() for real; quitting by signal is
 // tst_program_xvfb's, on the real executable.
 #include "app/AppTestSupport.h"
@@ -25,12 +25,6 @@ class TestLifecycle : public QObject {
     AppViewModel& app() { return vesperline->appModel(); }
     MainWindow& window() { return vesperline->mainWindow(); }
 
-    void launch() {
-        vesperline = std::make_unique<VesperlineApp>(tree->environment());
-        vesperline->showMainWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(app()), settle);
-    }
-
 private Q_SLOTS:
     void init() { AppTest::prepareFirstLaunch(tree, port); }
 
@@ -42,47 +36,38 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    void theOutputMenuFollowsTheServerAndClosingTheWindowDoesNotQuit() {
-        launch();
+    void theOutputMenuFollowsTheServerAndCtrlQEndsTheServerThisProgramStarted() {
+        vesperline = std::make_unique<VesperlineApp>(tree->environment());
+        vesperline->showMainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(app()), settle);
         QAction* open = window().openDisplayOutputAction();
         QAction* close = window().closeDisplayOutputAction();
         QVERIFY(!open->isEnabled());
         QVERIFY(!close->isEnabled());
 
-        // Disabled, the shortcut does nothing.
         QApplication::setActiveWindow(&window());
         QVERIFY(QTest::qWaitForWindowActive(&window()));
-        QTest::keyClick(&window(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
-        QVERIFY(app().statusMessage() != "Start the server before opening display output");
-        // Enabled, it reaches the model (which refuses with the server stopped).
+        // Enabled, the shortcut reaches the model (which refuses with the server stopped);
+        // the model's next change renders the menu disabled again.
         open->setEnabled(true);
         QTest::keyClick(&window(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(app().statusMessage(), QString("Start the server before opening display output"));
-        app().setStatusMessage(std::nullopt); // re-renders the menu from the model
+        app().setStatusMessage(std::nullopt);
         QVERIFY(!open->isEnabled());
+
+        // Closing the window does not quit. Qt quits on a last window closed
+        // only inside a running loop, so outside one the flag is what shows.
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
 
         setFixtureMode("slow:1500");
         app().server().start();
         QTRY_VERIFY(open->isEnabled()); // starting counts
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(app(), ServerStatus::running), settle);
         QVERIFY(open->isEnabled());
-        await(app().server().stopAsync());
-        QTRY_VERIFY(!open->isEnabled());
-
-        // Closing the window does not quit. Qt quits on a last window closed
-        // only inside a running loop, so outside one the flag is what shows.
-        QVERIFY(!QApplication::quitOnLastWindowClosed());
-    }
-
-    void ctrlQEndsAServerThisProgramStarted() {
-        launch();
-        app().server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(app(), ServerStatus::running), settle);
         const qint64 child = *app().server().childProcessId();
-        QApplication::setActiveWindow(&window());
-        QVERIFY(QTest::qWaitForWindowActive(&window()));
-        // Pressed inside the application's loop, which must then end by
-        // itself; the guard's timers end with it.
+
+        // Ctrl+Q pressed inside the application's loop, which must then end
+        // by itself; the guard's timers end with it.
         bool timedOut = false;
         QObject guard;
         QTimer::singleShot(0, &guard,

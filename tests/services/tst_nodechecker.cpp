@@ -20,24 +20,19 @@ class TestNodeChecker : public QObject {
     }
 
 private Q_SLOTS:
-    void majorVersion() {
-        for (const auto& [text, major] : std::initializer_list<std::pair<QString, int>>{
-                 {"v8.17.0", 8}, {"", 0}, {"v.20", 20}, {"v22.3.0-nightly", 22}})
-            QCOMPARE(NodeChecker::majorVersion(text), major);
-    }
-
-    void probeAcceptsOnlyNode20AndLaterThatExitCleanly() {
+    void probeAcceptsOnlyNode20AndLaterThatAnswersAndExitsCleanly() {
         const QString node20 = fakeNode("node20", "echo '  v20.11.1  '");
         QCOMPARE(NodeChecker::probeNode(node20),
                  (NodeChecker::NodeInfo{node20, "v20.11.1", false}));
+        const QString nightly = fakeNode("nightly", "echo v22.3.0-nightly");
+        QCOMPARE(NodeChecker::probeNode(nightly),
+                 (NodeChecker::NodeInfo{nightly, "v22.3.0-nightly", false}));
         QCOMPARE(NodeChecker::probeNode(fakeNode("node19", "echo v19.9.0")), std::nullopt);
         QCOMPARE(NodeChecker::probeNode(fakeNode("failing", "echo v22.0.0; exit 3")), std::nullopt);
         QCOMPARE(NodeChecker::probeNode(fakeNode("garbled", "printf 'v22\\377\\376'")),
                  std::nullopt);
         QCOMPARE(NodeChecker::probeNode(dir.filePath("missing")), std::nullopt);
-    }
 
-    void aHangingCandidateIsAbandoned() {
         const QString hanging = fakeNode("hanging", "exec sleep 613");
         QElapsedTimer clock;
         clock.start();
@@ -52,7 +47,7 @@ private Q_SLOTS:
     void searchOrder() {
         const QString embedded18 = fakeNode("embedded18", "echo v18.20.0");
         const QString embedded20 = fakeNode("embedded20", "echo v20.1.0");
-        const QString old = fakeNode("homebrew", "echo v18.19.0");
+        const QString old = fakeNode("older", "echo v18.19.0");
         const QString good = fakeNode("usrlocal", "echo v21.7.3");
         const QString fromShell = fakeNode("shell", "echo v22.2.0");
         const auto noShell = [] { return std::optional<QString>(); };
@@ -73,7 +68,6 @@ private Q_SLOTS:
     void nodeBinaryComesFirstAndTheRealNodeIsFound() {
         qunsetenv("NODE_BINARY");
         const QStringList installed = NodeChecker::candidatePaths();
-        QVERIFY(installed.contains("/usr/bin/node"));
         qputenv("NODE_BINARY", "/custom/node");
         QCOMPARE(NodeChecker::candidatePaths(), QStringList{"/custom/node"} + installed);
         qunsetenv("NODE_BINARY");

@@ -48,6 +48,13 @@ private Q_SLOTS:
         makeRuntimeRoot(root.path());
         QCOMPARE(ProjectPaths::detectDevProjectRoot(layout()), root.path());
         QCOMPARE(ProjectPaths::defaultRuntimeRoot(layout()), root.path());
+        // The search goes up to the application folder's 8th parent, no further.
+        const QString deep = root.path() + "/d/d/d/d/d/d/d";
+        QCOMPARE(ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/bin")),
+                 root.path());
+        QCOMPARE(
+            ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/d/bin")),
+            std::nullopt);
 
         QDir().mkpath(resources());
         QCOMPARE(layout().resourceDir, QDir::cleanPath(resources()));
@@ -64,23 +71,7 @@ private Q_SLOTS:
                  ApplicationSupport::path("runtime/current"));
     }
 
-    void devCheckoutSearchStopsAfterEightParents() {
-        makeRuntimeRoot(root.path());
-        QString deep = root.path();
-        for (int i = 0; i < 7; ++i)
-            deep += "/d";
-        // The application folder itself is never tested, its 8th parent is.
-        QCOMPARE(ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/bin")),
-                 root.path());
-        QCOMPARE(
-            ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/d/bin")),
-            std::nullopt);
-        makeRuntimeRoot(deep + "/bin");
-        QCOMPARE(ProjectPaths::detectDevProjectRoot(BundleLayout::forApplicationDir(deep + "/bin")),
-                 root.path());
-    }
-
-    void runtimeVersionLabel() {
+    void runtimeVersionLabelAndImportScript() {
         const ProjectPaths paths{root.filePath("rt")};
         QCOMPARE(paths.runtimeVersionLabel(), QString("bundled"));
         for (const auto& [contents, label] : std::initializer_list<std::pair<QByteArray, QString>>{
@@ -90,10 +81,8 @@ private Q_SLOTS:
             writeFile(paths.runtimeRoot + "/runtime-version.json", contents);
             QCOMPARE(paths.runtimeVersionLabel(), label);
         }
-    }
 
-    void importScriptPrefersTheMjsAndNeedsTsxForTheTs() {
-        const ProjectPaths paths{root.filePath("rt")};
+        // The .mjs is preferred; the .ts runs only with tsx.
         QCOMPARE(paths.nkjvImportScript(), paths.runtimeRoot + "/scripts/import-bible-nkjv.ts");
         QVERIFY(!paths.canRunNkjvImport());
         writeFile(paths.runtimeRoot + "/scripts/import-bible-nkjv.ts", "");

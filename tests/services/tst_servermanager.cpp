@@ -12,7 +12,6 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QTimer>
 #include <csignal>
 
 using namespace TestSupport;
@@ -72,9 +71,6 @@ private Q_SLOTS:
         m.start();
         QTRY_COMPARE(m.startupPhase(), StartupPhase::waiting);
         auto* child = fake->child();
-        QCOMPARE(child->launched.program, nodePath);
-        QCOMPARE(child->launched.arguments, QStringList{runtime->entryScript()});
-        QCOMPARE(child->launched.workingDirectory, runtime->root());
         QCOMPARE(PidFile::read(), qint32(child->pid));
 
         // The window's status sync runs while the child is still booting.
@@ -153,37 +149,7 @@ private Q_SLOTS:
             QCOMPARE(error, message);
     }
 
-    void aCleanExitDuringTheStartStops() {
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE(fake->launches(), 1);
-        fake->child()->exit(0);
-        QTRY_VERIFY(logged(m, "Server exited"));
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        QCOMPARE(m.startupPhase(), std::nullopt);
-        QVERIFY(!QFile::exists(PidFile::path()));
-    }
-
-    void nodeThatCannotBeLaunchedIsNamedAsSuch() {
-        const int free = freePort();
-        ServerManager m(runtime->paths(), "/nonexistent/node", free);
-        m.start();
-        QTRY_COMPARE(m.status(), ServerStatus::crashed);
-        const QString error = *m.lastError();
-        QVERIFY2(error.startsWith("Node.js could not be launched from /nonexistent/node ("),
-                 qPrintable(error));
-        QVERIFY(error.endsWith(
-            "). Install Node.js 20 or later, press Recheck on the Dashboard, then Start again."));
-        QVERIFY(!error.contains("in use"));
-    }
-
-    void failedPreStartChecks() {
-        ServerManager missingBuild(ProjectPaths{QDir::tempPath() + "/no-such-runtime"}, nodePath,
-                                   freePort(), fake->platform());
-        missingBuild.start();
-        QTRY_COMPARE(missingBuild.status(), ServerStatus::crashed);
-        QCOMPARE(missingBuild.lastError(), QString("Server build not found under runtime root"));
-
+    void startsThatFailBeforeAChildRunsSayWhy() {
         QFile::rename(ApplicationSupport::path("data/bible.sqlite"),
                       ApplicationSupport::path("data/moved"));
         auto& m = make();
@@ -195,9 +161,26 @@ private Q_SLOTS:
         QFile::rename(ApplicationSupport::path("data/moved"),
                       ApplicationSupport::path("data/bible.sqlite"));
         QCOMPARE(fake->launches(), 0);
+
+        fake->childrenLaunch = false;
+        m.start();
+        QTRY_COMPARE(m.status(), ServerStatus::crashed);
+        QCOMPARE(m.lastError(), "Node.js could not be launched from " + nodePath +
+                                    " (execve: Permission denied). Install Node.js 20 or later, "
+                                    "press Recheck on the Dashboard, then Start again.");
+        QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void aRunningServerThatDiesOrFallsSilentIsACrash() {
+    void aCleanExitStopsAndADeathOrSilenceWhileRunningIsACrash() {
+        auto& m = make();
+        m.start();
+        QTRY_COMPARE(fake->launches(), 1);
+        fake->child()->exit(0);
+        QTRY_VERIFY(logged(m, "Server exited"));
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QCOMPARE(m.startupPhase(), std::nullopt);
+        QVERIFY(!QFile::exists(PidFile::path()));
+
         startRunning();
         fake->child()->exit(1);
         QTRY_COMPARE(manager->status(), ServerStatus::crashed);
@@ -213,10 +196,14 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(PidFile::path()));
     }
 
-    void aServerThatAlreadyAnswersIsAdoptedAndStoppedByItsPort() {
-        HttpTestServer other;
-        other.setResponse("/api/health", healthy());
-        auto& m = make(other.port());
+    // Adopted by a start, stopped by its port, then followed by the status
+    // sync: a server this program did not start.
+    void aServerItDidNotStartIsAdoptedStoppedByItsPortAndFollowed() {
+        auto other = std::make_unique<HttpTestServer>();
+        auto& m = make(other->port());
+        await(m.syncStatusFromHealth());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        other->setResponse("/api/health", healthy());
         m.start();
         QTRY_COMPARE(m.status(), ServerStatus::running);
         QCOMPARE(fake->launches(), 0);
@@ -230,14 +217,8 @@ private Q_SLOTS:
         QCOMPARE(m.logLines().last(),
                  "Stopped tracking server on port " + n() + ". Port should now be free.");
         QCOMPARE(fake->ports->signalled(SIGTERM), QList<qint32>{6001});
-    }
 
-    void syncFollowsAServerItDidNotStart() {
-        auto other = std::make_unique<HttpTestServer>();
-        auto& m = make(other->port());
-        await(m.syncStatusFromHealth());
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        other->setResponse("/api/health", healthy());
+        // The fake signals reached no one: it still answers.
         await(m.syncStatusFromHealth());
         QCOMPARE(m.status(), ServerStatus::running);
         QVERIFY(logged(m, "Detected server on port " + n()));
@@ -271,59 +252,48 @@ private Q_SLOTS:
         QCOMPARE(manager->status(), ServerStatus::running);
     }
 
+    // A server that answers at launch is adopted (tst_program_xvfb, on the
+    // real program); what else the launch finds is left or ended here.
     void restoreAtLaunch_data() {
-        QTest::addColumn<QString>("server");  // "healthy", "not ready" or none
-        QTest::addColumn<QString>("pidFile"); // "alive", "reused", "dead" or none
-        QTest::addColumn<bool>("adopted");
+        QTest::addColumn<bool>("notReady");   // something answers on the port, not ready
+        QTest::addColumn<QString>("pidFile"); // "alive", "dead" or none
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QList<qint32>>("terminated");
-        QTest::newRow("answering server")
-            << "healthy"
-            << "" << true << QStringList{"Server already running on port %1"} << QList<qint32>{};
-        QTest::newRow("dead pid") << ""
-                                  << "dead" << false << QStringList{} << QList<qint32>{};
-        QTest::newRow("reused pid") << ""
-                                    << "reused" << false << QStringList{} << QList<qint32>{};
+        QTest::newRow("dead pid") << false << "dead" << QStringList{} << QList<qint32>{};
         QTest::newRow("live orphan")
-            << ""
-            << "alive" << false
+            << false << "alive"
             << QStringList{"Launch health (PID 4242): health failed (Connection refused)",
                            "Orphan server PID 4242 failed health — terminating"}
             << QList<qint32>{4243, 4242, 9001};
         QTest::newRow("foreign listener")
-            << "not ready"
-            << "" << false
+            << true << ""
             << QStringList{"Launch port attach: health not OK",
                            "Port %1 is in use but health is not ready — use Refresh on Dashboard"}
             << QList<qint32>{};
     }
 
     void restoreAtLaunch() {
-        QFETCH(QString, server);
+        QFETCH(bool, notReady);
         QFETCH(QString, pidFile);
-        QFETCH(bool, adopted);
         QFETCH(QStringList, log);
         QFETCH(QList<qint32>, terminated);
         std::optional<HttpTestServer> other;
-        if (!server.isEmpty()) {
+        if (notReady) {
             other.emplace();
-            other->setResponse("/api/health", server == "healthy"
-                                                  ? healthy()
-                                                  : HttpResponse(200, R"({"ok":false})"));
+            other->setResponse("/api/health", HttpResponse(200, R"({"ok":false})"));
         }
         auto& m = make(other ? other->port() : freePort());
         auto& ports = *fake->ports;
         if (!pidFile.isEmpty())
             PidFile::write(4242);
-        if (pidFile == "alive" || pidFile == "reused")
-            ports.alive = {4242};
         if (pidFile == "alive") {
+            ports.alive = {4242};
             ports.servers = {4242};
             ports.children[4242] = {4243};
             ports.listeners = {9001};
         }
         await(m.restoreStateOnLaunch());
-        QCOMPARE(m.status(), adopted ? ServerStatus::running : ServerStatus::stopped);
+        QCOMPARE(m.status(), ServerStatus::stopped);
         QVERIFY(!m.spawnedByApp());
         for (QString& line : log)
             line.replace("%1", n());
@@ -335,8 +305,6 @@ private Q_SLOTS:
     void logKeepsTheLast500TrimmedLines() {
         auto& m = make();
         m.prepareStartupLog();
-        QVERIFY(m.logLines().first().startsWith("——— Start "));
-        QVERIFY(m.logLines().first().endsWith("Z ———"));
         m.appendLog("   ");
         QCOMPARE(m.logLines().size(), 1);
         for (int i = 1; i <= 520; ++i)
@@ -358,7 +326,6 @@ private Q_SLOTS:
             return PidFile::read();
         };
         QCOMPARE(readBack("  1234 \n"), 1234);
-        QCOMPARE(readBack("+42"), 42);
         for (const QByteArray bad : {"0", "-5", "abc", "", "99999999999"})
             QCOMPARE(readBack(bad), std::nullopt);
 

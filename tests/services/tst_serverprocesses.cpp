@@ -1,28 +1,60 @@
 // What only real processes show: the child's command line and environment,
-// signals to a process tree, ports held and freed, ids read back from /proc,
-// and the timing of a server that takes its time to boot.
+// signals to a process tree, ports held and freed, and ids read back from
+// /proc. The state machine itself is tst_servermanager's, on fake children.
 #include "services/ApplicationSupport.h"
 #include "services/PidFile.h"
 #include "services/ServerManager.h"
-#include "support/HttpTestServer.h"
 #include "support/ServerFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
-#include <csignal>
 
 using namespace TestSupport;
 
-class TestServerProcesses : public ServerManagerTest {
+// Each test gets a fresh fixture runtime, a free port and a clean support
+// directory; whatever it started is force-stopped afterwards, and the port
+// must end up free.
+class TestServerProcesses : public QObject {
     Q_OBJECT
+
+    std::unique_ptr<FixtureRuntime> runtime;
+    std::unique_ptr<ServerManager> manager;
+    int port = 0;
+
+    ServerManager& make() {
+        manager = std::make_unique<ServerManager>(runtime->paths(), nodeExecutable(), port);
+        return *manager;
+    }
+
+    void startAndWaitRunning(const QString& mode) {
+        setFixtureMode(mode);
+        make().start();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
+    }
 
     QString n() const { return QString::number(port); }
 
 private Q_SLOTS:
-    void init() { setUpServerTest(); }
-    void cleanup() { tearDownServerTest(); }
+    void init() {
+        runtime = std::make_unique<FixtureRuntime>();
+        port = freePort();
+        PidFile::clear();
+        QFile::remove(ServerLog::filePath());
+        setFixtureMode("healthy");
+    }
+
+    void cleanup() {
+        if (manager) {
+            await(manager->forceStopOnPortAsync());
+            manager.reset();
+        }
+        // The kernel may take a moment after the last listener died.
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
+    }
 
     void theChildRunsAsConfiguredAndStopEndsItsWorkers() {
         auto stale = std::make_unique<ExternalServer>("silent", port);
@@ -36,7 +68,7 @@ private Q_SLOTS:
         QCOMPARE(PidFile::read(), qint32(*m.childProcessId()));
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fixtureReportPath()), settle);
-        const QJsonObject report = readFixtureReport();
+        const QJsonObject report = QJsonDocument::fromJson(readFile(fixtureReportPath())).object();
         const QJsonObject env = report["env"].toObject();
         const QString support = ApplicationSupport::supportURL();
         QCOMPARE(report["cwd"].toString(), runtime->root());
@@ -56,7 +88,6 @@ private Q_SLOTS:
         for (const auto& [name, value] : expected)
             QCOMPARE(env[name].toString(), value);
         QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
-        QCOMPARE(env["NODE_PATH"].toString(), runtime->root() + "/node_modules");
         QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));
         QVERIFY(env["PATH"].toString().startsWith(QFileInfo(nodeExecutable()).path() + ":"));
 
@@ -69,31 +100,6 @@ private Q_SLOTS:
         for (const auto& worker : workers)
             QTRY_VERIFY(!processAlive(worker.toInteger()));
         QVERIFY(!QFile::exists(PidFile::path()));
-    }
-
-    // As on an old laptop: three seconds before the server listens, with the
-    // window's status sync asking all along.
-    void aSlowBootingServerIsOursAndQuittingEndsIt() {
-        setFixtureMode("late:3000");
-        auto& m = make();
-        QTimer sync;
-        connect(&sync, &QTimer::timeout, &m, [&m] { m.syncStatusFromHealth(); });
-        sync.start(300);
-        m.start();
-        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
-        QTest::qWait(1000);
-        sync.stop();
-        QCOMPARE(m.status(), ServerStatus::running);
-        QVERIFY(logged(m, "Server started on port " + n()));
-        QVERIFY(m.spawnedByApp());
-        const QString log = m.logLines().join('\n');
-        QVERIFY2(!log.contains("marked stopped") && !log.contains("Detected server"),
-                 qPrintable(log));
-
-        const qint64 child = *m.childProcessId();
-        m.shutdownOnTerminate();
-        manager.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), settle);
     }
 
     // The time-out ends a child that never answers and frees the port; a
@@ -128,18 +134,30 @@ private Q_SLOTS:
         QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
     }
 
-    void aForcedStopLeavesTheWindowFreeWhileItEndsAStubbornChild() {
+    // Quitting sends SIGTERM only: a child that ignores it is left running,
+    // not killed with its QProcess, and the next launch adopts it. A forced
+    // stop then ends it without holding up the window.
+    void aStubbornChildOutlivesQuitIsAdoptedAndAForcedStopEndsIt() {
         startAndWaitRunning("stubborn");
         const qint64 child = *manager->childProcessId();
-        QVERIFY(manager->canForceStop());
-        manager->forceStopOnPort();
-        QCOMPARE(manager->status(), ServerStatus::stopping);
+        manager->shutdownOnTerminate();
+        manager.reset();
+        QTest::qWait(500);
+        QVERIFY(processAlive(child));
+
+        auto& m = make();
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(!m.spawnedByApp());
+        QVERIFY(m.canForceStop());
+        m.forceStopOnPort();
+        QCOMPARE(m.status(), ServerStatus::stopping);
         // The event loop runs during the grace period the child gets.
         bool served = false;
-        QTimer::singleShot(0, [&] { served = manager->status() == ServerStatus::stopping; });
-        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::stopped, settle);
+        QTimer::singleShot(0, [&] { served = m.status() == ServerStatus::stopping; });
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::stopped, settle);
         QVERIFY(served);
-        QCOMPARE(manager->logLines().last(),
+        QCOMPARE(m.logLines().last(),
                  "Port " + n() + " should now be free — you can Start without rebooting");
         QTRY_VERIFY(!processAlive(child));
         QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
@@ -165,48 +183,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(PidFile::path()));
         PidFile::write(unrelated.processId());
         await(m.forceStopOnPortAsync());
-        m.shutdownOnTerminate();
         QTest::qWait(200);
         QCOMPARE(unrelated.state(), QProcess::Running);
         unrelated.kill();
         unrelated.waitForFinished();
-    }
-
-    void quittingLeavesAStubbornChildAndAnAdoptedServerRunning() {
-        startAndWaitRunning("stubborn");
-        const qint64 child = *manager->childProcessId();
-        manager->shutdownOnTerminate();
-        manager.reset();
-        QTest::qWait(500);
-        // Not SIGKILLed: the next launch finds it as an orphan.
-        QVERIFY(processAlive(child));
-        ::kill(pid_t(child), SIGKILL);
-        QTRY_VERIFY(!processAlive(child));
-
-        // A fresh port: under a parallel run another test may take the
-        // freed one.
-        port = freePort();
-        ExternalServer other("healthy", port);
-        auto& m = make();
-        await(m.restoreStateOnLaunch());
-        QCOMPARE(m.status(), ServerStatus::running);
-        m.shutdownOnTerminate();
-        manager.reset();
-        QTest::qWait(300);
-        QVERIFY(other.isRunning());
-    }
-
-    void portTools() {
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(0));
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(70000));
-        QVERIFY(!PortOwner::isLocalTCPPortOpen(port));
-        ExternalServer holder("stubborn", port);
-        QVERIFY(PortOwner::isLocalTCPPortOpen(port));
-        const PortOwner ports;
-        QCOMPARE(*waitForTask(ports.findListeningPIDs(port)), QList<qint32>{qint32(holder.pid())});
-        // SIGTERM is ignored; SIGKILL follows after the grace period.
-        await(ports.killListenersOnPort(port));
-        QTRY_VERIFY(!holder.isRunning());
     }
 };
 

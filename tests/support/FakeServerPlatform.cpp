@@ -60,8 +60,6 @@ QList<qint32> FakePortOwner::signalled(int signal) const {
     return pids;
 }
 
-FakeServerPlatform::FakeServerPlatform() = default;
-
 ServerManager::Platform FakeServerPlatform::platform() {
     ServerManager::Platform result;
     result.ports = ports;
@@ -71,12 +69,6 @@ ServerManager::Platform FakeServerPlatform::platform() {
         return process;
     };
     return result;
-}
-
-FakeServerProcess* FakeServerPlatform::child(int index) const {
-    if (children.isEmpty())
-        return nullptr;
-    return children.at(index < 0 ? children.size() - 1 : index);
 }
 
 } // namespace TestSupport

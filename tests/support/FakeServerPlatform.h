@@ -29,7 +29,6 @@ public:
     void terminate() override { running = false; }
     void drain() override {}
 
-    void printOut(const QString& text) { Q_EMIT standardOutput(text); }
     void printErr(const QString& text) { Q_EMIT standardError(text); }
     // Starts answering /api/health on 127.0.0.1 and the PORT it was given.
     void listen();
@@ -73,10 +72,10 @@ public:
 // and keeps both within the test's reach.
 class FakeServerPlatform {
 public:
-    FakeServerPlatform();
     ServerManager::Platform platform();
 
-    FakeServerProcess* child(int index = -1) const;
+    // The last child made.
+    FakeServerProcess* child() const { return children.isEmpty() ? nullptr : children.last(); }
     int launches() const { return int(children.size()); }
 
     std::shared_ptr<FakePortOwner> ports = std::make_shared<FakePortOwner>();

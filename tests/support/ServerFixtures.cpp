@@ -1,16 +1,12 @@
 #include "support/ServerFixtures.h"
 
 #include "services/ApplicationSupport.h"
-#include "services/PidFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
-#include <sys/wait.h>
 
 namespace TestSupport {
 
@@ -34,14 +30,6 @@ QString fixtureReportPath() {
     return QDir::tempPath() + QStringLiteral("/vesperline-fixture-%1.json").arg(getpid());
 }
 
-QJsonObject readFixtureReport() {
-    return QJsonDocument::fromJson(readFile(fixtureReportPath())).object();
-}
-
-QString ExternalServer::fixtureScript() {
-    return fixturePath("fixture-server.mjs");
-}
-
 ExternalServer::ExternalServer(const QString& mode, int port, const QString& script)
     : process(std::make_unique<QProcess>()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -56,14 +44,8 @@ ExternalServer::ExternalServer(const QString& mode, int port, const QString& scr
     if (!process->waitForStarted())
         qFatal("cannot start the fixture server");
     // Ready once it accepts connections.
-    for (int i = 0; i < 200; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, quint16(port));
-        if (probe.waitForConnected(100))
-            return;
-        QTest::qWait(50);
-    }
-    qFatal("the fixture server never listened on port %d", port);
+    if (!QTest::qWaitFor([port] { return PortOwner::isLocalTCPPortOpen(port); }, 20000))
+        qFatal("the fixture server never listened on port %d", port);
 }
 
 ExternalServer::~ExternalServer() {
@@ -73,14 +55,6 @@ ExternalServer::~ExternalServer() {
     }
 }
 
-qint64 ExternalServer::pid() const {
-    return process->processId();
-}
-
-bool ExternalServer::isRunning() const {
-    return process->state() != QProcess::NotRunning;
-}
-
 bool processAlive(qint64 pid) {
     if (pid < 1 || ::kill(pid_t(pid), 0) != 0)
         return false;
@@ -88,46 +62,6 @@ bool processAlive(qint64 pid) {
     const QByteArray status = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
     const int close = status.lastIndexOf(')');
     return close < 0 || status.mid(close + 2, 1) != "Z";
-}
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-qint64 unusedPid() {
-    for (qint64 pid = 4000000; pid > 100000; pid -= 7919) {
-        if (::kill(pid_t(pid), 0) != 0)
-            return pid;
-    }
-    return -1;
-}
-
-ServerManager& ServerManagerTest::make() {
-    manager = std::make_unique<ServerManager>(runtime->paths(), nodeExecutable(), port);
-    return *manager;
-}
-
-void ServerManagerTest::startAndWaitRunning(const QString& mode) {
-    setFixtureMode(mode);
-    make().start();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
-}
-
-void ServerManagerTest::setUpServerTest() {
-    runtime = std::make_unique<FixtureRuntime>();
-    port = freePort();
-    PidFile::clear();
-    QFile::remove(ServerLog::filePath());
-    setFixtureMode("healthy");
-}
-
-void ServerManagerTest::tearDownServerTest() {
-    if (manager) {
-        await(manager->forceStopOnPortAsync());
-        manager.reset();
-    }
-    // The kernel may take a moment after the last listener died.
-    QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
 }
 
 } // namespace TestSupport

@@ -3,8 +3,8 @@
 #include "services/PidFile.h"
 #include "services/ProjectPaths.h"
 #include "services/ServerManager.h"
+#include "support/TestSupport.h"
 
-#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -32,7 +32,6 @@ private:
 void setFixtureMode(const QString& mode);
 // Where launched fixtures write their report ({pid, workers, cwd, argv, env}).
 QString fixtureReportPath();
-QJsonObject readFixtureReport();
 
 // A fixture server the test starts itself: another instance's server, a
 // foreign process holding the port, or an orphan of an earlier run. It is
@@ -41,19 +40,15 @@ class ExternalServer {
 public:
     ExternalServer(const QString& mode, int port, const QString& script = fixtureScript());
     ~ExternalServer();
-    qint64 pid() const;
-    bool isRunning() const;
-    static QString fixtureScript();
+    qint64 pid() const { return process->processId(); }
+    bool isRunning() const { return process->state() != QProcess::NotRunning; }
+    static QString fixtureScript() { return fixturePath(QStringLiteral("fixture-server.mjs")); }
 
 private:
     std::unique_ptr<QProcess> process;
 };
 
 bool processAlive(qint64 pid);
-
-} // namespace TestSupport
-
-namespace TestSupport {
 
 // The time-outs are the program's own constants; these bounds only have to
 // exceed them comfortably on a loaded two-core machine.
@@ -73,25 +68,5 @@ template <typename T> void await(QCoro::Task<T>&& task) {
 inline bool logged(const ServerManager& manager, const QString& line) {
     return manager.logLines().contains(line);
 }
-
-// A process id that no process has right now.
-qint64 unusedPid();
-
-// Each test gets a fresh fixture runtime, a free port and a clean support
-// directory; whatever it started is force-stopped afterwards, and the port
-// must end up free.
-class ServerManagerTest : public QObject {
-    Q_OBJECT
-
-protected:
-    std::unique_ptr<FixtureRuntime> runtime;
-    std::unique_ptr<ServerManager> manager;
-    int port = 0;
-
-    ServerManager& make();
-    void startAndWaitRunning(const QString& mode);
-    void setUpServerTest();
-    void tearDownServerTest();
-};
 
 } // namespace TestSupport

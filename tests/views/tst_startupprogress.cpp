@@ -1,20 +1,31 @@
+// The startup sheet over a manager with fake children, the real log file and
+// its tailer: what it decides of a start, what it shows of that and what its
+// keys do.
+#include "services/PidFile.h"
 #include "services/ServerManager.h"
+#include "support/FakeServerPlatform.h"
 #include "support/GuiTestMain.h"
+#include "support/HttpTestServer.h"
 #include "support/ServerFixtures.h"
 #include "views/StartupProgressView.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 
 using namespace TestSupport;
-using Outcome = StartupProgressView::Outcome;
+using Outcome = StartupOutcome::Outcome;
 
-class TestStartupProgress : public ServerManagerTest {
+class TestStartupProgress : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<FixtureRuntime> runtime;
+    std::unique_ptr<FakeServerPlatform> fake;
+    std::unique_ptr<ServerManager> manager;
     std::unique_ptr<QWidget> window;
     std::unique_ptr<StartupProgressView> sheet;
     QStringList openedPaths;
@@ -33,22 +44,21 @@ class TestStartupProgress : public ServerManagerTest {
         QVERIFY(sheet->isVisible());
     }
 
-    // The Dashboard's Start: empty the log, open the sheet, then start.
-    void beginStart(const QString& mode) {
-        setFixtureMode(mode);
-        make().prepareStartupLog();
-        openSheet();
-        manager->start();
-    }
-
+    const StartupOutcome& state() const { return sheet->state(); }
     template <typename T> T* part(const char* name) const { return child<T>(*sheet, name); }
-
     QPushButton* button(const char* name) const { return part<QPushButton>(name); }
     QPlainTextEdit* logView() const { return part<QPlainTextEdit>("log-text"); }
 
 private Q_SLOTS:
     void init() {
-        setUpServerTest();
+        runtime = std::make_unique<FixtureRuntime>();
+        fake = std::make_unique<FakeServerPlatform>();
+        PidFile::clear();
+        QFile::remove(ServerLog::filePath());
+        manager = std::make_unique<ServerManager>(runtime->paths(), "/opt/node/bin/node",
+                                                  freePort(), fake->platform());
+        // As the Dashboard's Start empties it before the sheet opens.
+        manager->prepareStartupLog();
         openedPaths.clear();
         closedSignals = 0;
     }
@@ -56,19 +66,35 @@ private Q_SLOTS:
     void cleanup() {
         sheet.reset();
         window.reset();
-        tearDownServerTest();
+        manager.reset();
+        drainEventLoop();
     }
 
-    // The outcome itself is tst_startupoutcome's; here, what the sheet shows
-    // of it and what its keys do.
-    void successShowsOpenControlOnReturnAndClosingStopsTheCountdown() {
-        ExternalServer other("healthy", port);
-        beginStart("healthy");
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
+    // Running alone is not enough: a server found by a status sync counts
+    // once its own ready line is in the log, in whatever case it prints it.
+    void successWaitsForTheReadyLineAndOpenControlIsOnReturn() {
+        HttpTestServer other;
+        other.setResponse("/api/health", HttpResponse(200, R"({"ok":true})"));
+        manager->setPort(other.port());
+        openSheet();
+        await(manager->syncStatusFromHealth());
+        QCOMPARE(manager->status(), ServerStatus::running);
+        QCOMPARE(state().outcome(), Outcome::inProgress);
+        QCOMPARE(state().statusLine(), QString("Running"));
+        QCOMPARE(state().statusTone(), StartupOutcome::Tone::success);
+
+        manager->appendLog("Fastify LISTENING ON http://127.0.0.1:" +
+                           QString::number(other.port()));
+        // The tailer reads it from the file on its next poll.
+        QTRY_COMPARE(state().outcome(), Outcome::success);
+        QElapsedTimer sinceSuccess;
+        sinceSuccess.start();
         QCOMPARE(part<QLabel>("title")->text(), QString("Server started"));
         QVERIFY(button("open-control")->isVisible() && button("open-control")->isDefault());
         QVERIFY(!button("cancel")->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().autoCloseSeconds(), std::optional<int>(5), settle);
+        // Three quiet seconds first (a lower bound: load only adds to it).
+        QTRY_COMPARE_WITH_TIMEOUT(state().autoCloseSeconds(), std::optional<int>(5), settle);
+        QVERIFY(sinceSuccess.elapsed() >= 2500);
         QCOMPARE(part<QLabel>("countdown")->text(), QString("Closing in 5"));
 
         // Return is "Open Control", wherever the focus is.
@@ -76,30 +102,46 @@ private Q_SLOTS:
         QTest::keyClick(logView(), Qt::Key_Return);
         QCOMPARE(openedPaths, QStringList{"/presenter"});
         QVERIFY(!sheet->isVisible());
-        QCOMPARE(sheet->state().autoCloseSeconds(), std::nullopt);
+        QCOMPARE(state().autoCloseSeconds(), std::nullopt);
         // Past the next tick of the countdown: it does not close twice.
         QTest::qWait(1500);
         QCOMPARE(closedSignals, 1);
         QCOMPARE(manager->logLines().count("Sheet dismissed (success)"), 1);
-        QVERIFY(other.isRunning());
+        QCOMPARE(manager->status(), ServerStatus::running);
     }
 
-    void failureShowsTheErrorAndRetryOnReturn() {
-        beginStart("exit:3");
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::failed, settle);
-        QTRY_VERIFY(manager->lastError().has_value());
-        QCOMPARE(part<QLabel>("error-line")->text(), *manager->lastError());
+    void failureShowsTheErrorOnceAndRetryOnReturnStartsAfresh() {
+        openSheet();
+        manager->start();
+        QTRY_COMPARE(fake->launches(), 1);
+        fake->child()->printErr("boom");
+        fake->child()->exit(3);
+        QTRY_COMPARE(state().outcome(), Outcome::failed);
+        const QString error = *manager->lastError();
+        QCOMPARE(part<QLabel>("error-line")->text(), error);
         QVERIFY(part<QLabel>("error-line")->isVisible());
         QCOMPARE(sheet->statusColor(), StartupProgressView::failureColor());
         QCOMPARE(part<QLabel>("title")->text(), QString("Server failed to start"));
         QVERIFY(button("retry")->isVisible() && button("retry")->isDefault());
         QVERIFY(button("cancel")->isVisible() && button("close")->isVisible());
         QVERIFY(!button("open-control")->isVisible());
-        setFixtureMode("healthy");
+        // Once the file has the error, the log shows it once.
+        QTRY_VERIFY(state().logTailer().lines().contains(error.section('\n', 0, 0)));
+        QCOMPARE(state().fullLogText().count(error.section('\n', 0, 0)), 1);
+        QCOMPARE(state().fullLogText().count("Last log lines:"), 1);
+
         QTest::keyClick(sheet.get(), Qt::Key_Return);
-        QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
+        QCOMPARE(state().outcome(), Outcome::inProgress);
         QVERIFY(!part<QLabel>("error-line")->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().outcome(), Outcome::success, settle);
+        QTRY_COMPARE(fake->launches(), 2);
+        fake->child()->listen();
+        QTRY_COMPARE(state().outcome(), Outcome::success);
+        const QString text = state().fullLogText();
+        QVERIFY2(!text.contains("exited with code 3"), qPrintable(text));
+        QCOMPARE(text.count("——— Start "), 1);
+        // Left alone, the countdown closes the sheet.
+        QTRY_COMPARE_WITH_TIMEOUT(closedSignals, 1, settle);
+        QVERIFY(!sheet->isVisible());
     }
 
     void closingWhileStartingCancelsTheStart_data() {
@@ -110,9 +152,10 @@ private Q_SLOTS:
 
     void closingWhileStartingCancelsTheStart() {
         QFETCH(bool, useEscape);
-        beginStart("slow:600000");
-        QTRY_COMPARE_WITH_TIMEOUT(manager->startupPhase(), StartupPhase::waiting, settle);
-        QCOMPARE(sheet->state().statusLine(), QString("Waiting for server…"));
+        openSheet();
+        manager->start();
+        QTRY_COMPARE(manager->startupPhase(), StartupPhase::waiting);
+        QCOMPARE(state().statusLine(), QString("Waiting for server…"));
 
         // No default action while starting, and the window's close button
         // does not abandon the start either.
@@ -127,16 +170,19 @@ private Q_SLOTS:
             button("cancel")->click();
         QVERIFY(!sheet->isVisible());
         QCOMPARE(closedSignals, 1);
-        // What the cancelled start does to the child is tst_serverlifecycle's.
+        // What the cancelled start does to the child is tst_servermanager's.
+        QCOMPARE(manager->status(), ServerStatus::stopped);
         QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
-        QCOMPARE(sheet->state().outcome(), Outcome::inProgress);
+        // A closed sheet no longer takes part in what the server does.
+        manager->appendLog("Server started on port 1");
+        QCOMPARE(state().outcome(), Outcome::inProgress);
     }
 
     void logPanelFollowsCopiesAndSelectsAndClosesWithItsManager() {
-        make();
+        manager->clearLogs();
         openSheet();
         // Nothing logged yet: the area keeps its line, Copy leaves the clipboard alone.
-        QCOMPARE(sheet->state().fullLogText(), QString());
+        QCOMPARE(state().fullLogText(), QString());
         QCOMPARE(logView()->toPlainText(), QString(" "));
         QGuiApplication::clipboard()->setText("before");
         button("copy-log")->click();
@@ -144,10 +190,10 @@ private Q_SLOTS:
 
         // The in-memory log stands in until the file has a line.
         manager->appendLog("only in memory");
-        QCOMPARE(sheet->state().fullLogText(), QString("only in memory"));
+        QCOMPARE(state().fullLogText(), QString("only in memory"));
         for (int i = 1; i <= 120; ++i)
             manager->appendLog(QString("line %1").arg(i));
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->state().logTailer().lines().size(), 121, settle);
+        QTRY_COMPARE_WITH_TIMEOUT(state().logTailer().lines().size(), 121, settle);
         QScrollBar* bar = logView()->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QTRY_COMPARE(bar->value(), bar->maximum());
@@ -160,16 +206,15 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), 10);
 
         button("copy-log")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), sheet->state().fullLogText());
+        QCOMPARE(QGuiApplication::clipboard()->text(), state().fullLogText());
         button("select-all")->click();
-        QCOMPARE(logView()->textCursor().selectedText().size(),
-                 sheet->state().fullLogText().size());
+        QCOMPARE(logView()->textCursor().selectedText().size(), state().fullLogText().size());
 
         // The sheet closes when its manager goes away.
         manager.reset();
         QVERIFY(!sheet->isVisible());
         QCOMPARE(closedSignals, 1);
-        QCOMPARE(sheet->state().server(), nullptr);
+        QCOMPARE(state().server(), nullptr);
     }
 };
 

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -48,7 +47,7 @@ char* toString(const UpdateStatus& status) {
         status.value());
 }
 
-Q_DECLARE_METATYPE(QList<TarEntry>)
+Q_DECLARE_METATYPE(HttpResponse)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 class TestRuntimeUpdates : public QObject {
@@ -66,17 +65,38 @@ class TestRuntimeUpdates : public QObject {
         return service;
     }
 
+    // A download address on a bare socket server, for answers the test
+    // server cannot give; `answer` writes the whole response.
+    QString bareDownload(QTcpServer& server, const std::function<void(QTcpSocket*)>& answer) {
+        if (!server.listen(QHostAddress::LocalHost, 0))
+            qFatal("no free loopback port");
+        connect(&server, &QTcpServer::newConnection, this, [&server, answer] {
+            QTcpSocket* socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
+                socket->readAll();
+                answer(socket);
+            });
+        });
+        return QStringLiteral("http://127.0.0.1:%1/r.tar.gz").arg(server.serverPort());
+    }
+
     QString archiveURL() const { return host->url("/runtime.tar.gz").toString(); }
+
+    QByteArray signedFeed(const QString& version, const QString& sha, const QString& url = {}) {
+        return UpdateFixtures::feedJson(version, url.isEmpty() ? archiveURL() : url, sha,
+                                        key.sign(sha));
+    }
 
     void serve(const QByteArray& feed, const QByteArray& archive = {}) {
         host->setResponse("/feed.json", HttpResponse{200, feed});
         host->setResponse("/runtime.tar.gz", HttpResponse{200, archive, "application/gzip"});
     }
 
-    // A properly signed feed for the archive, served with it.
-    void serveSigned(const QString& version, const QByteArray& archive) {
-        const QString sha = UpdateFixtures::sha256Hex(archive);
-        serve(UpdateFixtures::feedJson(version, archiveURL(), sha, key.sign(sha)), archive);
+    // A properly signed feed for the archive, served with it. The checksum
+    // may be in upper case: the signature covers the feed's text as written.
+    void serveSigned(const QString& version, const QByteArray& archive, bool upperCase = false) {
+        const QString hex = UpdateFixtures::sha256Hex(archive);
+        serve(signedFeed(version, upperCase ? hex.toUpper() : hex), archive);
     }
 
     Status installServed() {
@@ -88,8 +108,8 @@ class TestRuntimeUpdates : public QObject {
         return updates->status();
     }
 
-    Status check(const QByteArray& feed, int status = 200) {
-        host->setResponse("/feed.json", HttpResponse{status, feed});
+    Status check(const QByteArray& feed) {
+        host->setResponse("/feed.json", HttpResponse{200, feed});
         auto updates = makeService();
         TestSupport::await(updates->checkForUpdates());
         return updates->status();
@@ -105,13 +125,15 @@ class TestRuntimeUpdates : public QObject {
     }
 
 private Q_SLOTS:
+    // One server for the whole run: the refusal table is made with its address.
+    void initTestCase() { host = std::make_unique<TestSupport::HttpTestServer>(); }
+
     void init() {
         QDir(ApplicationSupport::supportURL()).removeRecursively();
         for (const QString& name : churchFiles)
             writeFile(ApplicationSupport::path(name), name.toUtf8());
         writeFile(runtimePath("current/apps/server/dist/index.js"), "// 1.0.0");
         writeFile(runtimePath("current/runtime-version.json"), "{\"version\": \"1.0.0\"}");
-        host = std::make_unique<TestSupport::HttpTestServer>();
         restarts = 0;
     }
 
@@ -125,20 +147,10 @@ private Q_SLOTS:
                                               << "1.9.9" << 1;
         QTest::newRow("empty against 0.0.1") << ""
                                              << "0.0.1" << -1;
-        QTest::newRow("empty against 0") << ""
-                                         << "0" << 0;
-        QTest::newRow("empty components dropped") << "1..2"
-                                                  << "1.2" << 0;
         QTest::newRow("suffix drops the component") << "1.2.3-beta"
                                                     << "1.2.1" << -1;
-        QTest::newRow("v2.0 is 0") << "v2.0"
-                                   << "1.0" << -1;
-        QTest::newRow("sign allowed") << "+2.-1"
-                                      << "2" << -1;
         QTest::newRow("too large for 64 bits dropped") << "99999999999999999999.1"
                                                        << "1" << 0;
-        QTest::newRow("space is no digit") << " 3"
-                                           << "0" << 0;
     }
     void compareVersions() {
         QFETCH(QString, a);
@@ -176,16 +188,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("message");
         QTest::newRow("HTTP 500") << 500 << QByteArray("{}") << "Update feed HTTP 500.";
-        QTest::newRow("HTTP 404") << 404 << QByteArray() << "Update feed HTTP 404.";
         QTest::newRow("no sha256")
             << 200 << QByteArray("{\"latest\": {\"version\": \"2\", \"url\": \"u\"}}")
             << "latest.sha256: required key is missing";
         QTest::newRow("version a number")
             << 200 << QByteArray(R"({"latest": {"version": 2, "url": "u", "sha256": "s"}})")
             << "latest.version: expected a string, found an integer";
-        QTest::newRow("keys are case-sensitive")
-            << 200 << QByteArray(R"({"Latest": {"version": "2", "url": "u", "sha256": "s"}})")
-            << "latest: required key is missing";
         QTest::newRow("not JSON") << 200 << QByteArray("<html>") << "Invalid JSON";
     }
     void feedFailures() {
@@ -206,123 +214,88 @@ private Q_SLOTS:
         QCOMPARE(updates->lastFeed()->latest.version, "3.0");
     }
 
-    // The checks run in a fixed order, and nothing is written before both
-    // pass.
-    void refusedDownloads_data() {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("sha256");
-        QTest::addColumn<std::optional<QString>>("signature");
-        QTest::addColumn<int>("httpStatus");
+    // Each refusal leaves the installed runtime, the church's files and the
+    // runtime folder as they were: no staging folder, no download kept, and
+    // nothing written outside. The feed's checks run in a fixed order, and
+    // its version and address are checked before anything is downloaded.
+    void refusedUpdates_data() {
+        QTest::addColumn<QByteArray>("feed");
+        QTest::addColumn<HttpResponse>("download");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("downloaded");
-        const QByteArray archive = UpdateFixtures::runtimeArchive("2.0.0");
-        const QString sha = UpdateFixtures::sha256Hex(archive);
-        const QString wrongSha = UpdateFixtures::sha256Hex("other");
-        const QString badSignature = "Update signature is invalid.";
-        const QString url = "archive";
-        QTest::newRow("wrong checksum, unsigned")
-            << "2.0.0" << url << wrongSha << std::optional<QString>() << 200
-            << "Download checksum did not match the feed." << true;
-        QTest::newRow("error page fails the checksum")
-            << "2.0.0" << url << sha << std::optional(key.sign(sha)) << 404
-            << "Download checksum did not match the feed." << true;
-        QTest::newRow("empty signature")
-            << "2.0.0" << url << sha << std::optional<QString>("") << 200
-            << "Update is not signed — refusing to install." << true;
-        QTest::newRow("signed over lower case, feed upper case")
-            << "2.0.0" << url << sha.toUpper() << std::optional(key.sign(sha)) << 200
-            << badSignature << true;
-        QTest::newRow("another key")
-            << "2.0.0" << url << sha << std::optional(UpdateFixtures::SigningKey().sign(sha)) << 200
-            << badSignature << true;
-        QString wrapped = key.sign(sha);
-        wrapped.insert(40, '\n');
-        QTest::newRow("line break in the signature")
-            << "2.0.0" << url << sha << std::optional(wrapped) << 200 << badSignature << true;
-        QTest::newRow("version with a separator")
-            << "../2.0" << url << sha << std::optional(key.sign(sha)) << 200
-            << "The update feed names an unusable runtime version \"../2.0\"." << false;
-        QTest::newRow("relative address")
-            << "2.0.0"
-            << "runtime.tar.gz" << sha << std::optional(key.sign(sha)) << 200
-            << "The update feed's download address is not a web address: runtime.tar.gz" << false;
-    }
-    void refusedDownloads() {
-        QFETCH(QString, version);
-        QFETCH(QString, url);
-        QFETCH(QString, sha256);
-        QFETCH(std::optional<QString>, signature);
-        QFETCH(int, httpStatus);
-        QFETCH(QString, message);
-        QFETCH(bool, downloaded);
-        const QString address = url == "archive" ? archiveURL() : url;
-        serve(UpdateFixtures::feedJson(version, address, sha256, signature));
-        // The archive the checksum was made of, or an error page instead.
-        host->setResponse("/runtime.tar.gz",
-                          HttpResponse{httpStatus, httpStatus == 200
-                                                       ? UpdateFixtures::runtimeArchive("2.0.0")
-                                                       : QByteArray("<h1>Not Found</h1>")});
-        QCOMPARE(installServed(), Status(Status::Failed{message}));
-        QCOMPARE(restarts, 0);
-        QCOMPARE(host->hits("/runtime.tar.gz"), downloaded ? 1 : 0);
-        verifyUntouched();
-        QVERIFY(QDir(runtimePath("")).entryList(QDir::Files).isEmpty());
-    }
-
-    // A feed in upper case, signed over exactly that text, installs.
-    void upperCaseChecksumInstalls() {
-        const QByteArray archive = UpdateFixtures::runtimeArchive("2.0.0");
-        const QString sha = UpdateFixtures::sha256Hex(archive).toUpper();
-        serve(UpdateFixtures::feedJson("2.0.0", archiveURL(), sha, key.sign(sha)), archive);
-        QCOMPARE(installServed(), Status(Status::Installed{"2.0.0"}));
-        QCOMPARE(restarts, 1);
-        QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "2.0.0");
-    }
-
-    void refusedArchives_data() {
-        QTest::addColumn<QList<TarEntry>>("entries");
+        QTest::addColumn<int>("downloads");
         QTest::addColumn<QString>("escapee");
-        QTest::addColumn<QString>("message");
+        const QByteArray archive = UpdateFixtures::runtimeArchive("2.0.0");
+        const HttpResponse served{200, archive};
+        const QString sha = UpdateFixtures::sha256Hex(archive);
+        const QString url = archiveURL();
+        const QString checksum = "Download checksum did not match the feed.";
+        const QString badSignature = "Update signature is invalid.";
+        QTest::newRow("wrong checksum, unsigned")
+            << UpdateFixtures::feedJson("2.0.0", url, UpdateFixtures::sha256Hex("other"), {})
+            << served << checksum << 1 << QString();
+        QTest::newRow("error page fails the checksum")
+            << signedFeed("2.0.0", sha) << HttpResponse{404, "<h1>Not Found</h1>"} << checksum << 1
+            << QString();
+        QTest::newRow("empty signature")
+            << UpdateFixtures::feedJson("2.0.0", url, sha, "") << served
+            << "Update is not signed — refusing to install." << 1 << QString();
+        QTest::newRow("signed over lower case, feed upper case")
+            << UpdateFixtures::feedJson("2.0.0", url, sha.toUpper(), key.sign(sha)) << served
+            << badSignature << 1 << QString();
+        QTest::newRow("another key")
+            << UpdateFixtures::feedJson("2.0.0", url, sha, UpdateFixtures::SigningKey().sign(sha))
+            << served << badSignature << 1 << QString();
+        QTest::newRow("version with a separator")
+            << signedFeed("../2.0", sha) << served
+            << "The update feed names an unusable runtime version \"../2.0\"." << 0 << QString();
+        QTest::newRow("relative address")
+            << signedFeed("2.0.0", sha, "runtime.tar.gz") << served
+            << "The update feed's download address is not a web address: runtime.tar.gz" << 0
+            << QString();
+
         const QString unpack = "Could not unpack the update archive.";
         const TarEntry server{"apps/server/dist/index.js", "// evil"};
         const QString outside = QDir::tempPath() + "/vesperline-escapee";
-        QTest::newRow("absolute path")
-            << QList<TarEntry>{server, {outside, "x"}} << outside << unpack;
-        QTest::newRow("dot-dot") << QList<TarEntry>{server, {"apps/../../../escapee", "x"}}
-                                 << runtimePath("../escapee") << unpack;
-        QTest::newRow("link out, then a write through it")
-            << QList<TarEntry>{server,
-                               {"out", {}, TarEntry::Type::symlink, QDir::tempPath()},
-                               {"out/vesperline-escapee", "x"}}
-            << outside << unpack;
-        QTest::newRow("relative link climbing out")
-            << QList<TarEntry>{server, {"apps/up", {}, TarEntry::Type::symlink, "../../.."}}
-            << QString() << unpack;
-        QTest::newRow("hard link to a system file")
-            << QList<TarEntry>{server, {"passwd", {}, TarEntry::Type::hardlink, "/etc/passwd"}}
-            << QString() << unpack;
-        QTest::newRow("device node")
-            << QList<TarEntry>{server, {"null", {}, TarEntry::Type::characterDevice}} << QString()
-            << unpack;
-        QTest::newRow("not an archive") << QList<TarEntry>{} << QString() << unpack;
-        QTest::newRow("nested top-level folder")
-            << QList<TarEntry>{{"runtime/apps/server/dist/index.js", "//"}} << QString()
-            << "Update archive is missing the server build.";
+        const auto unsafe = [&](const char* name, const QList<TarEntry>& entries,
+                                const QString& escapee = {}, const QString& message = {}) {
+            const QByteArray bytes =
+                entries.isEmpty() ? QByteArray("not gzip at all") : UpdateFixtures::tarGz(entries);
+            QTest::newRow(name) << signedFeed("2.0.0", UpdateFixtures::sha256Hex(bytes))
+                                << HttpResponse{200, bytes}
+                                << (message.isEmpty() ? unpack : message) << 1 << escapee;
+        };
+        unsafe("absolute path", {server, {outside, "x"}}, outside);
+        unsafe("dot-dot", {server, {"apps/../../../escapee", "x"}}, runtimePath("../escapee"));
+        unsafe("link out, then a write through it",
+               {server,
+                {"out", {}, TarEntry::Type::symlink, QDir::tempPath()},
+                {"out/vesperline-escapee", "x"}},
+               outside);
+        unsafe("relative link climbing out",
+               {server, {"apps/up", {}, TarEntry::Type::symlink, "../../.."}});
+        unsafe("hard link to a system file",
+               {server, {"passwd", {}, TarEntry::Type::hardlink, "/etc/passwd"}});
+        unsafe("device node", {server, {"null", {}, TarEntry::Type::characterDevice}});
+        unsafe("not an archive", {});
+        unsafe("nested top-level folder", {{"runtime/apps/server/dist/index.js", "//"}}, {},
+               "Update archive is missing the server build.");
     }
-    void refusedArchives() {
-        QFETCH(QList<TarEntry>, entries);
-        QFETCH(QString, escapee);
+    void refusedUpdates() {
+        QFETCH(QByteArray, feed);
+        QFETCH(HttpResponse, download);
         QFETCH(QString, message);
+        QFETCH(int, downloads);
+        QFETCH(QString, escapee);
         if (!escapee.isEmpty())
             QFile::remove(escapee);
-        const QByteArray archive =
-            entries.isEmpty() ? QByteArray("not gzip at all") : UpdateFixtures::tarGz(entries);
-        serveSigned("2.0.0", archive);
+        const int hitsBefore = host->hits("/runtime.tar.gz");
+        host->setResponse("/feed.json", HttpResponse{200, feed});
+        host->setResponse("/runtime.tar.gz", download);
         QCOMPARE(installServed(), Status(Status::Failed{message}));
         QCOMPARE(restarts, 0);
+        QCOMPARE(host->hits("/runtime.tar.gz") - hitsBefore, downloads);
         verifyUntouched();
-        QVERIFY(!QFileInfo::exists(runtimePath("incoming-2.0.0.tar.gz")));
+        QVERIFY(QDir(runtimePath("")).entryList(QDir::Files).isEmpty());
         if (!escapee.isEmpty())
             QVERIFY(!QFileInfo::exists(escapee));
     }
@@ -336,8 +309,10 @@ private Q_SLOTS:
                         {"./runtime-version.json", "{\"version\": \"2.0.0\"}\n"},
                         {"./node_modules/tool/cli.js", "// cli"},
                         {"./node_modules/.bin/tool", {}, TarEntry::Type::symlink, "../tool/cli.js"},
-                    }));
+                    }),
+                    true);
         QCOMPARE(installServed(), Status(Status::Installed{"2.0.0"}));
+        QCOMPARE(restarts, 1);
         QCOMPARE(QFileInfo(runtimePath("current/node_modules/.bin/tool")).symLinkTarget(),
                  QFileInfo(runtimePath("current/node_modules/tool/cli.js")).absoluteFilePath());
         QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "2.0.0");
@@ -361,23 +336,17 @@ private Q_SLOTS:
     void downloadShowsProgress() {
         const QByteArray archive = UpdateFixtures::runtimeArchive("2.0.0");
         QTcpServer slow;
-        QVERIFY(slow.listen(QHostAddress::LocalHost, 0));
-        connect(&slow, &QTcpServer::newConnection, this, [&] {
-            QPointer<QTcpSocket> socket = slow.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, &archive] {
-                socket->readAll();
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
-                              QByteArray::number(archive.size()) + "\r\n\r\n");
-                const qsizetype third = archive.size() / 3;
-                for (int part = 0; part < 3; ++part)
-                    QTimer::singleShot(250 * part, socket, [socket, &archive, part, third] {
-                        socket->write(archive.mid(part * third, part < 2 ? third : -1));
-                    });
-            });
+        const QString url = bareDownload(slow, [&archive](QTcpSocket* socket) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                          QByteArray::number(archive.size()) + "\r\n\r\n");
+            const qsizetype third = archive.size() / 3;
+            for (int part = 0; part < 3; ++part)
+                QTimer::singleShot(250 * part, socket, [socket, &archive, part, third] {
+                    socket->write(archive.mid(part * third, part < 2 ? third : -1));
+                });
         });
-        const QString url = QStringLiteral("http://127.0.0.1:%1/r.tar.gz").arg(slow.serverPort());
         const QString sha = UpdateFixtures::sha256Hex(archive);
-        serve(UpdateFixtures::feedJson("2.0.0", url, sha, key.sign(sha)));
+        serve(signedFeed("2.0.0", sha, url));
         auto updates = makeService();
         QList<double> fractions;
         connect(updates.get(), &RuntimeUpdateService::changed, this, [&] {
@@ -397,17 +366,11 @@ private Q_SLOTS:
     // A body announced past the limit is refused as soon as its size is known.
     void oversizedDownloadIsRefused() {
         QTcpServer huge;
-        QVERIFY(huge.listen(QHostAddress::LocalHost, 0));
-        connect(&huge, &QTcpServer::newConnection, this, [&huge] {
-            QTcpSocket* socket = huge.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                socket->readAll();
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 600000000\r\n\r\n");
-                socket->write(QByteArray(64 * 1024, 'x'));
-            });
+        const QString url = bareDownload(huge, [](QTcpSocket* socket) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 600000000\r\n\r\n");
+            socket->write(QByteArray(64 * 1024, 'x'));
         });
-        const QString url = QStringLiteral("http://127.0.0.1:%1/big.tar.gz").arg(huge.serverPort());
-        serve(UpdateFixtures::feedJson("2.0.0", url, "ab", key.sign("ab")));
+        serve(signedFeed("2.0.0", "ab", url));
         QCOMPARE(installServed(),
                  Status(Status::Failed{
                      "The update archive is larger than 512 MiB — refusing to download."}));

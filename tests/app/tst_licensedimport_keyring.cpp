@@ -122,6 +122,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!a.isImporting(), 60000);
         QCOMPARE(a.nkjvImportError(), std::nullopt);
         QCOMPARE(progressSeen, 66);
+        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
+        QCOMPARE(api->server().requests().last().header("api-key"), secretKey.toUtf8());
         QCOMPARE(a.translationInfo().label, QStringLiteral("New King James Version"));
         QCOMPARE(a.statusMessage(), QStringLiteral("NKJV import finished. Start the server, then "
                                                    "set Primary to NKJV in Admin if needed."));

@@ -1,23 +1,26 @@
-// The model's side of the API.Bible credentials, key test and licensed
-// import, with a private keyring, a fake API.Bible on 127.0.0.1 and the
-// runtime's real import script and server from the stage.
+// The licensed import with a private keyring and a fake API.Bible on
+// 127.0.0.1: the credentials, the key test and the import as the model runs
+// them, with the runtime's real import script and server from the stage.
 #include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
-#include "services/ApiBibleCredentials.h"
 #include "services/ApplicationSupport.h"
 #include "services/NkjvImportJob.h"
 #include "services/ServerLog.h"
 #include "support/FakeApiBible.h"
 #include "support/GuiTestMain.h"
 
+#include <QElapsedTimer>
+
 using namespace TestSupport;
 using AppTest::InstallTree;
+namespace AS = ApplicationSupport;
 
 namespace {
 
 const QString secretKey = QStringLiteral("sk-model-test-key");
 const QString credentialsFirst =
     QStringLiteral("Add your API.Bible key and NKJV Bible ID in Settings first.");
+const QByteArray earlierDatabase("SQLite format 3\0earlier import", 30);
 
 } // namespace
 
@@ -37,10 +40,19 @@ class TestLicensedImport : public QObject {
         return *app;
     }
 
-    void startServer() {
-        app->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), slowSettle);
+    // A model on the staged runtime with the credentials saved; null when
+    // the stage has not been built.
+    AppViewModel* readyToImport() {
+        tree = InstallTree::withStagedRuntime();
+        if (!tree)
+            return nullptr;
+        AppViewModel& a = make(tree->environment());
+        if (a.saveApiBibleCredentials(secretKey, FakeApiBible::bibleId))
+            qFatal("the credentials were not saved");
+        return &a;
     }
+
+    void awaitImportEnd(AppViewModel& a) { QTRY_VERIFY_WITH_TIMEOUT(!a.isImporting(), 60000); }
 
 private Q_SLOTS:
     void init() {
@@ -51,6 +63,44 @@ private Q_SLOTS:
     void cleanup() {
         if (app)
             AppTest::tearDown(*app, app);
+    }
+
+    void friendlyError_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("earlierKept");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing settings") << "missing api_bible_id: save" << 2 << false
+                                          << "API key or Bible ID missing. Save credentials in "
+                                             "Settings.";
+        QTest::newRow("no tty") << "prompt needs a tty: no tty here" << 1 << false
+                                << "Import launcher hit a pnpm install prompt (fixed in the "
+                                   "latest release package). Reinstall the Vesperline package, "
+                                   "then try Import again.";
+        QTest::newRow("nothing said") << "" << 3 << false
+                                      << "NKJV import failed (exit 3). Partial bible.nkjv.sqlite "
+                                         "was removed. Details are in the server log.";
+        QTest::newRow("earlier kept") << "boom" << 1 << true
+                                      << "NKJV import failed (exit 1). The earlier "
+                                         "bible.nkjv.sqlite was kept. Details are in the server "
+                                         "log.";
+    }
+
+    void friendlyError() {
+        QFETCH(QString, output);
+        QFETCH(int, code);
+        QFETCH(bool, earlierKept);
+        QTEST(NkjvImportJob::friendlyError(output, code, earlierKept), "message");
+    }
+
+    // The real runs show the key, the Bible ID and the paths arriving. CI
+    // keeps a package manager from stopping at a prompt no one can answer.
+    void theScriptRunsWithoutATerminal() {
+        QProcessEnvironment inherited;
+        inherited.insert("HOME", "/home/x");
+        const QProcessEnvironment env = NkjvImportJob::environment(inherited, 250, {});
+        QCOMPARE(env.value("CI"), QStringLiteral("true"));
+        QCOMPARE(env.value("HOME"), QStringLiteral("/home/x"));
     }
 
     void importNeedsCredentialsThenNodeThenAStoppedServer() {
@@ -95,47 +145,127 @@ private Q_SLOTS:
         QCOMPARE(a.nkjvImportError(), std::nullopt);
         QCOMPARE(api->server().requests().last().header("api-key"), secretKey.toUtf8());
 
-        api->server().setResponse("/v1/bibles", HttpResponse(401));
         await(a.testApiBibleKey(QStringLiteral(" typed-key ")));
         QCOMPARE(api->server().requests().last().header("api-key"), QByteArray("typed-key"));
-        QCOMPARE(a.apiKeyTestMessage(),
-                 QStringLiteral("Invalid API key (401). Check the keyring or paste again."));
+
+        // The fixture runtime has no import script.
+        a.importNkjvFromAPI();
+        awaitImportEnd(a);
+        QCOMPARE(a.nkjvImportError(),
+                 QStringLiteral("NKJV import script missing. Reinstall the Vesperline package."));
     }
 
     // Paste, import, watch, Start: the server then offers NKJV.
     void anImportedBibleIsWhatTheServerOffersNext() {
-        auto staged = InstallTree::withStagedRuntime();
-        if (!staged)
+        AppViewModel* a = readyToImport();
+        if (!a)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
-        auto& a = make(staged->environment());
-        QCOMPARE(a.saveApiBibleCredentials(secretKey, FakeApiBible::bibleId), std::nullopt);
-        QVERIFY(QFile::exists(ApplicationSupport::path("import.env")));
+        QVERIFY(QFile::exists(AS::path("import.env")));
 
         int progressSeen = 0;
         QObject context;
-        connect(&a, &AppViewModel::changed, &context,
-                [&] { progressSeen = std::max(progressSeen, a.importProgress().book); });
-        a.importNkjvFromAPI();
-        QVERIFY(a.isImporting());
-        QCOMPARE(a.statusMessage(),
+        connect(a, &AppViewModel::changed, &context,
+                [&] { progressSeen = std::max(progressSeen, a->importProgress().book); });
+        a->importNkjvFromAPI();
+        QVERIFY(a->isImporting());
+        QCOMPARE(a->statusMessage(),
                  QStringLiteral("Importing NKJV from API.Bible (30–60+ min, network required)…"));
-        QTRY_VERIFY_WITH_TIMEOUT(!a.isImporting(), 60000);
-        QCOMPARE(a.nkjvImportError(), std::nullopt);
+        awaitImportEnd(*a);
+        QCOMPARE(a->nkjvImportError(), std::nullopt);
         QCOMPARE(progressSeen, 66);
         QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
         QCOMPARE(api->server().requests().last().header("api-key"), secretKey.toUtf8());
-        QCOMPARE(a.translationInfo().label, QStringLiteral("New King James Version"));
-        QCOMPARE(a.statusMessage(), QStringLiteral("NKJV import finished. Start the server, then "
-                                                   "set Primary to NKJV in Admin if needed."));
+        QCOMPARE(a->translationInfo().label, QStringLiteral("New King James Version"));
+        QCOMPARE(a->statusMessage(), QStringLiteral("NKJV import finished. Start the server, then "
+                                                    "set Primary to NKJV in Admin if needed."));
         const QByteArray log = readFile(ServerLog::filePath());
         QVERIFY(log.contains("[66/66] Revelation"));
         QVERIFY(!log.contains(secretKey.toUtf8()));
 
-        startServer();
-        await(a.reloadTranslations());
-        QCOMPARE(a.translationsError(), std::nullopt);
-        QCOMPARE(a.translationsPayload()->selection.primaryId, QStringLiteral("bible.nkjv.sqlite"));
-        QCOMPARE(a.translationsPayload()->primary.label, QStringLiteral("New King James Version"));
+        a->server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*a, ServerStatus::running), slowSettle);
+        await(a->reloadTranslations());
+        QCOMPARE(a->translationsError(), std::nullopt);
+        QCOMPARE(a->translationsPayload()->selection.primaryId,
+                 QStringLiteral("bible.nkjv.sqlite"));
+        QCOMPARE(a->translationsPayload()->primary.label, QStringLiteral("New King James Version"));
+    }
+
+    // A failed re-import keeps the earlier Bible byte for byte; a failed
+    // first import leaves none.
+    void aRefusedImportKeepsWhatWasThere_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("earlier");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("401, first import")
+            << 401 << false << "API.Bible rejected your key (401). Check the key in Settings.";
+        QTest::newRow("429, earlier import")
+            << 429 << true << "API.Bible rate limit (429). Wait a few minutes and try again.";
+    }
+
+    void aRefusedImportKeepsWhatWasThere() {
+        QFETCH(int, status);
+        QFETCH(bool, earlier);
+        AppViewModel* a = readyToImport();
+        if (!a)
+            QSKIP("the stage has not been built (scripts/stage build)");
+        if (earlier) {
+            writeFile(NkjvImportJob::targetPath(), earlierDatabase);
+            QVERIFY(AS::saveTranslation(NkjvImportJob::nkjvTranslation()).ok());
+        }
+        // Genesis arrives, Exodus is refused: the script has written part of a Bible.
+        api->server().setResponse(FakeApiBible::chapterPath("EXO"), HttpResponse(status));
+        a->importNkjvFromAPI();
+        awaitImportEnd(*a);
+        QTEST(*a->nkjvImportError(), "message");
+        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
+        if (earlier) {
+            QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);
+            QCOMPARE(AS::loadTranslation().id, QStringLiteral("NKJV"));
+        } else {
+            QVERIFY(!QFile::exists(NkjvImportJob::targetPath()));
+            QVERIFY(!QFile::exists(AS::path("translations-selection.json")));
+        }
+    }
+
+    // The script cleans up on SIGTERM, with no SIGKILL needed, and the
+    // earlier Bible stays.
+    void cancellingEndsTheScriptAndKeepsWhatWasThere() {
+        AppViewModel* a = readyToImport();
+        if (!a)
+            QSKIP("the stage has not been built (scripts/stage build)");
+        writeFile(NkjvImportJob::targetPath(), earlierDatabase);
+        HttpResponse silent;
+        silent.neverAnswer = true;
+        api->server().setResponse(FakeApiBible::chapterPath("LEV"), silent);
+        a->importNkjvFromAPI();
+        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 3, 30000);
+        QVERIFY(QFile::exists(NkjvImportJob::temporaryPath()));
+        QElapsedTimer clock;
+        clock.start();
+        a->cancelNkjvImport();
+        QVERIFY(a->isCancellingImport());
+        awaitImportEnd(*a);
+        QVERIFY(clock.elapsed() < NkjvImportJob::terminateGraceMs);
+        QCOMPARE(a->nkjvImportError(), QStringLiteral("NKJV import cancelled."));
+        QVERIFY(readFile(ServerLog::filePath()).contains("Import interrupted (SIGTERM)"));
+        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
+        QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);
+    }
+
+    // Quitting mid-import leaves neither a partial Bible nor a script running.
+    void quittingMidwayLeavesNothingBehind() {
+        AppViewModel* a = readyToImport();
+        if (!a)
+            QSKIP("the stage has not been built (scripts/stage build)");
+        HttpResponse silent;
+        silent.neverAnswer = true;
+        api->server().setResponse(FakeApiBible::chapterPath("GEN"), silent);
+        a->importNkjvFromAPI();
+        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 1, 30000);
+        AppTest::tearDown(*a, app);
+        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
+        QVERIFY(!QFile::exists(NkjvImportJob::targetPath()));
     }
 };
 

@@ -1,8 +1,9 @@
 // The licensed import with a private keyring and a fake API.Bible on
-// 127.0.0.1: the credentials, the key test and the import as the model runs
-// them, with the runtime's real import script and server from the stage.
+// 127.0.0.1: the key test, and the credentials and the import as the model
+// runs them, with the runtime's real import script and server from the stage.
 #include "app/AppTestSupport.h"
 #include "app/AppViewModel.h"
+#include "services/ApiBibleClient.h"
 #include "services/ApplicationSupport.h"
 #include "services/NkjvImportJob.h"
 #include "services/ServerLog.h"
@@ -14,6 +15,8 @@
 using namespace TestSupport;
 using AppTest::InstallTree;
 namespace AS = ApplicationSupport;
+
+Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
@@ -91,6 +94,66 @@ private Q_SLOTS:
         QFETCH(int, code);
         QFETCH(bool, earlierKept);
         QTEST(NkjvImportJob::friendlyError(output, code, earlierKept), "message");
+    }
+
+    // The key test's answers from API.Bible, reported in words.
+    void keyTestAnswers_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<std::optional<int>>("count");
+        QTest::newRow("200 with Bibles")
+            << 200 << QByteArray(R"({"data":[{"id":"a"},{"id":"b"}]})") << true
+            << "API key is valid (2 Bibles on your account)." << std::optional(2);
+        QTest::newRow("200 not JSON") << 200 << QByteArray("<html>ok</html>") << true
+                                      << "API key is valid." << std::optional<int>();
+        QTest::newRow("401") << 401 << QByteArray(R"({"message":"bad"})") << false
+                             << "Invalid API key (401). Check the keyring or paste again."
+                             << std::optional<int>();
+        QTest::newRow("429") << 429 << QByteArray() << false
+                             << "Rate limited (429). Wait a moment and try again."
+                             << std::optional<int>();
+        const QByteArray longBody = QByteArray("é").repeated(100) + QByteArray("x").repeated(100);
+        QTest::newRow("500 long body")
+            << 500 << longBody << false
+            << "API.Bible returned HTTP 500. " + QString::fromUtf8(longBody).left(120)
+            << std::optional<int>();
+        QTest::newRow("502 not UTF-8") << 502 << QByteArray("\xff\xfe bad") << false
+                                       << "API.Bible returned HTTP 502. " << std::optional<int>();
+    }
+
+    void keyTestAnswers() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        api->server().setResponse("/v1/bibles", HttpResponse(status, body));
+        const auto result = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("  my-key\n")));
+        QVERIFY(result);
+        QTEST(result->ok, "ok");
+        QTEST(result->message, "message");
+        QTEST(result->bibleCount, "count");
+        QCOMPARE(api->server().requests().size(), 1);
+        QCOMPARE(api->server().requests().first().header("api-key"), QByteArray("my-key"));
+    }
+
+    void aServiceThatDoesNotAnswerOrIsNotThereIsReported() {
+        HttpResponse silent;
+        silent.neverAnswer = true;
+        api->server().setResponse("/v1/bibles", silent);
+        QElapsedTimer clock;
+        clock.start();
+        const auto late = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key"), 500));
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(late && !late->ok);
+        QCOMPARE(late->message, QStringLiteral("Could not reach API.Bible: the request timed out"));
+
+        qputenv("API_BIBLE_BASE_URL",
+                QStringLiteral("http://127.0.0.1:%1/v1").arg(freePort()).toUtf8());
+        const auto refused = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key")));
+        QVERIFY(refused && !refused->ok);
+        QVERIFY2(refused->message.startsWith("Could not reach API.Bible: ") &&
+                     refused->message.size() > 28,
+                 qPrintable(refused->message));
     }
 
     // The real runs show the key, the Bible ID and the paths arriving. CI

@@ -12,13 +12,10 @@ namespace UpdateFixtures {
 
 struct TarEntry {
     enum class Type { file, directory, symlink, hardlink, characterDevice };
-    TarEntry(QString path, QByteArray data = {}, Type type = Type::file, QString linkTarget = {})
-        : path(std::move(path)), data(std::move(data)), type(type),
-          linkTarget(std::move(linkTarget)) {}
 
     QString path;
     QByteArray data;
-    Type type;
+    Type type = Type::file;
     QString linkTarget;
 };
 

@@ -93,13 +93,6 @@ class TestRuntimeUpdates : public QObject {
         host->setResponse("/runtime.tar.gz", HttpResponse{200, archive, "application/gzip"});
     }
 
-    // A properly signed feed for the archive, served with it. The checksum
-    // may be in upper case: the signature covers the feed's text as written.
-    void serveSigned(const QString& version, const QByteArray& archive, bool upperCase = false) {
-        const QString hex = UpdateFixtures::sha256Hex(archive);
-        serve(signedFeed(version, upperCase ? hex.toUpper() : hex), archive);
-    }
-
     // `watch` sees each status on the way.
     Status installServed(const std::function<void(const Status&)>& watch = {}) {
         auto updates = makeService();
@@ -319,14 +312,14 @@ private Q_SLOTS:
     // body comes in three parts a quarter second apart, as Qt reports
     // progress at most every 100 ms.
     void twoInstallsKeepOnePrevious() {
-        serveSigned("2.0.0",
-                    UpdateFixtures::tarGz({
-                        {"./apps/server/dist/index.js", "// server"},
-                        {"./runtime-version.json", "{\"version\": \"2.0.0\"}\n"},
-                        {"./node_modules/tool/cli.js", "// cli"},
-                        {"./node_modules/.bin/tool", {}, TarEntry::Type::symlink, "../tool/cli.js"},
-                    }),
-                    true);
+        const QByteArray first = UpdateFixtures::tarGz({
+            {"./apps/server/dist/index.js", "// server"},
+            {"./runtime-version.json", "{\"version\": \"2.0.0\"}\n"},
+            {"./node_modules/tool/cli.js", "// cli"},
+            {"./node_modules/.bin/tool", {}, TarEntry::Type::symlink, "../tool/cli.js"},
+        });
+        // The signature covers the feed's text as written, here in upper case.
+        serve(signedFeed("2.0.0", UpdateFixtures::sha256Hex(first).toUpper()), first);
         QCOMPARE(installServed(), Status(Status::Installed{"2.0.0"}));
         QCOMPARE(restarts, 1);
         QCOMPARE(QFileInfo(runtimePath("current/node_modules/.bin/tool")).symLinkTarget(),

@@ -80,10 +80,6 @@ private Q_SLOTS:
         QTest::newRow("nothing said") << "" << 3 << false
                                       << "NKJV import failed (exit 3). Partial bible.nkjv.sqlite "
                                          "was removed. Details are in the server log.";
-        QTest::newRow("earlier kept") << "boom" << 1 << true
-                                      << "NKJV import failed (exit 1). The earlier "
-                                         "bible.nkjv.sqlite was kept. Details are in the server "
-                                         "log.";
     }
 
     void friendlyError() {
@@ -254,8 +250,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("401, first import")
             << 401 << false << "API.Bible rejected your key (401). Check the key in Settings.";
-        QTest::newRow("429, earlier import")
-            << 429 << true << "API.Bible rate limit (429). Wait a few minutes and try again.";
+        QTest::newRow("500, earlier import")
+            << 500 << true
+            << "NKJV import failed (exit 1). The earlier bible.nkjv.sqlite was kept. Details are "
+               "in the server log.";
     }
 
     void aRefusedImportKeepsWhatWasThere() {

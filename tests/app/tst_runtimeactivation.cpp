@@ -43,14 +43,6 @@ class TestRuntimeActivation : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
     }
 
-    void serve(const QString& version, const QByteArray& archive) {
-        const QString sha = UpdateFixtures::sha256Hex(archive);
-        const QString url = host->url("/runtime-" + version + ".tar.gz").toString();
-        host->setResponse("/feed.json", HttpResponse{200, UpdateFixtures::feedJson(
-                                                              version, url, sha, key.sign(sha))});
-        host->setResponse("/runtime-" + version + ".tar.gz", HttpResponse{200, archive});
-    }
-
     Status install(const QString& publicKey) {
         RuntimeUpdateService updates(RuntimeUpdateService::Options{publicKey});
         updates.setFeedURLString(host->url("/feed.json").toString());
@@ -60,7 +52,12 @@ class TestRuntimeActivation : public QObject {
     }
 
     Status installFixture(const QString& version, const QByteArray& server) {
-        serve(version, UpdateFixtures::runtimeArchive(version, server));
+        const QByteArray archive = UpdateFixtures::runtimeArchive(version, server);
+        const QString sha = UpdateFixtures::sha256Hex(archive);
+        const QString url = host->url("/runtime-" + version + ".tar.gz").toString();
+        host->setResponse("/feed.json", HttpResponse{200, UpdateFixtures::feedJson(
+                                                              version, url, sha, key.sign(sha))});
+        host->setResponse("/runtime-" + version + ".tar.gz", HttpResponse{200, archive});
         return install(key.publicKeyBase64());
     }
 

@@ -35,18 +35,6 @@ QCoro::Task<std::optional<QString>> restartedFine() {
 
 } // namespace
 
-// What QCOMPARE prints for a status.
-char* toString(const UpdateStatus& status) {
-    return std::visit(
-        [](const auto& value) {
-            QByteArray text = typeid(value).name();
-            if constexpr (requires { value.message; })
-                text += ": " + value.message.toUtf8();
-            return qstrdup(text.constData());
-        },
-        status.value());
-}
-
 Q_DECLARE_METATYPE(HttpResponse)
 
 class TestRuntimeUpdates : public QObject {
@@ -220,14 +208,10 @@ private Q_SLOTS:
         const HttpResponse served{200, archive};
         const QString sha = UpdateFixtures::sha256Hex(archive);
         const QString url = archiveURL();
-        const QString checksum = "Download checksum did not match the feed.";
         const QString badSignature = "Update signature is invalid.";
         QTest::newRow("wrong checksum, unsigned")
             << UpdateFixtures::feedJson("2.0.0", url, UpdateFixtures::sha256Hex("other"), {})
-            << served << checksum << 1 << QString();
-        QTest::newRow("error page fails the checksum")
-            << signedFeed("2.0.0", sha) << HttpResponse{404, "<h1>Not Found</h1>"} << checksum << 1
-            << QString();
+            << served << "Download checksum did not match the feed." << 1 << QString();
         QTest::newRow("empty signature")
             << UpdateFixtures::feedJson("2.0.0", url, sha, "") << served
             << "Update is not signed — refusing to install." << 1 << QString();

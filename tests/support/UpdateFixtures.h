@@ -34,6 +34,8 @@ public:
     QString publicKeyBase64() const;
     // Base64 of the signature of the text's UTF-8 bytes.
     QString sign(const QString& text) const;
+    // The private key as PKCS #8 PEM, as the maker's script reads it.
+    QByteArray privateKeyPem() const;
 
 private:
     QByteArray publicKey;
@@ -45,8 +47,8 @@ QByteArray feedJson(const QString& version, const QString& url, const QString& s
                     const std::optional<QString>& ed25519,
                     const std::optional<QString>& notes = std::nullopt);
 
-// A PEM private key made by Node's crypto in `dir`; its path and the base64
-// of its raw public key.
+// A new private key written as PEM in `dir`; its path and the base64 of its
+// raw public key.
 struct PemKey {
     QString path;
     QString publicKeyBase64;

@@ -170,10 +170,7 @@ private Q_SLOTS:
 
         QCOMPARE(a.saveApiBibleCredentials(secretKey, FakeApiBible::bibleId), std::nullopt);
         a.setNkjvImportError(QStringLiteral("an earlier failure"));
-        auto test = a.testApiBibleKey(QString());
-        QVERIFY(a.isTestingApiKey());
-        QCOMPARE(a.apiKeyTestMessage(), QStringLiteral("Testing…"));
-        await(std::move(test));
+        await(a.testApiBibleKey(QString()));
         QVERIFY(!a.isTestingApiKey());
         QCOMPARE(a.apiKeyTestMessage(),
                  QStringLiteral("API key is valid (1 Bibles on your account)."));
@@ -195,7 +192,6 @@ private Q_SLOTS:
         AppViewModel* a = readyToImport();
         if (!a)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
-        QVERIFY(QFile::exists(AS::path("import.env")));
 
         int progressSeen = 0;
         QObject context;

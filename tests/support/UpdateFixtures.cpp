@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <archive.h>
 #include <archive_entry.h>
+#include <array>
 #include <nlohmann/json.hpp>
 #include <sodium.h>
 #include <sys/stat.h>
@@ -20,20 +21,8 @@ la_ssize_t appendTo(archive*, void* data, const void* buffer, size_t length) {
     return la_ssize_t(length);
 }
 
-unsigned int fileType(TarEntry::Type type) {
-    switch (type) {
-    case TarEntry::Type::file:
-    case TarEntry::Type::hardlink:
-        return AE_IFREG;
-    case TarEntry::Type::directory:
-        return AE_IFDIR;
-    case TarEntry::Type::symlink:
-        return AE_IFLNK;
-    case TarEntry::Type::characterDevice:
-        return AE_IFCHR;
-    }
-    return AE_IFREG;
-}
+// libarchive's file type for each TarEntry::Type, in its order.
+constexpr std::array<unsigned int, 5> fileTypes{AE_IFREG, AE_IFDIR, AE_IFLNK, AE_IFREG, AE_IFCHR};
 
 } // namespace
 
@@ -49,7 +38,7 @@ QByteArray tarGz(const QList<TarEntry>& entries) {
     for (const TarEntry& item : entries) {
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname(entry, item.path.toUtf8().constData());
-        archive_entry_set_filetype(entry, fileType(item.type));
+        archive_entry_set_filetype(entry, fileTypes[size_t(item.type)]);
         archive_entry_set_perm(entry, item.type == TarEntry::Type::directory ? 0755 : 0644);
         if (item.type == TarEntry::Type::symlink)
             archive_entry_set_symlink(entry, item.linkTarget.toUtf8().constData());

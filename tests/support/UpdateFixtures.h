@@ -11,6 +11,7 @@
 namespace UpdateFixtures {
 
 struct TarEntry {
+    // The order is that of the file types in UpdateFixtures.cpp.
     enum class Type { file, directory, symlink, hardlink, characterDevice };
 
     QString path;

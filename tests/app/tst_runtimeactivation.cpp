@@ -43,14 +43,6 @@ class TestRuntimeActivation : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
     }
 
-    void serve(const QString& version, const QByteArray& archive) {
-        const QString sha = UpdateFixtures::sha256Hex(archive);
-        const QString url = host->url("/runtime-" + version + ".tar.gz").toString();
-        host->setResponse("/feed.json", HttpResponse{200, UpdateFixtures::feedJson(
-                                                              version, url, sha, key.sign(sha))});
-        host->setResponse("/runtime-" + version + ".tar.gz", HttpResponse{200, archive});
-    }
-
     Status install(const QString& publicKey) {
         RuntimeUpdateService updates(RuntimeUpdateService::Options{publicKey});
         updates.setFeedURLString(host->url("/feed.json").toString());
@@ -60,7 +52,12 @@ class TestRuntimeActivation : public QObject {
     }
 
     Status installFixture(const QString& version, const QByteArray& server) {
-        serve(version, UpdateFixtures::runtimeArchive(version, server));
+        const QByteArray archive = UpdateFixtures::runtimeArchive(version, server);
+        const QString sha = UpdateFixtures::sha256Hex(archive);
+        const QString url = host->url("/runtime-" + version + ".tar.gz").toString();
+        host->setResponse("/feed.json", HttpResponse{200, UpdateFixtures::feedJson(
+                                                              version, url, sha, key.sign(sha))});
+        host->setResponse("/runtime-" + version + ".tar.gz", HttpResponse{200, archive});
         return install(key.publicKeyBase64());
     }
 
@@ -85,14 +82,15 @@ private Q_SLOTS:
         QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
-    // Installed while stopped with nothing blocking a start: the server
-    // starts on the new runtime. Its first start fails, so it goes back to
-    // the runtime of the program, and the church's data stays as it was.
-    void failedFirstStartGoesBackToTheBundledRuntime() {
+    // Installed while stopped with nothing blocking a start, a runtime that
+    // cannot start goes back to the runtime of the program, with the server
+    // running there and the church's data as it was. Then installs over the
+    // running server, the manual roll back, and a runtime that cannot start
+    // falling back to the one it replaced.
+    void installRollBackAndFallBack() {
         make(tree->environment());
         writeFile(ApplicationSupport::path("playlists.json"), R"({"playlists": []})");
         const QByteArray bookmarks = readFile(ApplicationSupport::path("bookmarks.json"));
-
         QCOMPARE(
             installFixture("9.9.9", exitsAtOnce),
             Status(Status::Failed{"Runtime 9.9.9 failed to start; went back to runtime 1.0.0."}));
@@ -104,14 +102,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(ApplicationSupport::path("playlists.json")),
                  QByteArray(R"({"playlists": []})"));
         QVERIFY(QFileInfo::exists(ApplicationSupport::path("data/bible.sqlite")));
-    }
-
-    // Installs over a running server, the manual roll back, then a runtime
-    // that cannot start falling back to the one it replaced.
-    void installRollBackAndFallBack() {
-        make(tree->environment());
-        app->server().start();
-        verifyRunningOn(tree->projectRoot());
 
         QCOMPARE(installFixture("2.0.0", fixtureServer()), Status(Status::Installed{"2.0.0"}));
         verifyRunningOn(runtimePath("current"));

@@ -3,7 +3,6 @@
 #include "support/HttpTestServer.h"
 
 #include <QString>
-#include <QStringList>
 #include <memory>
 
 namespace TestSupport {
@@ -15,16 +14,12 @@ namespace TestSupport {
 class FakeApiBible {
 public:
     static constexpr char bibleId[] = "nkjv-test-id";
-    static constexpr int versesPerChapter = 460;
 
     FakeApiBible();
 
     HttpTestServer& server() { return http; }
-    // "http://127.0.0.1:<port>/v1", for API_BIBLE_BASE_URL.
-    QString baseURL() const;
     // The path of a book's only chapter, e.g. "/v1/bibles/<id>/chapters/EXO.1".
     static QString chapterPath(const QString& book);
-    static QStringList books();
 
 private:
     HttpTestServer http;

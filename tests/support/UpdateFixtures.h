@@ -11,14 +11,12 @@
 namespace UpdateFixtures {
 
 struct TarEntry {
+    // The order is that of the file types in UpdateFixtures.cpp.
     enum class Type { file, directory, symlink, hardlink, characterDevice };
-    TarEntry(QString path, QByteArray data = {}, Type type = Type::file, QString linkTarget = {})
-        : path(std::move(path)), data(std::move(data)), type(type),
-          linkTarget(std::move(linkTarget)) {}
 
     QString path;
     QByteArray data;
-    Type type;
+    Type type = Type::file;
     QString linkTarget;
 };
 
@@ -37,6 +35,8 @@ public:
     QString publicKeyBase64() const;
     // Base64 of the signature of the text's UTF-8 bytes.
     QString sign(const QString& text) const;
+    // The private key as PKCS #8 PEM, as the maker's script reads it.
+    QByteArray privateKeyPem() const;
 
 private:
     QByteArray publicKey;
@@ -48,8 +48,8 @@ QByteArray feedJson(const QString& version, const QString& url, const QString& s
                     const std::optional<QString>& ed25519,
                     const std::optional<QString>& notes = std::nullopt);
 
-// A PEM private key made by Node's crypto in `dir`; its path and the base64
-// of its raw public key.
+// A new private key written as PEM in `dir`; its path and the base64 of its
+// raw public key.
 struct PemKey {
     QString path;
     QString publicKeyBase64;

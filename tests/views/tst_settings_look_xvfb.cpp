@@ -1,14 +1,16 @@
 // The Settings tab as an operator sees it, on a real X display with a
-// private keyring and a fake API.Bible on 127.0.0.1: before and after the
-// credentials are saved, during a key test, during an import and after a
-// failed one. With VESPERLINE_SCREENSHOT_DIR set, each state is written there
-// as a PNG to look at.
+// private keyring and a fake API.Bible on 127.0.0.1: its rules, and the
+// states to look at, before the credentials are saved, during a key test and
+// after it, during an import and after a failed one. With
+// VESPERLINE_SCREENSHOT_DIR set, each state is written there as a PNG.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
+#include "services/KeyringHelper.h"
 #include "support/FakeApiBible.h"
 #include "support/GuiTestMain.h"
 #include "views/ApiBiblePanel.h"
+#include "views/SemanticColors.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +35,12 @@ class TestSettingsLook : public QObject {
     AppViewModel& app() { return vesperline->appModel(); }
     template <typename T = QWidget> T* find(const char* name) { return child<T>(window(), name); }
 
+    void type(const char* field, const QString& text) {
+        QLineEdit* edit = find<QLineEdit>(field);
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+
     void shoot(const QString& name) {
         QApplication::processEvents();
         const QImage image = window().grab().toImage();
@@ -43,8 +51,8 @@ class TestSettingsLook : public QObject {
         }
     }
 
-    void showSettings(const InstallTree& install) {
-        AppViewModel::Environment environment = install.environment();
+    void showSettings(const InstallTree& install, bool node = true) {
+        AppViewModel::Environment environment = install.environment(node);
         environment.importRequestDelayMs = 0;
         vesperline = std::make_unique<VesperlineApp>(environment);
         window().resize(1100, 860);
@@ -55,9 +63,16 @@ class TestSettingsLook : public QObject {
         QTRY_VERIFY(window().findChild<QWidget*>("settings"));
     }
 
+    void close() {
+        if (!vesperline)
+            return;
+        window().close();
+        AppTest::tearDown(app(), vesperline);
+    }
+
     void saveCredentials() {
-        find<QLineEdit>("apiKeyField")->setText("sk-look-0123456789abcdef");
-        find<QLineEdit>("bibleIdField")->setText(FakeApiBible::bibleId);
+        type("apiKeyField", "sk-look-0123456789abcdef");
+        type("bibleIdField", FakeApiBible::bibleId);
         find<QPushButton>("saveCredentials")->click();
         QCOMPARE(app().nkjvImportError(), std::nullopt);
     }
@@ -68,33 +83,81 @@ private Q_SLOTS:
         api = freshApiBible();
     }
 
-    void cleanup() {
-        if (vesperline) {
-            window().close();
-            AppTest::tearDown(app(), vesperline);
+    void cleanup() { close(); }
+
+    // A port outside the user range, or no number, is put back.
+    void applyMovesTheServerOrPutsThePortBack() {
+        showSettings(*tree);
+        QLineEdit* field = find<QLineEdit>("portField");
+        QCOMPARE(field->text(), QString::number(port));
+        for (const char* refused : {"80a", "1023", "65536", " 4000"}) {
+            type("portField", refused);
+            find<QPushButton>("applyPort")->click();
+            QCOMPARE(field->text(), QString::number(port));
         }
+        QCOMPARE(app().server().port(), port);
+
+        const int other = freePort();
+        type("portField", QString::number(other));
+        find<QPushButton>("applyPort")->click();
+        QCOMPARE(app().server().port(), other);
     }
 
-    void beforeAndAfterTheCredentialsAndDuringAKeyTest() {
+    void nodeRowOffersTheDownloadOnlyWhenNothingIsBundled() {
+        showSettings(*tree, false);
+        QCOMPARE(find<QLabel>("nodeValue")->text(), QStringLiteral("Not found"));
+        QVERIFY(find("nodeInstallLink")->isVisible());
+        close();
+
+        tree = InstallTree::withFixtureRuntime(true);
+        showSettings(*tree, false);
+        QCOMPARE(find<QLabel>("nodeValue")->text(), QStringLiteral("Not found"));
+        QVERIFY(!find("nodeInstallLink")->isVisible());
+    }
+
+    // Import is offered only with both credentials; a valid key shows in
+    // green. Clearing the key forgets it, but the Bible ID comes back.
+    void credentialsTheKeyTestAndClearing() {
         showSettings(*tree);
-        QVERIFY(!find<QPushButton>("importNkjv")->isEnabled());
+        auto* import = find<QPushButton>("importNkjv");
+        QVERIFY(!import->isEnabled());
         QCOMPARE(find<QLabel>("importBlockedReason")->text(),
                  QStringLiteral("Add your API.Bible key and NKJV Bible ID in Settings first."));
         shoot("without-credentials");
-        saveCredentials();
-        QVERIFY(find<QPushButton>("importNkjv")->isEnabled());
-        QVERIFY(find<QLabel>("savedNote")->isVisible());
-        shoot("with-credentials");
 
+        type("apiKeyField", "sk-view");
+        find<QPushButton>("saveCredentials")->click();
+        QCOMPARE(app().nkjvImportError(),
+                 QStringLiteral("API key and Bible ID are both required."));
+        QVERIFY(find("importError")->isVisible());
+        saveCredentials();
+        QVERIFY(find("savedNote")->isVisible());
+        QVERIFY(import->isEnabled());
+
+        auto* message = find<QLabel>("testMessage");
+        auto* test = find<QPushButton>("testApiKey");
         HttpResponse slow(200, R"({"data":[{"id":"a"}]})");
         slow.delayMs = 3000;
         api->server().setResponse("/v1/bibles", slow);
-        find<QPushButton>("testApiKey")->click();
-        QCOMPARE(find<QPushButton>("testApiKey")->text(), QStringLiteral("Testing…"));
+        test->click();
+        QCOMPARE(test->text(), QStringLiteral("Testing…"));
+        QVERIFY(!test->isEnabled());
         shoot("testing-key");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            find<QLabel>("testMessage")->text().startsWith(ApiBiblePanel::validKeyPrefix), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(message->text().startsWith(ApiBiblePanel::validKeyPrefix), 10000);
+        QCOMPARE(message->palette().color(QPalette::WindowText),
+                 SemanticColors::tone(SemanticColors::Tone::green, window().palette()));
         shoot("key-valid");
+
+        find<QPushButton>("clearKey")->click();
+        QVERIFY(find<QLineEdit>("apiKeyField")->text().isEmpty());
+        QVERIFY(find<QLineEdit>("bibleIdField")->text().isEmpty());
+        QCOMPARE(KeyringHelper::load(KeyringHelper::Key::apiKey), std::nullopt);
+
+        app().setSelectedTab(AppTab::dashboard);
+        app().setSelectedTab(AppTab::settings);
+        QCOMPARE(find<QLineEdit>("bibleIdField")->text(), QString(FakeApiBible::bibleId));
+        QVERIFY(find<QLineEdit>("apiKeyField")->text().isEmpty());
+        QVERIFY(!find<QPushButton>("importNkjv")->isEnabled());
     }
 
     void duringAnImportAndAfterAFailure() {
@@ -123,7 +186,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!app().isImporting(), 10000);
         QVERIFY(!bar->isVisible());
         QCOMPARE(find<QLabel>("importError")->text(), QStringLiteral("NKJV import cancelled."));
-        shoot("import-cancelled");
 
         api->server().setResponse(FakeApiBible::chapterPath("JHN"), HttpResponse(403));
         find<QPushButton>("importNkjv")->click();

@@ -24,7 +24,7 @@ const PLAYLISTS = {
       items: [
         { id: 'i1', kind: 'bookmark', bookmarkId: 'love', label: 'Opening' },
         { id: 'i2', kind: 'ref', book: 'Ruth', chapter: 1, verseStart: 21, verseEnd: 22 },
-        { id: 'i3', kind: 'slide', slideId: 'welcome' },
+        { id: 'i3', kind: 'slide', slideId: 'welcome', label: 'Notices' },
       ],
     },
     { id: 'broken', name: 'Broken', items: [{ id: 'b1', kind: 'bookmark', bookmarkId: 'gone' }, { id: 'b2', kind: 'slide', slideId: 'nofile' }] },
@@ -76,6 +76,24 @@ describe('live state', () => {
     srv = await startServer(scope, s, { env: { VESPERLINE_HEARTBEAT_MS: '1000' } });
   });
   after(() => scope.run());
+
+  test('the stage counter waits for the first Go Live, keeps running through later ones and restarts from the control pages', async (t) => {
+    const stage = await page(t, srv, 'monitor');
+    const hello = await stage.until((m) => m.type === 'hello', 'hello');
+    assert.ok(Math.abs(hello.now - Date.now()) < 5000, 'the server’s clock');
+    assert.deepEqual((await srv.get('/api/live')).json.timer, { startedAt: null });
+    await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'love' });
+    assert.deepEqual((await srv.get('/api/live')).json.timer, { startedAt: null }, 'a preview starts nothing');
+
+    const first = (await call('POST', '/api/live/take')).json.timer.startedAt;
+    assert.ok(Math.abs(Date.parse(first) - Date.now()) < 5000, first);
+    await call('POST', '/api/live/clear');
+    assert.equal((await call('POST', '/api/live/show', { kind: 'passage', ref: 'Psalms 23:1' })).json.timer.startedAt, first);
+    await new Promise((r) => setTimeout(r, 20));
+    const reset = (await call('POST', '/api/live/timer/reset')).json.timer.startedAt;
+    assert.ok(Date.parse(reset) > Date.parse(first), `${reset} after ${first}`);
+    await stage.until(stateWith((st) => st.timer.startedAt === reset), 'with the restart');
+  });
 
   test('a page gets the state at once and every change after; only output pages count as display clients; refusals change nothing', async (t) => {
     await call('POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'love' });
@@ -129,6 +147,7 @@ describe('live state', () => {
 
   test('verse by verse: across chapter ends and gaps, never past the book', async () => {
     let res = await call('POST', '/api/live/show', { kind: 'passage', ref: 'Ruth 1:21-22' });
+    assert.equal(res.json.next, null, 'only a playlist step has a next step');
     res = await call('POST', '/api/live/verse', { delta: 1 });
     assert.equal(res.json.live.reference, 'Ruth 2:1');
     res = await call('POST', '/api/live/verse', { delta: 1 });
@@ -147,7 +166,7 @@ describe('live state', () => {
     assert.match(slide.json.message, /No passage is live/);
   });
 
-  test('playlists step through bookmarks, passages and slides, cue the next step and follow a reordered list', async () => {
+  test('playlists step through bookmarks, passages and slides, cue and name the next step and follow a reordered list', async () => {
     await call('POST', '/api/live/clear');
     await call('DELETE', '/api/live/preview');
     assert.equal((await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: -1 })).status, 409);
@@ -156,11 +175,14 @@ describe('live state', () => {
     assert.equal(res.json.live.color, 'gold');
     assert.deepEqual(res.json.playlist, { playlistId: 'sun', itemId: 'i1', index: 0 });
     assert.equal(res.json.preview.reference, 'Ruth 1:21–22', 'the next step waits in preview');
+    // the stage display names it
+    assert.deepEqual(res.json.next, { kind: 'passage', label: 'Ruth 1:21–22', reference: 'Ruth 1:21–22' });
 
     res = await call('POST', '/api/live/take');
     assert.equal(res.json.live.reference, 'Ruth 1:21–22');
     assert.equal(res.json.playlist.itemId, 'i2');
     assert.equal(res.json.preview.kind, 'slide');
+    assert.deepEqual(res.json.next, { kind: 'slide', label: 'Notices', reference: null });
 
     // Something the operator put in preview is not replaced by the cue.
     await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
@@ -169,6 +191,7 @@ describe('live state', () => {
     assert.equal(res.json.live.url, '/media/slides/welcome.png');
     assert.equal((await srv.get(res.json.live.url)).status, 200);
     assert.equal(res.json.preview.label, 'Shepherd');
+    assert.equal(res.json.next, null);
     const last = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
     assert.equal(last.status, 409);
     assert.match(last.json.message, /last step/);
@@ -182,6 +205,7 @@ describe('live state', () => {
     assert.equal(res.json.live.label, 'Opening');
     res = await call('POST', '/api/live/playlist', { playlistId: 'sun', index: 2 });
     assert.equal(res.json.playlist.itemId, 'i2');
+    assert.equal(res.json.next, null);
 
     const before = (await srv.get('/api/live')).json;
     for (const [body, status, message] of [
@@ -194,7 +218,9 @@ describe('live state', () => {
       assert.match(r.json.message, message);
     }
     assert.deepEqual((await srv.get('/api/live')).json, before);
+    // The list edited under a live step: the stage names the step after it now.
     await srv.put('/api/playlists', PLAYLISTS);
+    assert.deepEqual((await srv.get('/api/live')).json.next, { kind: 'slide', label: 'Notices', reference: null });
   });
 
   test('the live theme is chosen by a page and dropped with its theme; a new translation re-reads what is live', async (t) => {
@@ -231,6 +257,7 @@ describe('live state', () => {
     assert.ok((await srv.get('/api/health')).json.clients >= 1);
     await new Promise((resolve) => quiet.ws.once('close', resolve));
     await eventually(async () => (await srv.get('/api/health')).json.clients === 0, 'no clients');
-    assert.ok(quiet.messages.some((m) => m.type === 'heartbeat'));
+    // heartbeats carry the server's clock for the stage display
+    assert.ok(quiet.messages.some((m) => m.type === 'heartbeat' && Number.isFinite(m.now)));
   });
 });

@@ -229,6 +229,33 @@ export const SAMPLE_VERSES = [
   ['Genesis', 1, 1, 'In the beginning, God created the heavens and the earth.'],
 ];
 
+/** The church's documents the suites share: a playlist with a step of each kind, and one whose steps point at nothing. */
+export const BOOKMARKS = {
+  bookmarks: [
+    { id: 'love', label: 'God so loved the world', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
+    { id: 'shepherd', label: 'The Lord is my shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, color: 'green' },
+    { id: 'plain', label: 'Love is patient', book: '1 Corinthians', chapter: 13, verseStart: 4 },
+  ],
+};
+export const PLAYLISTS = {
+  playlists: [
+    {
+      id: 'sun',
+      name: 'Sunday',
+      items: [
+        { id: 'i1', kind: 'slide', slideId: 'welcome' },
+        { id: 'i2', kind: 'bookmark', bookmarkId: 'love' },
+        { id: 'i3', kind: 'ref', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, label: 'Call to worship' },
+      ],
+    },
+    { id: 'broken', name: 'Broken', items: [{ id: 'b1', kind: 'bookmark', bookmarkId: 'gone' }, { id: 'b2', kind: 'slide', slideId: 'nofile' }] },
+  ],
+  slides: [
+    { id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' },
+    { id: 'nofile', label: 'Missing', imageFile: 'missing.png' },
+  ],
+};
+
 /** File bytes and modification identity, to prove a file was not touched. */
 export function snapshot(file) {
   const st = fs.statSync(file);

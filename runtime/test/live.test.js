@@ -1,7 +1,7 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import WebSocket from 'ws';
-import { suiteScope, seededSupportDir, startServer, request, eventually, waitOn, makeBible, SAMPLE_VERSES } from './helpers.js';
+import { suiteScope, seededSupportDir, startServer, request, eventually, waitOn, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -10,31 +10,6 @@ const VERSES = [
   ['Ruth', 2, 1, 'Naomi had a relative of her husband’s, a mighty man of wealth.'],
   ['Ruth', 2, 3, 'She went, and came and gleaned in the field after the reapers.'],
 ];
-const BOOKMARKS = {
-  bookmarks: [
-    { id: 'love', label: 'God so loved', book: 'John', chapter: 3, verseStart: 16, color: 'gold', bucket: 'Gospel' },
-    { id: 'shepherd', label: 'Shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2 },
-  ],
-};
-const PLAYLISTS = {
-  playlists: [
-    {
-      id: 'sun',
-      name: 'Sunday',
-      items: [
-        { id: 'i1', kind: 'bookmark', bookmarkId: 'love', label: 'Opening' },
-        { id: 'i2', kind: 'ref', book: 'Ruth', chapter: 1, verseStart: 21, verseEnd: 22 },
-        { id: 'i3', kind: 'slide', slideId: 'welcome', label: 'Notices' },
-      ],
-    },
-    { id: 'broken', name: 'Broken', items: [{ id: 'b1', kind: 'bookmark', bookmarkId: 'gone' }, { id: 'b2', kind: 'slide', slideId: 'nofile' }] },
-  ],
-  slides: [
-    { id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' },
-    { id: 'nofile', label: 'Missing', imageFile: 'missing.png' },
-  ],
-};
-
 /** A page's socket: every message it received, and a wait for the next one that matches. */
 async function page(t, srv, role, options = {}) {
   const ws = new WebSocket(`ws://127.0.0.1:${srv.port}/ws${role ? `?role=${role}` : ''}`, options);
@@ -115,14 +90,14 @@ describe('live state', () => {
     const [a, b] = [out2, control];
     let res = await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
     assert.equal(res.json.preview.reference, 'Psalms 23:1–2');
-    assert.equal(res.json.preview.label, 'Shepherd');
+    assert.equal(res.json.preview.label, 'The Lord is my shepherd');
     assert.deepEqual(res.json.preview.primary.verses.map((v) => v.verse), [1, 2]);
-    for (const p of [a, b]) await p.until(stateWith((st) => st.preview?.label === 'Shepherd'), 'with the preview');
+    for (const p of [a, b]) await p.until(stateWith((st) => st.preview?.label === 'The Lord is my shepherd'), 'with the preview');
 
     res = await call('POST', '/api/live/take');
-    assert.equal(res.json.live.label, 'Shepherd');
+    assert.equal(res.json.live.label, 'The Lord is my shepherd');
     assert.equal(res.json.preview, null);
-    for (const p of [a, b]) await p.until(stateWith((st) => st.live?.label === 'Shepherd'), 'with the take');
+    for (const p of [a, b]) await p.until(stateWith((st) => st.live?.label === 'The Lord is my shepherd'), 'with the take');
     const revision = res.json.revision;
 
     for (const [method, path, body, status, message] of [
@@ -166,46 +141,45 @@ describe('live state', () => {
     assert.match(slide.json.message, /No passage is live/);
   });
 
-  test('playlists step through bookmarks, passages and slides, cue and name the next step and follow a reordered list', async () => {
+  test('playlists step through slides, bookmarks and passages, cue and name the next step and follow a reordered list', async () => {
     await call('POST', '/api/live/clear');
     await call('DELETE', '/api/live/preview');
     assert.equal((await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: -1 })).status, 409);
     let res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
-    assert.equal(res.json.live.label, 'Opening');
-    assert.equal(res.json.live.color, 'gold');
-    assert.deepEqual(res.json.playlist, { playlistId: 'sun', itemId: 'i1', index: 0 });
-    assert.equal(res.json.preview.reference, 'Ruth 1:21–22', 'the next step waits in preview');
-    // the stage display names it
-    assert.deepEqual(res.json.next, { kind: 'passage', label: 'Ruth 1:21–22', reference: 'Ruth 1:21–22' });
-
-    res = await call('POST', '/api/live/take');
-    assert.equal(res.json.live.reference, 'Ruth 1:21–22');
-    assert.equal(res.json.playlist.itemId, 'i2');
-    assert.equal(res.json.preview.kind, 'slide');
-    assert.deepEqual(res.json.next, { kind: 'slide', label: 'Notices', reference: null });
-
-    // Something the operator put in preview is not replaced by the cue.
-    await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
-    res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
     assert.equal(res.json.live.kind, 'slide');
     assert.equal(res.json.live.url, '/media/slides/welcome.png');
     assert.equal((await srv.get(res.json.live.url)).status, 200);
-    assert.equal(res.json.preview.label, 'Shepherd');
+    assert.deepEqual(res.json.playlist, { playlistId: 'sun', itemId: 'i1', index: 0 });
+    assert.equal(res.json.preview.reference, 'John 3:16', 'the next step waits in preview');
+    // the stage display names it
+    assert.deepEqual(res.json.next, { kind: 'passage', label: 'God so loved the world', reference: 'John 3:16' });
+
+    res = await call('POST', '/api/live/take');
+    assert.equal(res.json.live.color, 'gold');
+    assert.equal(res.json.playlist.itemId, 'i2');
+    assert.deepEqual(res.json.next, { kind: 'passage', label: 'Call to worship', reference: 'Psalms 23:1–2' });
+
+    // Something the operator put in preview is not replaced by the cue.
+    await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'plain' });
+    res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
+    assert.equal(res.json.live.label, 'Call to worship');
+    assert.equal(res.json.preview.label, 'Love is patient');
     assert.equal(res.json.next, null);
     const last = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
     assert.equal(last.status, 409);
     assert.match(last.json.message, /last step/);
 
-    // The slide moves to the front: "previous" now has nowhere to go.
+    // The live step moves to the front: "previous" now has nowhere to go, and
+    // the stage names the step after it now.
     const reordered = structuredClone(PLAYLISTS);
     reordered.playlists[0].items.unshift(reordered.playlists[0].items.pop());
     assert.equal((await srv.put('/api/playlists', reordered)).status, 200);
+    assert.deepEqual((await srv.get('/api/live')).json.next, { kind: 'slide', label: 'Welcome', reference: null });
     assert.equal((await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: -1 })).status, 409);
     res = await call('POST', '/api/live/playlist', { playlistId: 'sun', delta: 1 });
-    assert.equal(res.json.live.label, 'Opening');
+    assert.equal(res.json.playlist.itemId, 'i1');
     res = await call('POST', '/api/live/playlist', { playlistId: 'sun', index: 2 });
     assert.equal(res.json.playlist.itemId, 'i2');
-    assert.equal(res.json.next, null);
 
     const before = (await srv.get('/api/live')).json;
     for (const [body, status, message] of [
@@ -218,9 +192,7 @@ describe('live state', () => {
       assert.match(r.json.message, message);
     }
     assert.deepEqual((await srv.get('/api/live')).json, before);
-    // The list edited under a live step: the stage names the step after it now.
     await srv.put('/api/playlists', PLAYLISTS);
-    assert.deepEqual((await srv.get('/api/live')).json.next, { kind: 'slide', label: 'Notices', reference: null });
   });
 
   test('the live theme is chosen by a page and dropped with its theme; a new translation re-reads what is live', async (t) => {
@@ -245,7 +217,7 @@ describe('live state', () => {
     assert.equal((await srv.put('/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.other.sqlite' })).status, 200);
     const msg = await control.until(stateWith((st) => st.live?.secondary !== undefined), 'with the compare text');
     assert.equal(msg.state.live.secondary.text, 'Other wording of John 3:16.');
-    assert.equal(msg.state.live.label, 'God so loved');
+    assert.equal(msg.state.live.label, 'God so loved the world');
     assert.equal(msg.state.live.primary.translation.id, 'WEB');
     await srv.put('/api/translations', { primaryId: 'bible.sqlite' });
     await control.until(stateWith((st) => st.revision > msg.state.revision && st.live && st.live.secondary === undefined), 'without it again');

@@ -1,28 +1,7 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { suiteScope, seededSupportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, snapshot } from './helpers.js';
-
-const BOOKMARKS = {
-  bookmarks: [
-    { id: 'b1', label: 'Love', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
-    { id: 'b2', label: 'Shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 6 },
-  ],
-};
-const PLAYLISTS = {
-  playlists: [
-    {
-      id: 'p1',
-      name: 'Sunday',
-      items: [
-        { id: 'i1', kind: 'bookmark', bookmarkId: 'b1' },
-        { id: 'i2', kind: 'ref', book: 'John', chapter: 3, verseStart: 16, verseEnd: 18, label: 'Reading' },
-        { id: 'i3', kind: 'slide', slideId: 's1' },
-      ],
-    },
-  ],
-  slides: [{ id: 's1', label: 'Welcome', imageFile: 'welcome.png' }],
-};
+import { suiteScope, seededSupportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS, snapshot } from './helpers.js';
 
 describe('data documents, translations and passages', () => {
   let s;

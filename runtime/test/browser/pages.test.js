@@ -8,34 +8,12 @@ import net from 'node:net';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { buildWeb } from '../../scripts/build-web.mjs';
-import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, freePort } from '../helpers.js';
+import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS, freePort } from '../helpers.js';
 import { CHROMIUM, CHROMIUM_ARGS, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
   'Blessed are those whose ways are blameless, who walk according to the law of Yahweh, who keep his statutes and seek him with their whole heart, who also do nothing wrong but walk in his ways.';
 const LONG = Array.from({ length: 60 }, (_, i) => ['Psalms', 119, i + 1, `${LONG_TEXT} (${i + 1})`]);
-
-const BOOKMARKS = {
-  bookmarks: [
-    { id: 'love', label: 'God so loved the world', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
-    { id: 'shepherd', label: 'The Lord is my shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, color: 'green' },
-    { id: 'plain', label: 'Love is patient', book: '1 Corinthians', chapter: 13, verseStart: 4 },
-  ],
-};
-const PLAYLISTS = {
-  playlists: [
-    {
-      id: 'sun',
-      name: 'Sunday',
-      items: [
-        { id: 'i1', kind: 'slide', slideId: 'welcome' },
-        { id: 'i2', kind: 'bookmark', bookmarkId: 'love' },
-        { id: 'i3', kind: 'ref', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, label: 'Call to worship' },
-      ],
-    },
-  ],
-  slides: [{ id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' }],
-};
 
 /** A loopback TCP relay in front of the server whose connections can be cut, like a tablet leaving the Wi-Fi. */
 async function relay(t, target) {

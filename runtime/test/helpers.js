@@ -186,7 +186,7 @@ export async function eventually(fn, what) {
     const value = await fn();
     if (value) return value;
     if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setImmediate(r));
+    await new Promise((r) => setTimeout(r, 10));
   }
 }
 

@@ -1,7 +1,7 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import WebSocket from 'ws';
-import { suiteScope, seededSupportDir, startServer, request, eventually, waitOn, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS } from './helpers.js';
+import { suiteScope, seededSupportDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS } from './helpers.js';
 
 const VERSES = [
   ...SAMPLE_VERSES,
@@ -10,33 +10,18 @@ const VERSES = [
   ['Ruth', 2, 1, 'Naomi had a relative of her husband’s, a mighty man of wealth.'],
   ['Ruth', 2, 3, 'She went, and came and gleaned in the field after the reapers.'],
 ];
-/** A page's socket: every message it received, and a wait for the next one that matches. */
+/** A page's socket: every message it received, and a wait for one that matches. */
 async function page(t, srv, role, options = {}) {
   const ws = new WebSocket(`ws://127.0.0.1:${srv.port}/ws${role ? `?role=${role}` : ''}`, options);
   const messages = [];
-  const waiters = new Set();
-  ws.on('message', (data) => {
-    const msg = JSON.parse(String(data));
-    messages.push(msg);
-    for (const w of waiters) w();
-  });
+  ws.on('message', (data) => messages.push(JSON.parse(String(data))));
   t.after(() => ws.terminate());
   await new Promise((resolve, reject) => {
     ws.once('open', resolve);
     ws.once('error', reject);
   });
-  return {
-    ws,
-    messages,
-    until(predicate, what) {
-      let seen = 0;
-      const check = () => {
-        for (; seen < messages.length; seen++) if (predicate(messages[seen])) return messages[seen];
-        return undefined;
-      };
-      return waitOn(waiters, check, () => `no message ${what}; got ${JSON.stringify(messages.map((m) => m.type))}`, 5000);
-    },
-  };
+  const until = (predicate, what) => eventually(() => messages.find(predicate), `a message ${what}`);
+  return { ws, messages, until };
 }
 
 const stateWith = (fn) => (m) => m.type === 'state' && fn(m.state);

@@ -88,65 +88,30 @@ export function serverEnv(s, port, extra = {}) {
 }
 
 /**
- * Resolves with check()'s first answer other than undefined, asked now and
- * whenever one of `waiters` is called; rejects when check() throws, or with
- * timeoutMessage() after `ms`.
- */
-export function waitOn(waiters, check, timeoutMessage, ms) {
-  return new Promise((resolve, reject) => {
-    const finish = (settle, value) => {
-      clearTimeout(timer);
-      waiters.delete(run);
-      settle(value);
-    };
-    const run = () => {
-      try {
-        const value = check();
-        if (value !== undefined) finish(resolve, value);
-      } catch (err) {
-        finish(reject, err);
-      }
-    };
-    const timer = setTimeout(() => finish(reject, new Error(timeoutMessage())), ms);
-    waiters.add(run);
-    run();
-  });
-}
-
-/**
  * Collects a child's output and lets a test wait for a line or the exit. A
  * child still running when the test ends is killed.
  */
 function watch(t, child) {
   const state = { stdout: '', stderr: '', exit: undefined };
-  const waiters = new Set();
-  const poke = () => {
-    for (const w of waiters) w();
-  };
-  for (const stream of ['stdout', 'stderr']) {
-    child[stream].setEncoding('utf8').on('data', (d) => {
-      state[stream] += d;
-      poke();
-    });
-  }
+  for (const stream of ['stdout', 'stderr']) child[stream].setEncoding('utf8').on('data', (d) => (state[stream] += d));
   const exited = new Promise((resolve) => {
     child.on('exit', (code, signal) => {
       state.exit = { code, signal };
-      poke();
       resolve(state.exit);
     });
   });
   const until = (predicate, what, ms = 15000) =>
-    waitOn(
-      waiters,
+    eventually(
       () => {
         if (predicate(state)) return state;
-        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`);
+        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}`);
         return undefined;
       },
-      () => `timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`,
+      what,
       ms,
-    );
+    ).catch((err) => {
+      throw new Error(`${err.message}\n${state.stdout}\n${state.stderr}`);
+    });
   t.after(async () => {
     if (!state.exit) {
       child.kill('SIGKILL');
@@ -179,9 +144,9 @@ export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
   return watch(t, spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] }));
 }
 
-/** Resolves with fn()'s first truthy answer; fails after 5 seconds. */
-export async function eventually(fn, what) {
-  const deadline = Date.now() + 5000;
+/** Resolves with fn()'s first truthy answer, asked every 10 ms; fails after `ms`. */
+export async function eventually(fn, what, ms = 5000) {
+  const deadline = Date.now() + ms;
   for (;;) {
     const value = await fn();
     if (value) return value;

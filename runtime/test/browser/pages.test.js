@@ -4,56 +4,15 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import net from 'node:net';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { buildWeb } from '../../scripts/build-web.mjs';
-import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS, freePort } from '../helpers.js';
+import { suiteScope, seededSupportDir, tempDir, startServer, request, eventually, makeBible, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS } from '../helpers.js';
 import { CHROMIUM, CHROMIUM_ARGS, settled, overflowProblems } from './support.js';
 
 const LONG_TEXT =
   'Blessed are those whose ways are blameless, who walk according to the law of Yahweh, who keep his statutes and seek him with their whole heart, who also do nothing wrong but walk in his ways.';
 const LONG = Array.from({ length: 60 }, (_, i) => ['Psalms', 119, i + 1, `${LONG_TEXT} (${i + 1})`]);
-
-/** A loopback TCP relay in front of the server whose connections can be cut, like a tablet leaving the Wi-Fi. */
-async function relay(t, target) {
-  const port = await freePort();
-  const sockets = new Set();
-  let down = false;
-  let to = target;
-  const server = net.createServer((client) => {
-    if (down) {
-      client.destroy();
-      return;
-    }
-    const upstream = net.connect(to, '127.0.0.1');
-    for (const s of [client, upstream]) {
-      sockets.add(s);
-      s.on('close', () => sockets.delete(s));
-      s.on('error', () => {});
-    }
-    client.pipe(upstream).pipe(client);
-  });
-  await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
-  t.after(() => new Promise((resolve) => {
-    for (const s of sockets) s.destroy();
-    server.close(resolve);
-  }));
-  return {
-    base: `http://127.0.0.1:${port}`,
-    cut() {
-      down = true;
-      for (const s of sockets) s.destroy();
-    },
-    restore() {
-      down = false;
-    },
-    /** Later connections reach another server, as after a restart. */
-    retarget(port) {
-      to = port;
-    },
-  };
-}
 
 async function api(srv, method, p, body) {
   const { status, json } = await request(srv.base, method, p, body);
@@ -86,14 +45,14 @@ describe('pages in a browser', () => {
   });
   after(() => scope.run());
 
-  async function open(t, path, viewport = { width: 1280, height: 720 }, base = srv.base) {
+  async function open(t, path, viewport = { width: 1280, height: 720 }) {
     const context = await browser.newContext({ viewport, hasTouch: path.startsWith('/presenter') });
     t.after(() => context.close());
     const page = await context.newPage();
     const errors = [];
     page.on('pageerror', (err) => errors.push(err.message));
     t.after(() => assert.deepEqual(errors, [], `script errors on ${path}`));
-    await page.goto(base + path);
+    await page.goto(srv.base + path);
     return page;
   }
 
@@ -280,58 +239,6 @@ describe('pages in a browser', () => {
     assert.equal((await srv.get('/api/health')).json.clients, 0, 'a stage display is no display client');
   });
 
-  test('a cut connection keeps the pictures, the stage display says so over a 60-verse passage that fits it, and a restarted server is followed', async (t) => {
-    const net1 = await relay(t, srv.port);
-    const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
-    const output = await open(t, '/output?w=1280&h=720', undefined, net1.base);
-    const presenter = await open(t, '/presenter', { width: 1180, height: 820 }, net1.base);
-    const stage = await open(t, '/stage?w=1280&h=720', undefined, net1.base);
-    await settled(output, long.live.id);
-    await controlReady(presenter);
-    await stageShows(stage, long.live.id);
-    const problems = await stage.evaluate(() => {
-      const out = [];
-      const doc = document.documentElement;
-      if (doc.scrollWidth > innerWidth || doc.scrollHeight > innerHeight) out.push('page scrolls');
-      const now = document.getElementById('now').getBoundingClientRect();
-      const fit = document.querySelector('#now .fit').getBoundingClientRect();
-      if (fit.bottom > now.bottom + 0.5 || fit.right > now.right + 0.5) out.push(`text ${JSON.stringify(fit)} leaves ${JSON.stringify(now)}`);
-      for (const id of ['reference', 'clock', 'elapsed', 'next']) {
-        const r = document.getElementById(id).getBoundingClientRect();
-        if (r.right > innerWidth + 0.5 || r.bottom > innerHeight + 0.5 || r.width === 0) out.push(`${id} is outside the frame`);
-      }
-      const t = document.querySelector('#now .scripture');
-      if (t.scrollWidth > t.clientWidth + 1) out.push('verses overflow sideways');
-      if (t.textContent.match(/\(\d+\)/g).length !== 60) out.push('not every verse is shown');
-      return out;
-    });
-    assert.deepEqual(problems, []);
-
-    net1.cut();
-    await presenter.waitForSelector('.conn[data-status="reconnecting"]');
-    assert.match(await presenter.textContent('.banner'), /reconnecting/i);
-    await stage.waitForFunction(() => document.body.dataset.status === 'reconnecting');
-    assert.equal(await stage.textContent('#status'), 'Reconnecting…');
-    assert.ok(await stage.isVisible('#status'));
-    for (const page of [output, stage]) assert.equal(await page.evaluate(() => document.body.dataset.shown), long.live.id, 'the last picture stays');
-    const next = await api(srv, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'shepherd' });
-    net1.restore();
-    await settled(output, next.live.id);
-    assert.match(await output.textContent('.layer.shown .reference'), /Psalms 23:1–2/);
-    await stageShows(stage, next.live.id);
-    assert.equal(await stage.isVisible('#status'), false);
-    await presenter.waitForSelector('.bm[data-bookmark-id="shepherd"].is-live');
-
-    // A restarted server counts its revisions from zero again; its state still wins.
-    const restarted = await startServer(t, s, { env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
-    net1.cut();
-    net1.retarget(restarted.port);
-    net1.restore();
-    await settled(output, '');
-    await stageShows(stage, '');
-    assert.equal(await stage.textContent('#now'), 'Nothing on air');
-  });
-
   test('the admin refuses broken theme JSON in plain words and saves good themes through the API', async (t) => {
     const before = fs.readFileSync(s.file('themes.json'), 'utf8');
     const page = await open(t, '/admin', { width: 900, height: 640 });
@@ -362,5 +269,50 @@ describe('pages in a browser', () => {
     await page.waitForFunction(() => /default theme saved/i.test(document.getElementById('message').textContent));
     assert.equal(JSON.parse(fs.readFileSync(s.file('themes.json'), 'utf8')).defaultThemeId, 'easter');
     assert.equal((await srv.get('/api/health')).json.themeId, 'easter');
+  });
+
+  // Last: it stops the suite's server.
+  test('a lost connection keeps the pictures, the stage display says so over a 60-verse passage that fits it, and a restarted server is followed', async (t) => {
+    const long = await api(srv, 'POST', '/api/live/show', { kind: 'passage', book: 'Psalms', chapter: 119, verseStart: 1, verseEnd: 60 });
+    const output = await open(t, '/output?w=1280&h=720');
+    const presenter = await open(t, '/presenter', { width: 1180, height: 820 });
+    const stage = await open(t, '/stage?w=1280&h=720');
+    await settled(output, long.live.id);
+    await controlReady(presenter);
+    await stageShows(stage, long.live.id);
+    const problems = await stage.evaluate(() => {
+      const out = [];
+      const doc = document.documentElement;
+      if (doc.scrollWidth > innerWidth || doc.scrollHeight > innerHeight) out.push('page scrolls');
+      const now = document.getElementById('now').getBoundingClientRect();
+      const fit = document.querySelector('#now .fit').getBoundingClientRect();
+      if (fit.bottom > now.bottom + 0.5 || fit.right > now.right + 0.5) out.push(`text ${JSON.stringify(fit)} leaves ${JSON.stringify(now)}`);
+      for (const id of ['reference', 'clock', 'elapsed', 'next']) {
+        const r = document.getElementById(id).getBoundingClientRect();
+        if (r.right > innerWidth + 0.5 || r.bottom > innerHeight + 0.5 || r.width === 0) out.push(`${id} is outside the frame`);
+      }
+      const t = document.querySelector('#now .scripture');
+      if (t.scrollWidth > t.clientWidth + 1) out.push('verses overflow sideways');
+      if (t.textContent.match(/\(\d+\)/g).length !== 60) out.push('not every verse is shown');
+      return out;
+    });
+    assert.deepEqual(problems, []);
+
+    await srv.stop();
+    await presenter.waitForSelector('.conn[data-status="reconnecting"]');
+    assert.match(await presenter.textContent('.banner'), /reconnecting/i);
+    await stage.waitForFunction(() => document.body.dataset.status === 'reconnecting');
+    assert.equal(await stage.textContent('#status'), 'Reconnecting…');
+    assert.ok(await stage.isVisible('#status'));
+    for (const page of [output, stage]) assert.equal(await page.evaluate(() => document.body.dataset.shown), long.live.id, 'the last picture stays');
+
+    // A restarted server counts its revisions from zero again; its state still wins.
+    const restarted = await startServer(t, s, { port: srv.port, env: { VESPERLINE_WEB_DIST: dist, VESPERLINE_HEARTBEAT_MS: '500' } });
+    const next = await api(restarted, 'POST', '/api/live/show', { kind: 'bookmark', bookmarkId: 'shepherd' });
+    await settled(output, next.live.id);
+    assert.match(await output.textContent('.layer.shown .reference'), /Psalms 23:1–2/);
+    await stageShows(stage, next.live.id);
+    assert.equal(await stage.isVisible('#status'), false);
+    await presenter.waitForSelector('.bm[data-bookmark-id="shepherd"].is-live');
   });
 });

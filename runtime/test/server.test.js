@@ -97,9 +97,7 @@ describe('data documents, translations and passages', () => {
   });
 
   test('unknown routes answer JSON 404s and nothing outside the web build and slides is served', async () => {
-    const api = await srv.get('/api/nothing-here');
-    assert.equal(api.status, 404);
-    assert.equal(api.json.statusCode, 404);
+    assert.equal((await srv.get('/api/nothing-here')).json.statusCode, 404);
     assert.equal((await srv.put('/api/health', {})).status, 404);
     assert.equal((await srv.get('/media/slides/welcome.png')).status, 200);
     for (const p of [
@@ -157,9 +155,8 @@ describe('data documents, translations and passages', () => {
     assert.deepEqual(snapshot(s.file('translations-selection.json')), before);
   });
 
-  test('passages by reference or by fields, with the book names bookmarks use, and the list of books', async () => {
+  test('passages by reference or by fields, with the book names bookmarks use, the list of books, and bad requests refused with a reason', async () => {
     const cases = [
-      ['ref=John%203:16', 'John 3:16', 1],
       ['ref=jn%203.16-18', 'John 3:16–18', 3],
       ['ref=Ps%2023', 'Psalms 23', 2],
       ['ref=1%20Cor%2013:4', '1 Corinthians 13:4', 1],
@@ -171,7 +168,6 @@ describe('data documents, translations and passages', () => {
       assert.equal(res.status, 200, `${q}: ${res.text}`);
       assert.equal(res.json.reference, reference, q);
       assert.equal(res.json.primary.verses.length, count, q);
-      assert.equal(res.json.primary.translation.id, 'WEB');
     }
     const both = await srv.get('/api/bible/passage?ref=John%203:16&translation=WEB&compare=bible.nkjv.sqlite');
     assert.equal(both.json.secondary.translation.id, 'NKJV');
@@ -191,9 +187,8 @@ describe('data documents, translations and passages', () => {
     const john = books.find((b) => b.name === 'John');
     assert.equal(john.chapters, 3);
     assert.equal(john.verses[2], 18);
-  });
 
-  test('bad passage requests are 4xx with a reason', async () => {
+    // bad requests are 4xx with a reason
     for (const [q, status, message] of [
       ['ref=Hezekiah%201:1', 400, /Unknown book/],
       ['ref=John', 400, /Cannot read the reference/],

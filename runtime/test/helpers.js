@@ -68,8 +68,6 @@ export function serverEnv(s, port, extra = {}) {
   const env = {
     PATH: process.env.PATH,
     HOME: s.home,
-    XDG_DATA_HOME: path.join(s.home, '.local/share'),
-    XDG_CONFIG_HOME: path.join(s.home, '.config'),
     PORT: String(port),
     HOST: '127.0.0.1',
     VESPERLINE_ROOT: s.root,

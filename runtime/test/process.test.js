@@ -8,23 +8,16 @@ import path from 'node:path';
 import http from 'node:http';
 import { supportDir, startServer, freePort, serverEnv, runScript, makeBible, WEB_META, SAMPLE_VERSES, tempDir, SERVER_ENTRY, RUNTIME } from './helpers.js';
 
-async function runToExit(t, s, port) {
-  const run = runScript(t, SERVER_ENTRY, serverEnv(s, port));
-  return { ...(await run.exited), ...run.state };
-}
-
-test('a port that is taken, or not a port number, is an error on stderr and exit status 1', async (t) => {
+test('a port that is taken is an error on stderr and exit status 1', async (t) => {
   const s = supportDir(t);
   const holder = net.createServer();
   await new Promise((resolve) => holder.listen(0, '127.0.0.1', resolve));
   t.after(() => holder.close());
-  const taken = await runToExit(t, s, holder.address().port);
-  assert.equal(taken.code, 1);
-  assert.match(taken.stderr, /EADDRINUSE/);
-  assert.doesNotMatch(taken.stdout, /Listening on/);
-  const notANumber = await runToExit(t, s, 'eighty');
-  assert.equal(notANumber.code, 1);
-  assert.match(notANumber.stderr, /PORT must be a number/);
+  const taken = runScript(t, SERVER_ENTRY, serverEnv(s, holder.address().port));
+  assert.equal((await taken.exited).code, 1);
+  // the desktop's diagnostics look for the error code
+  assert.match(taken.state.stderr, /EADDRINUSE/);
+  assert.doesNotMatch(taken.state.stdout, /Listening on/);
 });
 
 test('a new support directory is seeded from the runtime root; SIGTERM exits 0 even with a client connection open; the next start keeps what the church changed', async (t) => {

@@ -14,20 +14,6 @@ describe('data documents, translations and passages', () => {
   });
   after(() => scope.run());
 
-  test('health reports every field from the environment, the database and the runtime', async () => {
-    // themeId: the default of the runtime's seed themes
-    assert.deepEqual((await srv.get('/api/health')).json, {
-      ok: true,
-      db: true,
-      clients: 0,
-      themeId: 'lowerThird',
-      translationId: 'WEB',
-      translationLabel: 'World English Bible',
-      serverName: 'Test Sanctuary',
-      runtimeRoot: s.root,
-    });
-  });
-
   test('bookmarks are stored in the desktop writer format; concurrent writes leave one complete document, never a mixture', async () => {
     assert.deepEqual((await srv.get('/api/bookmarks')).json, BOOKMARKS);
     const doc = {

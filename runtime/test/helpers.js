@@ -134,7 +134,7 @@ export async function startServer(t, s, { port, env = {} } = {}) {
       return w.exited;
     },
     get: (p) => request(base, 'GET', p),
-    put: (p, body, headers) => request(base, 'PUT', p, body, headers),
+    put: (p, body) => request(base, 'PUT', p, body),
   };
 }
 
@@ -153,21 +153,16 @@ export async function eventually(fn, what, ms = 5000) {
   }
 }
 
-export async function request(base, method, p, body, headers = {}) {
-  const init = { method, headers: { ...headers } };
+/** A request with a JSON body (a string is sent as it is); the answer's text, and its JSON if it is any. */
+export async function request(base, method, p, body) {
+  const init = { method };
   if (body !== undefined) {
-    init.body = typeof body === 'string' || Buffer.isBuffer(body) ? body : JSON.stringify(body);
-    init.headers['content-type'] ??= 'application/json';
+    init.body = typeof body === 'string' ? body : JSON.stringify(body);
+    init.headers = { 'content-type': 'application/json' };
   }
   const res = await fetch(base + p, init);
-  const text = await res.text();
-  let json;
-  try {
-    json = JSON.parse(text);
-  } catch {
-    json = undefined;
-  }
-  return { status: res.status, headers: res.headers, text, json };
+  const json = await res.clone().json().catch(() => undefined);
+  return { status: res.status, text: await res.text(), json };
 }
 
 /** A small Bible database in the runtime's schema. */

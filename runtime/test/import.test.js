@@ -40,10 +40,7 @@ async function fakeApi(t, behave = () => false) {
     if (behave(req, res, log.length, send)) return;
     if (req.headers['api-key'] !== KEY) return send(401, { statusCode: 401, error: 'Unauthorized', message: `Invalid API key ${req.headers['api-key']}` });
     let m;
-    if ((m = /^\/v1\/bibles\/([^/]+)$/.exec(url.pathname))) {
-      if (m[1] !== BIBLE) return send(404, { statusCode: 404, message: 'bible not found' });
-      return send(200, { data: { id: BIBLE, name: 'New King James Version', abbreviation: 'NKJV' } });
-    }
+    if (url.pathname === `/v1/bibles/${BIBLE}`) return send(200, { data: { id: BIBLE, name: 'New King James Version', abbreviation: 'NKJV' } });
     if ((m = /^\/v1\/bibles\/[^/]+\/books$/.exec(url.pathname))) {
       return send(200, { data: PROTESTANT_CANON.map((b) => ({ id: b.usfm, bibleId: BIBLE, abbreviation: b.name, name: b.name, nameLong: b.name })) });
     }

@@ -72,17 +72,16 @@ describe('live state', () => {
     await eventually(async () => (await srv.get('/api/health')).json.clients === 1, 'one client');
 
     // Preview, take and clear reach every page; refused requests change nothing.
-    const [a, b] = [out2, control];
     let res = await call('PUT', '/api/live/preview', { kind: 'bookmark', bookmarkId: 'shepherd' });
     assert.equal(res.json.preview.reference, 'Psalms 23:1–2');
     assert.equal(res.json.preview.label, 'The Lord is my shepherd');
     assert.deepEqual(res.json.preview.primary.verses.map((v) => v.verse), [1, 2]);
-    for (const p of [a, b]) await p.until(stateWith((st) => st.preview?.label === 'The Lord is my shepherd'), 'with the preview');
+    for (const p of [out2, control]) await p.until(stateWith((st) => st.preview?.label === 'The Lord is my shepherd'), 'with the preview');
 
     res = await call('POST', '/api/live/take');
     assert.equal(res.json.live.label, 'The Lord is my shepherd');
     assert.equal(res.json.preview, null);
-    for (const p of [a, b]) await p.until(stateWith((st) => st.live?.label === 'The Lord is my shepherd'), 'with the take');
+    for (const p of [out2, control]) await p.until(stateWith((st) => st.live?.label === 'The Lord is my shepherd'), 'with the take');
     const revision = res.json.revision;
 
     for (const [method, path, body, status, message] of [
@@ -102,7 +101,7 @@ describe('live state', () => {
 
     res = await call('POST', '/api/live/clear');
     assert.equal(res.json.live, null);
-    await a.until(stateWith((st) => st.live === null && st.revision > revision), 'cleared');
+    await out2.until(stateWith((st) => st.live === null && st.revision > revision), 'cleared');
   });
 
   test('verse by verse: across chapter ends and gaps, never past the book', async () => {

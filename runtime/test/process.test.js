@@ -3,24 +3,11 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import net from 'node:net';
 import path from 'node:path';
 import http from 'node:http';
 import { supportDir, startServer, freePort, serverEnv, runScript, makeBible, WEB_META, SAMPLE_VERSES, tempDir, SERVER_ENTRY, RUNTIME } from './helpers.js';
 
-test('a port that is taken is an error on stderr and exit status 1', async (t) => {
-  const s = supportDir(t);
-  const holder = net.createServer();
-  await new Promise((resolve) => holder.listen(0, '127.0.0.1', resolve));
-  t.after(() => holder.close());
-  const taken = runScript(t, SERVER_ENTRY, serverEnv(s, holder.address().port));
-  assert.equal((await taken.exited).code, 1);
-  // the desktop's diagnostics look for the error code
-  assert.match(taken.state.stderr, /EADDRINUSE/);
-  assert.doesNotMatch(taken.state.stdout, /Listening on/);
-});
-
-test('a new support directory is seeded from the runtime root; SIGTERM exits 0 even with a client connection open; the next start keeps what the church changed', async (t) => {
+test('a new support directory is seeded from the runtime root; a taken port fails; SIGTERM exits 0 even with a client connection open; the next start keeps what the church changed', async (t) => {
   const root = tempDir(t, 'vesperline-root-');
   fs.copyFileSync(path.join(RUNTIME, 'seed', 'bookmarks.json'), path.join(root, 'bookmarks.json'));
   fs.copyFileSync(path.join(RUNTIME, 'seed', 'themes.json'), path.join(root, 'themes.json'));
@@ -30,6 +17,11 @@ test('a new support directory is seeded from the runtime root; SIGTERM exits 0 e
   // on HOST 0.0.0.0, as the desktop passes it, loopback connects
   const srv = await startServer(t, s, { port, env: { HOST: '0.0.0.0' } });
   assert.match(srv.state.stdout, new RegExp(`Listening on http://0\\.0\\.0\\.0:${port}`));
+  // a second server on the taken port fails with the error code the desktop's diagnostics look for
+  const taken = runScript(t, SERVER_ENTRY, serverEnv(supportDir(t), port));
+  assert.equal((await taken.exited).code, 1);
+  assert.match(taken.state.stderr, /EADDRINUSE/);
+  assert.doesNotMatch(taken.state.stdout, /Listening on/);
 
   // Without any Bible database the server still answers, and says so.
   assert.match(srv.state.stdout, /No Bible database in/);

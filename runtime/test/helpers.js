@@ -185,6 +185,11 @@ export const SAMPLE_VERSES = [
   ['Song of Solomon', 2, 1, 'I am a rose of Sharon.'],
   ['Jude', 1, 3, 'Beloved, while I was very eager to write to you…'],
   ['Genesis', 1, 1, 'In the beginning, God created the heavens and the earth.'],
+  // a chapter end, and a verse missing after it
+  ['Ruth', 1, 21, 'I went out full, and Yahweh has brought me home again empty.'],
+  ['Ruth', 1, 22, 'So Naomi returned, and Ruth the Moabitess, her daughter-in-law, with her.'],
+  ['Ruth', 2, 1, 'Naomi had a relative of her husband’s, a mighty man of wealth.'],
+  ['Ruth', 2, 3, 'She went, and came and gleaned in the field after the reapers.'],
 ];
 
 /** The church's documents the suites share: a playlist with a step of each kind, and one whose steps point at nothing. */

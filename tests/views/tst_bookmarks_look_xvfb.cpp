@@ -1,6 +1,6 @@
 // The Bookmarks screen as a person sees it, on a real X display: empty, and
-// light and dark with the bookmarks a new installation ships, then the editor
-// sheet in the dark. With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot does) each
+// light and dark with the bookmarks a new installation ships, and the editor
+// sheet. With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot does) each
 // state is also written there as a PNG.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
@@ -39,9 +39,13 @@ class TestBookmarksLook : public QObject {
 
     // The program with `bookmarks` in its data folder, on the Bookmarks tab,
     // once the screen shows what the file holds.
-    BookmarksView& showWith(const QByteArray& bookmarks) {
+    BookmarksView& showWith(const QByteArray& bookmarks, bool dark) {
         AppTest::prepareFirstLaunch(tree, port);
         writeFile(ApplicationSupport::path("bookmarks.json"), bookmarks);
+        // Set before the window is made: the screens take their colours as
+        // they are built.
+        QApplication::setPalette(dark ? TestSupport::darkPalette()
+                                      : QApplication::style()->standardPalette());
         vesperline = std::make_unique<VesperlineApp>(tree->environment());
         window().resize(1000, 700);
         vesperline->showMainWindow();
@@ -73,18 +77,25 @@ private Q_SLOTS:
     }
 
     void empty() {
-        BookmarksView& screen = showWith(R"({"bookmarks": []})");
+        BookmarksView& screen = showWith(R"({"bookmarks": []})", false);
         QVERIFY(!screen.bucketBar()->isVisible());
         QVERIFY(child<QLabel>(screen, "emptyNote")->isVisible());
         shootWindow(window(), QStringLiteral("bookmarks-empty-light"));
     }
 
+    void seededAndEdited_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
     void seededAndEdited() {
+        QFETCH(bool, dark);
         // The bookmarks a new installation ships.
         BookmarksView& screen =
-            showWith(readFile(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json"));
+            showWith(readFile(VESPERLINE_FIXTURES_DIR "/../../runtime/seed/bookmarks.json"), dark);
         QVERIFY(screen.bucketBar()->isVisible());
-        const QImage image = shootWindow(window(), QStringLiteral("bookmarks-seeded-light"));
+        const QImage image =
+            shootWindow(window(), QStringLiteral("bookmarks-seeded-") + QTest::currentDataTag());
 
         // Each row's swatch is drawn in its accent colour.
         QListView& list = *screen.list();
@@ -103,8 +114,6 @@ private Q_SLOTS:
                      qPrintable(index.data().toString()));
         }
 
-        QApplication::setPalette(TestSupport::darkPalette());
-        shootWindow(window(), QStringLiteral("bookmarks-seeded-dark"));
         screen.list()->setCurrentIndex(screen.listModel()->index(0));
         screen.trigger(BookmarkRowAction::edit, screen.listModel()->index(0));
         QTRY_VERIFY(screen.editorSheet() && screen.editorSheet()->isVisible());
@@ -112,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&sheet));
         // Nothing of the form is cut off.
         QVERIFY(sheet.height() >= sheet.sizeHint().height());
-        shootWindow(sheet, QStringLiteral("bookmarks-editor-dark"));
+        shootWindow(sheet, QStringLiteral("bookmarks-editor-") + QTest::currentDataTag());
         sheet.reject();
     }
 };

@@ -1,7 +1,7 @@
 // The Playlists screen as a volunteer sees it, on a real X display: empty,
 // and light and dark a playlist with a bookmark, a reference and a slide,
-// and a grid of slides, then a card and a row selected in the dark. With VESPERLINE_SCREENSHOT_DIR
-// set (scripts/screenshot does) each state is also written there as a PNG to look at.
+// and a grid of slides. With VESPERLINE_SCREENSHOT_DIR set (scripts/screenshot
+// does) each state is also written there as a PNG to look at.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/VesperlineApp.h"
@@ -100,7 +100,15 @@ private Q_SLOTS:
         QVERIFY(!child(screen, "slideGrid")->isVisible());
     }
 
+    void aRundownAndItsSlides_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
     void aRundownAndItsSlides() {
+        QFETCH(bool, dark);
+        if (dark)
+            QApplication::setPalette(darkPalette());
         writeSlide("welcome.png", QColor(0x2e, 0x5e, 0xaa), {1920, 1080});
         writeSlide("announcements.png", QColor(0x3a, 0x8a, 0x4a), {1280, 720});
         writeSlide("offering.png", QColor(0xaa, 0x5a, 0x2e), {800, 600});
@@ -112,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(app().playlistsError(), std::nullopt);
         QTRY_COMPARE(grid->model()->rowCount(), 5);
         QTRY_COMPARE(items->model()->rowCount(), 4);
-        const QImage image = shoot("playlists-rundown-light");
+        const QImage image = shoot(QString("playlists-rundown-") + (dark ? "dark" : "light"));
 
         // Every card shows whole, side by side, none cut by the grid's edge.
         for (int row = 0; row < 5; ++row) {
@@ -128,12 +136,10 @@ private Q_SLOTS:
         // The playlist shows all four rows without scrolling.
         QVERIFY(items->viewport()->rect().contains(items->visualRect(items->model()->index(3, 0))));
 
-        QApplication::setPalette(darkPalette());
-        shoot("playlists-rundown-dark");
         // The Label field and Delete of the selected card, as it is edited.
         grid->setCurrentIndex(grid->model()->index(1, 0));
         items->setCurrentIndex(items->model()->index(2, 0));
-        shoot("playlists-selected-dark");
+        shoot(QString("playlists-selected-") + (dark ? "dark" : "light"));
     }
 };
 

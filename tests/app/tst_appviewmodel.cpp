@@ -82,16 +82,15 @@ private Q_SLOTS:
     }
 
     // Something holds the port and is never ready: construction must not
-    // wait for it. What the stored settings mean is tst_settings'; the model
-    // adds the monitor: the primary one when none is stored, a monitor that
-    // is there stays chosen, one unplugged since gives way to the first,
-    // which is stored.
+    // wait for it, and the status says the way out. What the stored settings
+    // mean is tst_settings'; the model adds the monitor: the primary one when
+    // none is stored, a monitor that is there stays chosen, one unplugged
+    // since gives way to the first, which is stored.
     void firstLaunchSeedsWithoutWaitingAndTheOutputGoesToAMonitorThatIsThere() {
         ExternalServer notReady("slow:600000", port);
         auto& a = make();
         QCOMPARE(a.server().status(), ServerStatus::starting);
 
-        QCOMPARE(a.projectRoot(), tree->projectRoot());
         QCOMPARE(a.bootstrapError(), std::nullopt);
         QVERIFY(QFile::exists(supportFile("data/bible.sqlite")));
         // Read before the seeding wrote it.
@@ -102,6 +101,9 @@ private Q_SLOTS:
 
         awaitRestore();
         QCOMPARE(a.mirroredServerStatus(), ServerStatus::stopped);
+        await(a.syncServerStatus());
+        QCOMPARE(a.statusMessage(),
+                 "Port " + n + " is busy but /api/health failed — try Force Stop, then Start");
         a.setSelectedDisplayID(DisplayScreen::displayNumber("HDMI-2"));
         a.refreshDisplays();
         QCOMPARE(a.selectedDisplayID(), DisplayScreen::displayNumber("HDMI-2"));
@@ -109,47 +111,6 @@ private Q_SLOTS:
         a.refreshDisplays();
         QCOMPARE(a.selectedDisplayID(), primary);
         QCOMPARE(Preferences::integerValue("outputDisplayID"), qint64(primary));
-
-        a.setOutputSize(100, 9000);
-        QVERIFY(a.outputURLString().endsWith("/output?w=320&h=7680"));
-    }
-
-    void mirrorFollowsTheManagerOneTurnLaterWithItsStatusTexts() {
-        auto& a = make();
-        awaitRestore();
-        // Every status text published, in order; the context ends the
-        // connection with the test.
-        QStringList seen;
-        QObject context;
-        connect(&a, &AppViewModel::changed, &context, [&] {
-            const QString text = a.statusMessage().value_or(QString());
-            if (!text.isEmpty() && (seen.isEmpty() || seen.last() != text))
-                seen << text;
-        });
-        await(a.syncServerStatus());
-
-        a.server().start();
-        QCOMPARE(a.server().status(), ServerStatus::starting);
-        QCOMPARE(a.mirroredServerStatus(), ServerStatus::stopped);
-        QTRY_COMPARE(a.mirroredServerStatus(), ServerStatus::starting);
-        QVERIFY(a.mirroredServerRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(a, ServerStatus::running),
-                                 TestSupport::settle);
-        QVERIFY(!a.mirroredExternallyManaged());
-
-        await(a.server().stopAsync());
-        QTRY_VERIFY(AppTest::mirrorReached(a, ServerStatus::stopped));
-        QCOMPARE(seen,
-                 QStringList({"No server responding on port " + n, "Server running on port " + n,
-                              "Stopping server on port " + n + "…",
-                              "No server responding on port " + n}));
-
-        // Adopting a healthy one is tst_contentview's tab-click case.
-        ExternalServer notReady("slow:600000", port);
-        await(a.syncServerStatus());
-        QVERIFY(!a.mirroredServerRunning());
-        QCOMPARE(a.statusMessage(),
-                 "Port " + n + " is busy but /api/health failed — try Force Stop, then Start");
     }
 
     void dataGoesToTheFilesWhileTheServerIsStoppedAndFailuresLoseNothing() {
@@ -201,13 +162,8 @@ private Q_SLOTS:
         await(a.savePlaylists(config));
         QCOMPARE(a.playlistsConfig(), config);
         QCOMPARE(a.statusMessage(), QString("Playlists saved to file (server stopped)"));
-        QVERIFY(QFileInfo(supportFile("media/slides")).isDir());
-        QCOMPARE(JsonCoding::decodeFile<PlaylistsConfig>(supportFile("playlists.json")).value(),
-                 config);
+        QVERIFY(QFile::exists(supportFile("playlists.json")));
 
-        await(a.reloadTranslations());
-        QCOMPARE(a.translationsPayload(), std::nullopt);
-        QCOMPARE(a.translationsError(), QString("Start the server to manage translations"));
         a.setStatusMessage(std::nullopt);
         await(a.saveTranslations("WEB", std::nullopt));
         QCOMPARE(a.translationsError(), QString("Start the server to manage translations"));

@@ -131,101 +131,10 @@ private Q_SLOTS:
             AppTest::tearDown(*app, app);
     }
 
-    void bucketsFilterTheListAndMovesCountInTheFullList() {
-        BookmarksView& screen = open(church(), *tree);
-        screen.bucketBar()->button("Comfort")->click();
-        QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
-
-        // The first of the whole list cannot go up, even filtered; the last
-        // shown can go down only when it is not the last of the whole list.
-        QVERIFY(!rowButton(0, BookmarkRowAction::moveUp)->isEnabled());
-        QVERIFY(rowButton(0, BookmarkRowAction::moveDown)->isEnabled());
-        QVERIFY(!rowButton(2, BookmarkRowAction::moveDown)->isEnabled());
-        // "c" goes up past the hidden "b", saved to the file.
-        press(rowButton(1, BookmarkRowAction::moveUp));
-        QTRY_COMPARE(onDisk(), (QStringList{"a", "c", "b", "d", "e"}));
-        QCOMPARE(rows(screen), (QStringList{"a", "c", "e"}));
-        // The row's buttons stay with the bookmark that moved.
-        QCOMPARE(screen.list()->currentIndex().data(BookmarkListModel::IdRole), QVariant("c"));
-
-        // A drag goes through the model: "e" dropped above "a".
-        BookmarkListModel& model = *screen.listModel();
-        const auto drag = [&](int row) {
-            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
-        };
-        QVERIFY(screen.list()->dragEnabled());
-        QCOMPARE(screen.list()->dragDropMode(), QAbstractItemView::InternalMove);
-        QVERIFY(model.dropMimeData(drag(2).get(), Qt::MoveAction, 0, 0, {}));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b", "d"}));
-        QCOMPARE(rows(screen), (QStringList{"e", "a", "c"}));
-
-        // Deleting the only Gospel bookmark takes its bucket, and the filter
-        // on it goes back to All.
-        screen.bucketBar()->button("Gospel")->click();
-        QCOMPARE(rows(screen), QStringList{"d"});
-        press(rowButton(0, BookmarkRowAction::remove));
-        QTRY_COMPARE(onDisk(), (QStringList{"e", "a", "c", "b"}));
-        QCOMPARE(rows(screen), (QStringList{"e", "a", "c", "b"}));
-        QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
-
-        // Changed behind the screen's back: the reload button shows it, and
-        // General alone is no reason for a bar. A drag that began before
-        // drops nothing.
-        const auto stale = drag(0);
-        QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("x", " "), mark("y", std::nullopt)}},
-                                      ApplicationSupport::path("bookmarks.json"))
-                    .ok());
-        press(child<QToolButton>(screen, "reload"));
-        QTRY_COMPARE(rows(screen), (QStringList{"x", "y"}));
-        QVERIFY(!screen.bucketBar()->isVisibleTo(&screen));
-        QVERIFY(!model.canDropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
-        QVERIFY(!model.dropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
-        QCOMPARE(onDisk(), (QStringList{"x", "y"}));
-    }
-
-    void theEditorAddsInTheFilteredBucketAndEditsInPlace() {
-        BookmarksView& screen = open(church(), *tree);
-        screen.bucketBar()->button("Comfort")->click();
-        press(child<QPushButton>(screen, "add"));
-        BookmarkEditorSheet& adding = sheet();
-        QCOMPARE(child<QLineEdit>(adding, "bucket")->text(), QString("Comfort"));
-        QTest::keyClicks(child<QLineEdit>(adding, "label"), "John 3:16 (KJV)!");
-        press(child<QPushButton>(adding, "color-gold"));
-        QTRY_COMPARE(adding.bookmark().color, QString("gold"));
-        child<QSpinBox>(adding, "verseend")->setValue(18);
-        // Return saves.
-        QTest::keyClick(child<QLineEdit>(adding, "label"), Qt::Key_Return);
-        QTRY_COMPARE(onDisk().size(), qsizetype(6));
-        const Bookmark added = app->bookmarks().back();
-        QCOMPARE(added.id, QString("john-3-16-kjv"));
-        QCOMPARE(added.bucket, QString("Comfort"));
-        QCOMPARE(added.color, QString("gold"));
-        QCOMPARE(added.verseEnd, 18);
-        QVERIFY(!screen.editing());
-        QCOMPARE(screen.list()->currentIndex().data(Qt::AccessibleTextRole).toString(),
-                 QString::fromUtf8("John 3:16 (KJV)!, Comfort, John 3:16\u201318"));
-
-        // Cancel keeps nothing of what was changed.
-        press(rowButton(0, BookmarkRowAction::edit));
-        BookmarkEditorSheet& cancelled = sheet();
-        QVERIFY(screen.editing() && screen.editing()->bookmark.id == "a");
-        withText<QPushButton>(cancelled, "Gospel")->click();
-        QCOMPARE(cancelled.bookmark().bucket, QString("Gospel"));
-        cancelled.reject();
-        QTRY_VERIFY(!screen.editorSheet());
-        QVERIFY(!screen.editing());
-        QCOMPARE(app->bookmarks().front(), church().front());
-
-        // Saved with its button, an emptied bucket is none: "a" stays first,
-        // and leaves the filter.
-        press(rowButton(0, BookmarkRowAction::edit));
-        child<QLineEdit>(sheet(), "bucket")->clear();
-        press(child<QPushButton>(sheet(), "save"));
-        QTRY_COMPARE(app->bookmarks().front(), mark("a", std::nullopt));
-        QCOMPARE(rows(screen), (QStringList{"c", "e", "john-3-16-kjv"}));
-    }
-
-    void rowsFollowTheirBookmarksAndPaintedButtonsWork() {
+    // Rows follow their bookmarks through every way of moving one: a painted
+    // button of another row, the selected row's buttons with a bucket
+    // filtering the list, and a drag.
+    void rowsFollowTheirBookmarksAndMovesCountInTheFullList() {
         BookmarksView& screen = open(church(), *tree);
         BookmarkListModel& model = *screen.listModel();
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
@@ -256,6 +165,50 @@ private Q_SLOTS:
         QVERIFY(!model.index(3).data(BookmarkListModel::CanMoveDownRole).toBool());
         QCOMPARE(list.currentIndex().data(BookmarkListModel::IdRole), QVariant("b"));
 
+        screen.bucketBar()->button("Comfort")->click();
+        QCOMPARE(rows(screen), (QStringList{"a", "c"}));
+        // The first of the whole list cannot go up, even filtered; the last
+        // shown can go down only when it is not the last of the whole list.
+        QVERIFY(!rowButton(0, BookmarkRowAction::moveUp)->isEnabled());
+        QVERIFY(rowButton(0, BookmarkRowAction::moveDown)->isEnabled());
+        QVERIFY(!rowButton(1, BookmarkRowAction::moveDown)->isEnabled());
+        // "c" goes up past the hidden "d", saved to the file.
+        press(rowButton(1, BookmarkRowAction::moveUp));
+        QTRY_COMPARE(onDisk(), (QStringList{"a", "b", "c", "d"}));
+        // The row's buttons stay with the bookmark that moved.
+        QCOMPARE(list.currentIndex().data(BookmarkListModel::IdRole), QVariant("c"));
+
+        // A drag goes through the model: "c" dropped above "a".
+        const auto drag = [&](int row) {
+            return std::unique_ptr<QMimeData>(model.mimeData({model.index(row)}));
+        };
+        QVERIFY(model.dropMimeData(drag(1).get(), Qt::MoveAction, 0, 0, {}));
+        QTRY_COMPARE(onDisk(), (QStringList{"c", "a", "b", "d"}));
+        QCOMPARE(rows(screen), (QStringList{"c", "a"}));
+
+        // Deleting the only Gospel bookmark takes its bucket, and the filter
+        // on it goes back to All.
+        screen.bucketBar()->button("Gospel")->click();
+        QCOMPARE(rows(screen), QStringList{"d"});
+        press(rowButton(0, BookmarkRowAction::remove));
+        QTRY_COMPARE(onDisk(), (QStringList{"c", "a", "b"}));
+        QCOMPARE(rows(screen), (QStringList{"c", "a", "b"}));
+        QVERIFY(screen.bucketBar()->isVisibleTo(&screen));
+
+        // Changed behind the screen's back: the reload button shows it, and
+        // General alone is no reason for a bar. A drag that began before
+        // drops nothing.
+        const auto stale = drag(0);
+        QVERIFY(BookmarksFileIO::save(BookmarksConfig{{mark("x", " "), mark("y", std::nullopt)}},
+                                      ApplicationSupport::path("bookmarks.json"))
+                    .ok());
+        press(child<QToolButton>(screen, "reload"));
+        QTRY_COMPARE(rows(screen), (QStringList{"x", "y"}));
+        QVERIFY(!screen.bucketBar()->isVisibleTo(&screen));
+        QVERIFY(!model.canDropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QVERIFY(!model.dropMimeData(stale.get(), Qt::MoveAction, 2, 0, {}));
+        QCOMPARE(onDisk(), (QStringList{"x", "y"}));
+
         // A save that fails says why; the list keeps what it showed.
         QFile::remove(ApplicationSupport::path("bookmarks.json"));
         QDir().mkpath(ApplicationSupport::path("bookmarks.json"));
@@ -264,6 +217,46 @@ private Q_SLOTS:
         auto* error = child<QLabel>(screen, "error");
         QVERIFY(error->isVisibleTo(&screen));
         QCOMPARE(error->text(), *app->bookmarksError());
+        QCOMPARE(rows(screen), (QStringList{"x", "y"}));
+    }
+
+    void theEditorAddsInTheFilteredBucketAndEditsInPlace() {
+        BookmarksView& screen = open(church(), *tree);
+        screen.bucketBar()->button("Comfort")->click();
+        press(child<QPushButton>(screen, "add"));
+        BookmarkEditorSheet& adding = sheet();
+        QCOMPARE(child<QLineEdit>(adding, "bucket")->text(), QString("Comfort"));
+        QTest::keyClicks(child<QLineEdit>(adding, "label"), "John 3:16 (KJV)!");
+        press(child<QPushButton>(adding, "color-gold"));
+        QTRY_COMPARE(adding.bookmark().color, QString("gold"));
+        child<QSpinBox>(adding, "verseend")->setValue(18);
+        // Return saves.
+        QTest::keyClick(child<QLineEdit>(adding, "label"), Qt::Key_Return);
+        QTRY_COMPARE(onDisk().size(), qsizetype(6));
+        QCOMPARE(app->bookmarks().back(), (Bookmark{"john-3-16-kjv", "John 3:16 (KJV)!", "John", 3,
+                                                    16, 18, "Comfort", "gold"}));
+        QVERIFY(!screen.editing());
+        QCOMPARE(screen.list()->currentIndex().data(Qt::AccessibleTextRole).toString(),
+                 QString::fromUtf8("John 3:16 (KJV)!, Comfort, John 3:16\u201318"));
+
+        // Cancel keeps nothing of what was changed.
+        press(rowButton(0, BookmarkRowAction::edit));
+        BookmarkEditorSheet& cancelled = sheet();
+        QVERIFY(screen.editing() && screen.editing()->bookmark.id == "a");
+        withText<QPushButton>(cancelled, "Gospel")->click();
+        QCOMPARE(cancelled.bookmark().bucket, QString("Gospel"));
+        cancelled.reject();
+        QTRY_VERIFY(!screen.editorSheet());
+        QVERIFY(!screen.editing());
+        QCOMPARE(app->bookmarks().front(), church().front());
+
+        // Saved with its button, an emptied bucket is none: "a" stays first,
+        // and leaves the filter.
+        press(rowButton(0, BookmarkRowAction::edit));
+        child<QLineEdit>(sheet(), "bucket")->clear();
+        press(child<QPushButton>(sheet(), "save"));
+        QTRY_COMPARE(app->bookmarks().front(), mark("a", std::nullopt));
+        QCOMPARE(rows(screen), (QStringList{"c", "e", "john-3-16-kjv"}));
     }
 
     void theRunningServerTakesTheSaves() {

@@ -31,7 +31,6 @@ struct HttpResponse {
     int delayMs = 0;                              // wait this long before answering
     bool neverAnswer = false;                     // read the request, then say nothing (time-outs)
     bool stallAfterHeaders = false; // send the headers and half the body, then nothing
-    bool dropConnection = false;    // close the connection instead of answering
 };
 
 // One request as the server received it.

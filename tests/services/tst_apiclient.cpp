@@ -18,10 +18,6 @@ const QByteArray translationsBody =
     R"({"libraries": [], "selection": {"primaryId": "WEB"},
         "primary": {"id": "WEB", "label": "World English Bible"}, "compareAvailable": false})";
 
-template <typename T> QByteArray failureText(const APIResult<T>& result) {
-    return result.ok() ? QByteArray() : result.error().description().toUtf8();
-}
-
 } // namespace
 
 class TestAPIClient : public QObject {
@@ -88,7 +84,7 @@ private Q_SLOTS:
             const auto answer = waitForTask(client.get<HealthResponse>("/api/health"));
             QVERIFY(answer);
             if (status == 299) {
-                QVERIFY2(answer->ok() && answer->value().ok, failureText(*answer).constData());
+                QVERIFY(answer->ok() && answer->value().ok);
                 continue;
             }
             QVERIFY(!answer->ok() && answer->error().clientError());
@@ -128,8 +124,7 @@ private Q_SLOTS:
         QVERIFY(cutResult && cutResult->error().transportError());
         QCOMPARE(cutResult->error().transportError()->code, QNetworkReply::TimeoutError);
         const auto writeResult = waitForTask(std::move(write));
-        QVERIFY(writeResult);
-        QVERIFY2(writeResult->ok(), failureText(*writeResult).constData());
+        QVERIFY(writeResult && writeResult->ok());
     }
 };
 

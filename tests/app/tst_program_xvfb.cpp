@@ -80,10 +80,6 @@ class TestProgram : public QObject {
 private Q_SLOTS:
     void init() { AppTest::prepareFirstLaunch(tree, port); }
 
-    void cleanup() {
-        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
-    }
-
     // A second launch brings back the first instead of starting another; a
     // signal ends the first cleanly, leaving the server it adopted running,
     // and with its owner gone the next launch is a first one again.

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -76,20 +77,12 @@ private:
 // `timeoutMs` (then the result is absent, so a hung coroutine fails the test
 // instead of hanging it).
 template <typename T> std::optional<T> waitForTask(QCoro::Task<T> task, int timeoutMs = 30000) {
-    struct State {
-        std::optional<T> result;
-        QEventLoop loop;
-    };
-    auto state = std::make_shared<State>();
-    task.then([state](T&& value) {
-        state->result.emplace(std::move(value));
-        state->loop.quit();
-    });
-    if (!state->result) {
-        QTimer::singleShot(timeoutMs, &state->loop, &QEventLoop::quit);
-        state->loop.exec();
-    }
-    return std::move(state->result);
+    // Shared, as a task that outlives the wait still writes its result.
+    auto result = std::make_shared<std::optional<T>>();
+    task.then([result](T&& value) { result->emplace(std::move(value)); });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs))
+        return std::nullopt;
+    return std::move(*result);
 }
 
 } // namespace TestSupport

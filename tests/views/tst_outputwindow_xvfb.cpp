@@ -124,14 +124,11 @@ class TestOutputWindow : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         previousHandler = qInstallMessageHandler(recordMessage);
-        // Long cache lifetimes, so that a cache in the way would show; and an
+        // A long cache lifetime, so that a cache in the way would show; and an
         // endpoint that never answers.
-        const auto cached = [](int status, const QByteArray& body, const QByteArray& type) {
-            TestSupport::HttpResponse response{status, body, type + "; charset=utf-8"};
-            response.headers = {{"Cache-Control", "max-age=3600"}};
-            return response;
-        };
-        server.setResponse("/output", cached(200, page, "text/html"));
+        TestSupport::HttpResponse output{200, page, "text/html; charset=utf-8"};
+        output.headers = {{"Cache-Control", "max-age=3600"}};
+        server.setResponse("/output", output);
         TestSupport::HttpResponse hang;
         hang.neverAnswer = true;
         server.setResponse("/hang", hang);
@@ -265,7 +262,6 @@ private Q_SLOTS:
         QTRY_COMPARE(closedCount, 1);
         QCOMPARE(shortcutFired, 0);
         shortcut.reset();
-        QVERIFY(!controller->isOpen());
         QCOMPARE(tap.keys.size(), 2);
         // Closing again tells nobody.
         controller->close();
@@ -305,14 +301,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(logCount(loadedLine(server.url("/output"))), 1, 30'000);
         QCOMPARE(outputLog.filter("failed").size(), 2);
         // None of the failures closed the window.
-        QVERIFY(controller->isOpen());
         QCOMPARE(closedCount, 0);
 
         // Closed by the window manager (the same path a WM_DELETE_WINDOW takes).
         const QPointer<QWidget> closing = window;
         QVERIFY(window->windowHandle()->close());
         QCOMPARE(closedCount, 1);
-        QVERIFY(!controller->isOpen());
         QTRY_VERIFY(closing.isNull());
     }
 
@@ -381,7 +375,6 @@ private Q_SLOTS:
 
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_COMPARE(closedCount, 1);
-        QVERIFY(!controller->isOpen());
     }
 };
 

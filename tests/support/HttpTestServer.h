@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPair>
 #include <QString>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>

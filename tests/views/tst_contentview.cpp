@@ -114,7 +114,6 @@ private Q_SLOTS:
         auto& dashboard = showDashboard(false);
         for (const char* warning : {"nodeWarning", "databaseWarning", "buildWarning"})
             QVERIFY2(shown(child(dashboard, warning)), warning);
-        QVERIFY(!shown(child(dashboard, "bootstrapWarning")));
         QVERIFY(child<QLabel>(dashboard, "readiness")->text().contains("Setup needed"));
         QVERIFY(!child<QPushButton>(dashboard, "start")->isEnabled());
         const QStringList lines = text(dashboard, "blockedReasons").split('\n');

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace TestSupport {
 
@@ -91,10 +92,6 @@ void HttpTestServer::readFrom(QTcpSocket* socket) {
 }
 
 void HttpTestServer::send(QTcpSocket* socket, const HttpResponse& response, bool keepAlive) {
-    if (response.dropConnection) {
-        socket->abort();
-        return;
-    }
     // Clients read the status code; the reason phrase is only for people.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Test\r\n";
     if (!response.contentType.isEmpty())

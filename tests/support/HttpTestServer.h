@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPair>
 #include <QString>
-#include <QTimer>
+#include <QTest>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -31,7 +30,6 @@ struct HttpResponse {
     int delayMs = 0;                              // wait this long before answering
     bool neverAnswer = false;                     // read the request, then say nothing (time-outs)
     bool stallAfterHeaders = false; // send the headers and half the body, then nothing
-    bool dropConnection = false;    // close the connection instead of answering
 };
 
 // One request as the server received it.
@@ -77,20 +75,12 @@ private:
 // `timeoutMs` (then the result is absent, so a hung coroutine fails the test
 // instead of hanging it).
 template <typename T> std::optional<T> waitForTask(QCoro::Task<T> task, int timeoutMs = 30000) {
-    struct State {
-        std::optional<T> result;
-        QEventLoop loop;
-    };
-    auto state = std::make_shared<State>();
-    task.then([state](T&& value) {
-        state->result.emplace(std::move(value));
-        state->loop.quit();
-    });
-    if (!state->result) {
-        QTimer::singleShot(timeoutMs, &state->loop, &QEventLoop::quit);
-        state->loop.exec();
-    }
-    return std::move(state->result);
+    // Shared, as a task that outlives the wait still writes its result.
+    auto result = std::make_shared<std::optional<T>>();
+    task.then([result](T&& value) { result->emplace(std::move(value)); });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs))
+        return std::nullopt;
+    return std::move(*result);
 }
 
 } // namespace TestSupport

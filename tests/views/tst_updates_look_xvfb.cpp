@@ -8,14 +8,13 @@
 #include "app/AppTestSupport.h"
 #include "support/GuiTestMain.h"
 #include "support/HttpTestServer.h"
+#include "support/LookTestSupport.h"
 #include "support/UpdateFixtures.h"
 #include "views/AppDetailView.h"
 #include "views/UpdateStatusBlock.h"
 #include "views/UpdatesView.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,7 +35,6 @@ class TestUpdatesLook : public QObject {
     int port = 0;
     // Nothing answers there.
     const QString closedFeed = QStringLiteral("http://127.0.0.1:%1/feed.json").arg(freePort());
-    QString outputDir = qEnvironmentVariable("VESPERLINE_SCREENSHOT_DIR");
 
     QPushButton* button(const char* name) { return child<QPushButton>(*view, name); }
 
@@ -51,19 +49,8 @@ class TestUpdatesLook : public QObject {
 
     void shoot(const QString& name, const QString& text, bool dark = false) {
         QCOMPARE(shownText(), text);
-        QPalette palette = QApplication::style()->standardPalette();
-        if (dark) {
-            palette = QPalette(QColor(0x38, 0x38, 0x3c), QColor(0x2b, 0x2b, 0x2e));
-            palette.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
-        }
-        view->setPalette(palette);
-        QApplication::processEvents();
-        const QImage image = view->grab().toImage();
-        QVERIFY(!image.isNull());
-        if (!outputDir.isEmpty()) {
-            QDir().mkpath(outputDir);
-            image.save(QStringLiteral("%1/updates-%2.png").arg(outputDir, name));
-        }
+        view->setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QVERIFY(!shootWindow(*view, "updates-" + name).isNull());
     }
 
     // The buttons wait while anything is under way; "Download & install"

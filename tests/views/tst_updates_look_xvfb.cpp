@@ -101,8 +101,7 @@ private Q_SLOTS:
         }
     }
 
-    // Showing the screen checks at once. An address typed but not checked
-    // is put back when the screen is shown again; a check saves it.
+    // Showing the screen checks at once; a check saves the address typed.
     void checks() {
         view->show();
         awaitStatus(Status::Checking{});
@@ -114,15 +113,8 @@ private Q_SLOTS:
         child<UpdateStatusBlock>(*view, "updateStatusBlock")->render(Status::Idle{});
         shoot("idle", "Check anytime — patches are signed and verified before install.");
 
-        auto* field = child<QLineEdit>(*view, "feedURL");
-        field->selectAll();
-        QTest::keyClicks(field, host->url("/feed.json").toString());
-        view->hide();
-        view->show();
-        QCOMPARE(field->text(), closedFeed);
-        awaitStatus(Status::Failed{"Connection refused"});
-
         serveFeed("0.0.0", "x");
+        auto* field = child<QLineEdit>(*view, "feedURL");
         field->selectAll();
         QTest::keyClicks(field, host->url("/feed.json").toString());
         button("checkForUpdates")->click();

@@ -76,8 +76,6 @@ private Q_SLOTS:
         QTest::newRow("200 with Bibles")
             << 200 << QByteArray(R"({"data":[{"id":"a"},{"id":"b"}]})") << true
             << "API key is valid (2 Bibles on your account)." << std::optional(2);
-        QTest::newRow("200 not JSON") << 200 << QByteArray("<html>ok</html>") << true
-                                      << "API key is valid." << std::optional<int>();
         QTest::newRow("401") << 401 << QByteArray(R"({"message":"bad"})") << false
                              << "Invalid API key (401). Check the keyring or paste again."
                              << std::optional<int>();

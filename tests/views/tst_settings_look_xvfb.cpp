@@ -1,7 +1,7 @@
 // The Settings tab as an operator sees it, on a real X display with a
 // private keyring and a fake API.Bible on 127.0.0.1: its rules, and the
-// states to look at, before the credentials are saved, during a key test and
-// after it, during an import and after a failed one. With
+// states to look at, before the credentials are saved, after a key test,
+// during an import and after a failed one. With
 // VESPERLINE_SCREENSHOT_DIR set, each state is written there as a PNG.
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
@@ -116,14 +116,7 @@ private Q_SLOTS:
         QCOMPARE(blocked->text(), QStringLiteral("Node.js is required to run the import."));
 
         auto* message = find<QLabel>("testMessage");
-        auto* test = find<QPushButton>("testApiKey");
-        HttpResponse slow(200, R"({"data":[{"id":"a"}]})");
-        slow.delayMs = 3000;
-        api->server().setResponse("/v1/bibles", slow);
-        test->click();
-        QCOMPARE(test->text(), QStringLiteral("Testing…"));
-        QVERIFY(!test->isEnabled());
-        shoot("testing-key");
+        find<QPushButton>("testApiKey")->click();
         QTRY_VERIFY_WITH_TIMEOUT(message->text().startsWith(ApiBiblePanel::validKeyPrefix), 10000);
         QCOMPARE(message->palette().color(QPalette::WindowText),
                  SemanticColors::tone(SemanticColors::Tone::green, window().palette()));

@@ -1,8 +1,16 @@
+// Runtime updates: the feed checked, and an archive downloaded, verified and
+// unpacked by the update service alone; then updates activated by the
+// program, which restarts the server on the new runtime and by itself rolls
+// back one that cannot start.
+#include "app/AppTestSupport.h"
+#include "app/AppViewModel.h"
+#include "services/APIClient.h"
 #include "services/ApplicationSupport.h"
 #include "services/RuntimeUpdateService.h"
+#include "services/ServerManager.h"
+#include "support/GuiTestMain.h"
 #include "support/HttpTestServer.h"
 #include "support/ServerFixtures.h"
-#include "support/TestSupport.h"
 #include "support/UpdateFixtures.h"
 
 #include <QDir>
@@ -10,12 +18,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
+using namespace TestSupport;
+using AppTest::InstallTree;
 using Status = RuntimeUpdateService::Status;
-using TestSupport::HttpResponse;
-using TestSupport::readFile;
-using TestSupport::writeFile;
 using UpdateFixtures::TarEntry;
 
 namespace {
@@ -32,6 +38,8 @@ QCoro::Task<std::optional<QString>> restartedFine() {
     co_return std::nullopt;
 }
 
+const QByteArray exitsAtOnce = "process.exit(3);\n";
+
 } // namespace
 
 Q_DECLARE_METATYPE(HttpResponse)
@@ -41,10 +49,13 @@ class TestRuntimeUpdates : public QObject {
 
     UpdateFixtures::SigningKey key;
     QTemporaryDir install;
-    std::unique_ptr<TestSupport::HttpTestServer> host;
+    std::unique_ptr<HttpTestServer> host;
     QTcpServer oversized;
     QString oversizedURL;
     int restarts = 0;
+    std::unique_ptr<InstallTree> tree;
+    std::unique_ptr<AppViewModel> app;
+    int port = 0;
 
     std::unique_ptr<RuntimeUpdateService> makeService() {
         auto service = std::make_unique<RuntimeUpdateService>(RuntimeUpdateService::Options{
@@ -67,7 +78,7 @@ class TestRuntimeUpdates : public QObject {
 
     Status installServed() {
         auto updates = makeService();
-        TestSupport::await(updates->installLatest([this] {
+        await(updates->installLatest([this] {
             ++restarts;
             return restartedFine();
         }));
@@ -77,7 +88,7 @@ class TestRuntimeUpdates : public QObject {
     Status check(const QByteArray& feed) {
         host->setResponse("/feed.json", HttpResponse{200, feed});
         auto updates = makeService();
-        TestSupport::await(updates->checkForUpdates());
+        await(updates->checkForUpdates());
         return updates->status();
     }
 
@@ -85,12 +96,46 @@ class TestRuntimeUpdates : public QObject {
         return check(UpdateFixtures::feedJson(version, archiveURL(), "ab", {}, notes));
     }
 
+    // What a test of the program starts from: a first launch on the
+    // program's runtime, 1.0.0, with no update installed.
+    void firstLaunch() {
+        AppTest::prepareFirstLaunch(tree, port);
+        writeFile(tree->projectRoot() + "/runtime-version.json", R"({"version": "1.0.0"})");
+    }
+
+    void make(AppViewModel::Environment environment) {
+        app = std::make_unique<AppViewModel>(std::move(environment));
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::restoreSettled(*app), settle);
+    }
+
+    Status installWith(const QString& publicKey) {
+        RuntimeUpdateService updates(RuntimeUpdateService::Options{publicKey});
+        updates.setFeedURLString(host->url("/feed.json").toString());
+        AppViewModel* model = app.get();
+        await(updates.installLatest([model] { return model->applyHotPatchedRuntime(); }));
+        return updates.status();
+    }
+
+    Status installFixture(const QString& version, const QByteArray& server) {
+        const QByteArray archive = UpdateFixtures::runtimeArchive(version, server);
+        serve(signedFeed(version, UpdateFixtures::sha256Hex(archive)), archive);
+        return installWith(key.publicKeyBase64());
+    }
+
+    QByteArray fixtureServer() const { return readFile(ExternalServer::fixtureScript()); }
+
+    void verifyRunningOn(const QString& root) {
+        QCOMPARE(app->projectRoot(), root);
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        QCOMPARE(app->server().paths().runtimeRoot, root);
+    }
+
 private Q_SLOTS:
     // One server for the whole run: the refusal table is made with its
     // address. The other, a bare socket server, announces a body past the
     // limit, which the test server cannot.
     void initTestCase() {
-        host = std::make_unique<TestSupport::HttpTestServer>();
+        host = std::make_unique<HttpTestServer>();
         QVERIFY(oversized.listen(QHostAddress::LocalHost, 0));
         connect(&oversized, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* socket = oversized.nextPendingConnection();
@@ -110,6 +155,13 @@ private Q_SLOTS:
         writeFile(runtimePath("current/apps/server/dist/index.js"), "// 1.0.0");
         writeFile(runtimePath("current/runtime-version.json"), "{\"version\": \"1.0.0\"}");
         restarts = 0;
+    }
+
+    void cleanup() {
+        if (!app)
+            return;
+        AppTest::tearDown(*app, app);
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
     // The installed version decides, compared number by number with a
@@ -147,11 +199,11 @@ private Q_SLOTS:
         // A good check first: its feed survives the failed one.
         serve(UpdateFixtures::feedJson("3.0", archiveURL(), "ab", {}));
         auto updates = makeService();
-        TestSupport::await(updates->checkForUpdates());
+        await(updates->checkForUpdates());
         QVERIFY(updates->lastFeed());
 
         host->setResponse("/feed.json", HttpResponse{status, body});
-        TestSupport::await(updates->checkForUpdates());
+        await(updates->checkForUpdates());
         const auto* failed = updates->status().get<Status::Failed>();
         QVERIFY(failed);
         QVERIFY2(failed->message.startsWith(message), qPrintable(failed->message));
@@ -278,7 +330,89 @@ private Q_SLOTS:
         for (const QString& name : churchFiles)
             QCOMPARE(readFile(ApplicationSupport::path(name)), name.toUtf8());
     }
+
+    // Installed while stopped with nothing blocking a start, a runtime that
+    // cannot start goes back to the runtime of the program, with the server
+    // running there and the church's data as it was. Then installs over the
+    // running server, the manual roll back, and a runtime that cannot start
+    // falling back to the one it replaced.
+    void installRollBackAndFallBack() {
+        firstLaunch();
+        make(tree->environment());
+        writeFile(ApplicationSupport::path("playlists.json"), R"({"playlists": []})");
+        const QByteArray bookmarks = readFile(ApplicationSupport::path("bookmarks.json"));
+        QCOMPARE(
+            installFixture("9.9.9", exitsAtOnce),
+            Status(Status::Failed{"Runtime 9.9.9 failed to start; went back to runtime 1.0.0."}));
+        verifyRunningOn(tree->projectRoot());
+        QVERIFY(!QFileInfo::exists(runtimePath("current")));
+        QCOMPARE(app->statusMessage(),
+                 "Runtime 9.9.9 failed to start; went back to runtime 1.0.0.");
+        QCOMPARE(readFile(ApplicationSupport::path("bookmarks.json")), bookmarks);
+        QCOMPARE(readFile(ApplicationSupport::path("playlists.json")),
+                 QByteArray(R"({"playlists": []})"));
+        QVERIFY(QFileInfo::exists(ApplicationSupport::path("data/bible.sqlite")));
+
+        QCOMPARE(installFixture("2.0.0", fixtureServer()), Status(Status::Installed{"2.0.0"}));
+        verifyRunningOn(runtimePath("current"));
+        QCOMPARE(installFixture("3.0.0", fixtureServer()), Status(Status::Installed{"3.0.0"}));
+        verifyRunningOn(runtimePath("current"));
+        QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "3.0.0");
+
+        await(app->rollBackRuntime());
+        verifyRunningOn(runtimePath("current"));
+        QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "2.0.0");
+        QVERIFY(!QFileInfo::exists(runtimePath("previous")));
+        QCOMPARE(app->statusMessage(), "Runtime 2.0.0 active");
+
+        QCOMPARE(
+            installFixture("4.0.0", exitsAtOnce),
+            Status(Status::Failed{"Runtime 4.0.0 failed to start; went back to runtime 2.0.0."}));
+        verifyRunningOn(runtimePath("current"));
+        QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "2.0.0");
+        QCOMPARE(QDir(runtimePath("")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"current"});
+    }
+
+    // Something blocks a start (no Node.js): the update is installed and
+    // the server stays stopped.
+    void blockedStartStaysStopped() {
+        firstLaunch();
+        make(tree->environment(false));
+        QCOMPARE(installFixture("2.0.0", exitsAtOnce), Status(Status::Installed{"2.0.0"}));
+        QCOMPARE(app->projectRoot(), runtimePath("current"));
+        QCOMPARE(app->server().status(), ServerStatus::stopped);
+        QCOMPARE(app->statusMessage(), "Runtime 2.0.0 active");
+    }
+
+    // The maker's script packs the real runtime; the feed is served on
+    // 127.0.0.1; the server ends up answering on the new runtime.
+    void realRuntimeFromTheMakersScript() {
+        firstLaunch();
+        tree = InstallTree::withStagedRuntime();
+        if (!tree)
+            QSKIP("the stage has not been built (scripts/stage build)");
+        QTemporaryDir out;
+        const UpdateFixtures::PemKey pem = UpdateFixtures::makePemKey(out.path());
+        const QString url = host->url("/runtime-2.5.0.tar.gz").toString();
+        QVERIFY(
+            UpdateFixtures::makeRuntimePatch("2.5.0", pem, out.path(), url, tree->projectRoot()));
+        host->setResponse("/feed.json", HttpResponse{200, readFile(out.filePath("feed.json"))});
+        host->setResponse("/runtime-2.5.0.tar.gz",
+                          HttpResponse{200, readFile(out.filePath("runtime-2.5.0.tar.gz"))});
+
+        make(tree->environment());
+        app->server().start();
+        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*app, ServerStatus::running), settle);
+        QCOMPARE(installWith(pem.publicKeyBase64), Status(Status::Installed{"2.5.0"}));
+        verifyRunningOn(runtimePath("current"));
+        const auto health =
+            waitForTask(APIClient(port).get<HealthResponse>(QStringLiteral("/api/health")));
+        QVERIFY(health && health->ok());
+        QCOMPARE(health->value().runtimeVersion, "2.5.0");
+        QCOMPARE(health->value().runtimeRoot, runtimePath("current"));
+    }
 };
 
-VESPERLINE_TEST_MAIN(TestRuntimeUpdates)
+VESPERLINE_GUI_TEST_MAIN(TestRuntimeUpdates)
 #include "tst_runtimeupdates.moc"

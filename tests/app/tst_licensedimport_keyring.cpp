@@ -84,8 +84,6 @@ private Q_SLOTS:
             << 500 << longBody << false
             << "API.Bible returned HTTP 500. " + QString::fromUtf8(longBody).left(120)
             << std::optional<int>();
-        QTest::newRow("502 not UTF-8") << 502 << QByteArray("\xff\xfe bad") << false
-                                       << "API.Bible returned HTTP 502. " << std::optional<int>();
     }
 
     void keyTestAnswers() {
@@ -105,10 +103,9 @@ private Q_SLOTS:
         HttpResponse silent;
         silent.neverAnswer = true;
         api->server().setResponse("/v1/bibles", silent);
-        QElapsedTimer clock;
-        clock.start();
-        const auto late = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key"), 500));
-        QVERIFY(clock.elapsed() < 10000);
+        // Well before the wait for the answer gives up.
+        const auto late =
+            waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key"), 500), 10000);
         QVERIFY(late && !late->ok);
         QCOMPARE(late->message, QStringLiteral("Could not reach API.Bible: the request timed out"));
     }

@@ -81,8 +81,6 @@ private Q_SLOTS:
         await(manager->syncStatusFromHealth());
         QCOMPARE(manager->status(), ServerStatus::running);
         QCOMPARE(state().outcome(), Outcome::inProgress);
-        QCOMPARE(state().statusLine(), QString("Running"));
-        QCOMPARE(state().statusTone(), StartupOutcome::Tone::success);
 
         manager->appendLog("Fastify LISTENING ON http://127.0.0.1:" +
                            QString::number(other.port()));
@@ -124,8 +122,6 @@ private Q_SLOTS:
         QCOMPARE(sheet->statusColor(), StartupProgressView::failureColor());
         QCOMPARE(part<QLabel>("title")->text(), QString("Server failed to start"));
         QVERIFY(button("retry")->isVisible() && button("retry")->isDefault());
-        QVERIFY(button("cancel")->isVisible() && button("close")->isVisible());
-        QVERIFY(!button("open-control")->isVisible());
         // Once the file has the error, the log shows it once.
         QTRY_VERIFY(state().logTailer().lines().contains(error.section('\n', 0, 0)));
         QCOMPARE(state().fullLogText().count(error.section('\n', 0, 0)), 1);
@@ -152,7 +148,6 @@ private Q_SLOTS:
             openSheet();
             manager->start();
             QTRY_COMPARE(manager->startupPhase(), StartupPhase::waiting);
-            QCOMPARE(state().statusLine(), QString("Waiting for server…"));
             QPointer<FakeServerProcess> child = fake->child();
             const qint32 pid = qint32(child->pid);
 

@@ -34,6 +34,7 @@ class TestStartupProgress : public QObject {
 
     // Shows the sheet over a main window, as the Dashboard does.
     void openSheet() {
+        sheet.reset(); // a child of the window replaced here
         window = std::make_unique<QWidget>();
         window->resize(900, 700);
         window->show();

@@ -161,7 +161,7 @@ private Q_SLOTS:
 
     // Paste, import, watch: the imported Bible is the one to use next (that
     // the server then offers it is the runtime's own tests').
-    void anImportedBibleIsWhatTheServerOffersNext() {
+    void anImportedBibleIsTheOneToUseNext() {
         AppViewModel* a = readyToImport();
         if (!a)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");

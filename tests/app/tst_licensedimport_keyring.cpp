@@ -76,8 +76,6 @@ private Q_SLOTS:
         QTest::newRow("200 with Bibles")
             << 200 << QByteArray(R"({"data":[{"id":"a"},{"id":"b"}]})") << true
             << "API key is valid (2 Bibles on your account)." << std::optional(2);
-        QTest::newRow("200 not JSON") << 200 << QByteArray("<html>ok</html>") << true
-                                      << "API key is valid." << std::optional<int>();
         QTest::newRow("401") << 401 << QByteArray(R"({"message":"bad"})") << false
                              << "Invalid API key (401). Check the keyring or paste again."
                              << std::optional<int>();
@@ -86,8 +84,6 @@ private Q_SLOTS:
             << 500 << longBody << false
             << "API.Bible returned HTTP 500. " + QString::fromUtf8(longBody).left(120)
             << std::optional<int>();
-        QTest::newRow("502 not UTF-8") << 502 << QByteArray("\xff\xfe bad") << false
-                                       << "API.Bible returned HTTP 502. " << std::optional<int>();
     }
 
     void keyTestAnswers() {
@@ -103,24 +99,15 @@ private Q_SLOTS:
         QCOMPARE(api->server().requests().first().header("api-key"), QByteArray("my-key"));
     }
 
-    void aServiceThatDoesNotAnswerOrIsNotThereIsReported() {
+    void aServiceThatDoesNotAnswerIsReportedInTime() {
         HttpResponse silent;
         silent.neverAnswer = true;
         api->server().setResponse("/v1/bibles", silent);
-        QElapsedTimer clock;
-        clock.start();
-        const auto late = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key"), 500));
-        QVERIFY(clock.elapsed() < 10000);
+        // Well before the wait for the answer gives up.
+        const auto late =
+            waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key"), 500), 10000);
         QVERIFY(late && !late->ok);
         QCOMPARE(late->message, QStringLiteral("Could not reach API.Bible: the request timed out"));
-
-        qputenv("API_BIBLE_BASE_URL",
-                QStringLiteral("http://127.0.0.1:%1/v1").arg(freePort()).toUtf8());
-        const auto refused = waitForTask(ApiBibleClient::testApiKey(QStringLiteral("key")));
-        QVERIFY(refused && !refused->ok);
-        QVERIFY2(refused->message.startsWith("Could not reach API.Bible: ") &&
-                     refused->message.size() > 28,
-                 qPrintable(refused->message));
     }
 
     // The real runs show the key, the Bible ID and the paths arriving. CI
@@ -135,26 +122,10 @@ private Q_SLOTS:
                                 "Import again."));
     }
 
-    // Missing credentials are the Settings look test's first state.
-    void importNeedsNodeThenAStoppedServer() {
-        // Another instance's server runs on the port.
-        ExternalServer running(QStringLiteral("healthy"), port);
-        auto* a = &make(tree->environment(false));
-        QVERIFY(a->server().isRunning());
-        QCOMPARE(a->saveApiBibleCredentials(secretKey, FakeApiBible::bibleId), std::nullopt);
-        a->importNkjvFromAPI();
-        QCOMPARE(a->nkjvImportError(), QStringLiteral("Node.js is required to run the import."));
-
-        QTRY_COMPARE(a->pendingOperations(), 0);
-        a = &make(tree->environment());
-        QVERIFY(a->server().isRunning());
-        a->importNkjvFromAPI();
-        QCOMPARE(a->nkjvImportError(),
-                 QStringLiteral("Stop the server before importing a new translation."));
-        QVERIFY(!a->isImporting());
-    }
-
-    void theKeyTestUsesTheTypedKeyElseTheStoredOne() {
+    // The key test takes the typed key, else the stored one. An import needs
+    // the runtime's script and a stopped server; missing credentials and a
+    // missing Node.js are the Settings look test's.
+    void theKeyTestAndWhatStopsAnImport() {
         auto& a = make(tree->environment());
         await(a.testApiBibleKey(QStringLiteral("  ")));
         QCOMPARE(a.apiKeyTestMessage(), QStringLiteral("Enter or save an API key first."));
@@ -177,10 +148,20 @@ private Q_SLOTS:
         awaitImportEnd(a);
         QCOMPARE(a.nkjvImportError(),
                  QStringLiteral("NKJV import script missing. Reinstall the Vesperline package."));
+
+        // Another instance's server runs on the port.
+        ExternalServer running(QStringLiteral("healthy"), port);
+        await(a.syncServerStatus());
+        QVERIFY(a.server().isRunning());
+        a.importNkjvFromAPI();
+        QCOMPARE(a.nkjvImportError(),
+                 QStringLiteral("Stop the server before importing a new translation."));
+        QVERIFY(!a.isImporting());
     }
 
-    // Paste, import, watch, Start: the server then offers NKJV.
-    void anImportedBibleIsWhatTheServerOffersNext() {
+    // Paste, import, watch: the imported Bible is the one to use next (that
+    // the server then offers it is the runtime's own tests').
+    void anImportedBibleIsTheOneToUseNext() {
         AppViewModel* a = readyToImport();
         if (!a)
             QSKIP("No staged runtime under build/stage: run `make stage` (make test does).");
@@ -191,8 +172,6 @@ private Q_SLOTS:
                 [&] { progressSeen = std::max(progressSeen, a->importProgress().book); });
         a->importNkjvFromAPI();
         QVERIFY(a->isImporting());
-        QCOMPARE(a->statusMessage(),
-                 QStringLiteral("Importing NKJV from API.Bible (30–60+ min, network required)…"));
         awaitImportEnd(*a);
         QCOMPARE(a->nkjvImportError(), std::nullopt);
         QCOMPARE(progressSeen, 66);
@@ -204,67 +183,41 @@ private Q_SLOTS:
         const QByteArray log = readFile(ServerLog::filePath());
         QVERIFY(log.contains("[66/66] Revelation"));
         QVERIFY(!log.contains(secretKey.toUtf8()));
-
-        a->server().start();
-        QTRY_VERIFY_WITH_TIMEOUT(AppTest::mirrorReached(*a, ServerStatus::running), slowSettle);
-        await(a->reloadTranslations());
-        QCOMPARE(a->translationsError(), std::nullopt);
-        QCOMPARE(a->translationsPayload()->selection.primaryId,
-                 QStringLiteral("bible.nkjv.sqlite"));
-        QCOMPARE(a->translationsPayload()->primary.label, QStringLiteral("New King James Version"));
     }
 
-    // A failed re-import keeps the earlier Bible byte for byte; a failed
-    // first import leaves none.
-    void aRefusedImportKeepsWhatWasThere_data() {
-        QTest::addColumn<bool>("earlier");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("first import") << false
-                                      << "NKJV import failed (exit 1). Partial bible.nkjv.sqlite "
-                                         "was removed. Details are in the server log.";
-        QTest::newRow("earlier import") << true
-                                        << "NKJV import failed (exit 1). The earlier "
-                                           "bible.nkjv.sqlite was kept. Details are in the server "
-                                           "log.";
-    }
-
-    void aRefusedImportKeepsWhatWasThere() {
-        QFETCH(bool, earlier);
+    // Genesis arrives, Exodus is refused: the script has written part of a
+    // Bible. A failed first import leaves none; the earlier Bible then stays
+    // byte for byte through a failed import, a cancel (the script cleans up on
+    // SIGTERM, with no SIGKILL needed) and quitting mid-import (the job
+    // destroyed midway).
+    void aFailedCancelledOrQuitImportKeepsWhatWasThere() {
         AppViewModel* a = readyToImport();
         if (!a)
             QSKIP("the stage has not been built (scripts/stage build)");
-        if (earlier) {
-            writeFile(NkjvImportJob::targetPath(), earlierDatabase);
-            QVERIFY(AS::saveTranslation(NkjvImportJob::nkjvTranslation()).ok());
-        }
-        // Genesis arrives, Exodus is refused: the script has written part of a Bible.
         api->server().setResponse(FakeApiBible::chapterPath("EXO"), HttpResponse(500));
         a->importNkjvFromAPI();
         awaitImportEnd(*a);
-        QTEST(*a->nkjvImportError(), "message");
+        QCOMPARE(a->nkjvImportError(), "NKJV import failed (exit 1). Partial bible.nkjv.sqlite was "
+                                       "removed. Details are in the server log.");
         QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
-        if (earlier) {
-            QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);
-            QCOMPARE(AS::loadTranslation().id, QStringLiteral("NKJV"));
-        } else {
-            QVERIFY(!QFile::exists(NkjvImportJob::targetPath()));
-            QVERIFY(!QFile::exists(AS::path("translations-selection.json")));
-        }
-    }
+        QVERIFY(!QFile::exists(NkjvImportJob::targetPath()));
+        QVERIFY(!QFile::exists(AS::path("translations-selection.json")));
 
-    // The script cleans up on SIGTERM, with no SIGKILL needed, and the
-    // earlier Bible stays; quitting mid-import (the job destroyed midway)
-    // leaves no partial Bible either.
-    void cancellingOrQuittingKeepsWhatWasThere() {
-        AppViewModel* a = readyToImport();
-        if (!a)
-            QSKIP("the stage has not been built (scripts/stage build)");
         writeFile(NkjvImportJob::targetPath(), earlierDatabase);
+        QVERIFY(AS::saveTranslation(NkjvImportJob::nkjvTranslation()).ok());
+        a->importNkjvFromAPI();
+        awaitImportEnd(*a);
+        QCOMPARE(a->nkjvImportError(), "NKJV import failed (exit 1). The earlier bible.nkjv.sqlite "
+                                       "was kept. Details are in the server log.");
+        QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
+        QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);
+        QCOMPARE(AS::loadTranslation().id, QStringLiteral("NKJV"));
+
         HttpResponse silent;
         silent.neverAnswer = true;
-        api->server().setResponse(FakeApiBible::chapterPath("LEV"), silent);
+        api->server().setResponse(FakeApiBible::chapterPath("EXO"), silent);
         a->importNkjvFromAPI();
-        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 3, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 2, 30000);
         QVERIFY(QFile::exists(NkjvImportJob::temporaryPath()));
         QElapsedTimer clock;
         clock.start();
@@ -278,7 +231,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);
 
         a->importNkjvFromAPI();
-        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 3, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(a->importProgress().book, 2, 30000);
         AppTest::tearDown(*a, app);
         QVERIFY(!QFile::exists(NkjvImportJob::temporaryPath()));
         QCOMPARE(readFile(NkjvImportJob::targetPath()), earlierDatabase);

@@ -1,7 +1,8 @@
-// The supervisor's state machine in-process: fake children that print, listen
-// and exit when told, fake listeners and recorded signals, and health answered
-// over real loopback sockets. What only real processes show is in
-// tst_serverprocesses.
+// The supervisor. First its state machine in-process: fake children that
+// print, listen and exit when told, fake listeners and recorded signals, and
+// health answered over real loopback sockets. Then what only real processes
+// show: the child's command line and environment, signals to a process tree,
+// ports held and freed, and ids read back from /proc.
 #include "services/ApplicationSupport.h"
 #include "services/PidFile.h"
 #include "services/ServerEnvironment.h"
@@ -12,6 +13,10 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
 #include <csignal>
 
 using namespace TestSupport;
@@ -19,10 +24,6 @@ using namespace TestSupport;
 namespace {
 
 const QString nodePath = QStringLiteral("/opt/node/bin/node");
-
-HttpResponse healthy() {
-    return HttpResponse(200, R"({"ok":true,"db":true,"clients":0})");
-}
 
 } // namespace
 
@@ -33,11 +34,20 @@ class TestServerManager : public QObject {
     std::unique_ptr<FakeServerPlatform> fake;
     std::unique_ptr<ServerManager> manager;
     int port = 0;
+    bool real = false;
 
+    // On fake children, on `onPort` or a free port.
     ServerManager& make(int onPort = 0) {
         port = onPort ? onPort : freePort();
         manager =
             std::make_unique<ServerManager>(runtime->paths(), nodePath, port, fake->platform());
+        return *manager;
+    }
+
+    // On real node processes, on the test's port.
+    ServerManager& makeReal() {
+        real = true;
+        manager = std::make_unique<ServerManager>(runtime->paths(), nodeExecutable(), port);
         return *manager;
     }
 
@@ -56,14 +66,22 @@ private Q_SLOTS:
     void init() {
         runtime = std::make_unique<FixtureRuntime>();
         fake = std::make_unique<FakeServerPlatform>();
+        port = freePort();
+        real = false;
         PidFile::clear();
         QFile::remove(ServerLog::filePath());
+        setFixtureMode("healthy");
     }
 
+    // Whatever a test started is force-stopped, and the port must end up free.
     void cleanup() {
+        if (manager && real)
+            await(manager->forceStopOnPortAsync());
         manager.reset();
         fake.reset();
         drainEventLoop();
+        // The kernel may take a moment after the last listener died.
+        QTRY_VERIFY2(!PortOwner::isLocalTCPPortOpen(port), "a test left its port busy");
     }
 
     void aSlowBootingChildIsTrackedAsOursWhateverTheSyncSees() {
@@ -182,11 +200,12 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(PidFile::path()));
 
         startRunning();
+        // Cancelling the start comes too late once it runs.
+        manager->cancelStart();
+        QCOMPARE(manager->status(), ServerStatus::running);
         fake->child()->exit(1);
         QTRY_COMPARE(manager->status(), ServerStatus::crashed);
         QCOMPARE(manager->lastError(), QString("Server process exited unexpectedly"));
-        QCOMPARE(manager->startupPhase(), std::nullopt);
-        QVERIFY(!manager->health());
 
         startRunning();
         fake->child()->stopListening();
@@ -203,7 +222,8 @@ private Q_SLOTS:
         auto& m = make(other->port());
         await(m.syncStatusFromHealth());
         QCOMPARE(m.status(), ServerStatus::stopped);
-        other->setResponse("/api/health", healthy());
+        other->setResponse("/api/health",
+                           HttpResponse(200, R"({"ok":true,"db":true,"clients":0})"));
         m.start();
         QTRY_COMPARE(m.status(), ServerStatus::running);
         QCOMPARE(fake->launches(), 0);
@@ -229,98 +249,43 @@ private Q_SLOTS:
                  "Status sync: no response on port " + n() + " — marked stopped");
     }
 
-    void cancellingAStartStopsTheChildAndStaysStopped() {
-        auto& m = make();
-        m.start();
-        QTRY_COMPARE(m.startupPhase(), StartupPhase::waiting);
-        QPointer<FakeServerProcess> child = fake->child();
-        const qint32 pid = qint32(child->pid);
-        m.cancelStart();
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        QCOMPARE(m.logLines().last(), QString("Start cancelled"));
-        QVERIFY(fake->ports->signalled(SIGTERM).contains(pid));
-        // The child's exit after the cancel is not a failure.
-        if (child)
-            child->exit(15);
-        QTest::qWait(50);
-        QCOMPARE(m.status(), ServerStatus::stopped);
-        QCOMPARE(m.lastError(), std::nullopt);
-
-        startRunning();
-        manager->cancelStart();
-        QCOMPARE(manager->logLines().last(), QString("Start cancel ignored — server is running"));
-        QCOMPARE(manager->status(), ServerStatus::running);
-    }
-
     // A server that answers at launch is adopted (tst_program_xvfb, on the
-    // real program); what else the launch finds is left or ended here.
-    void restoreAtLaunch_data() {
-        QTest::addColumn<bool>("notReady");   // something answers on the port, not ready
-        QTest::addColumn<QString>("pidFile"); // "alive", "dead" or none
-        QTest::addColumn<QStringList>("log");
-        QTest::addColumn<QList<qint32>>("terminated");
-        QTest::newRow("dead pid") << false << "dead" << QStringList{} << QList<qint32>{};
-        QTest::newRow("live orphan")
-            << false << "alive"
-            << QStringList{"Launch health (PID 4242): health failed (Connection refused)",
-                           "Orphan server PID 4242 failed health — terminating"}
-            << QList<qint32>{4243, 4242, 9001};
-        QTest::newRow("foreign listener")
-            << true << ""
-            << QStringList{"Launch port attach: health not OK",
-                           "Port %1 is in use but health is not ready — use Refresh on Dashboard"}
-            << QList<qint32>{};
-    }
+    // real program) and an orphan that does not is ended (on a real process,
+    // below); a dead pid and a listener that is not ready are left alone.
+    void restoreLeavesADeadPidAndAListenerNotReady() {
+        PidFile::write(4242);
+        await(make().restoreStateOnLaunch());
+        QVERIFY(manager->logLines().isEmpty());
+        QVERIFY(!QFile::exists(PidFile::path()));
 
-    void restoreAtLaunch() {
-        QFETCH(bool, notReady);
-        QFETCH(QString, pidFile);
-        QFETCH(QStringList, log);
-        QFETCH(QList<qint32>, terminated);
-        std::optional<HttpTestServer> other;
-        if (notReady) {
-            other.emplace();
-            other->setResponse("/api/health", HttpResponse(200, R"({"ok":false})"));
-        }
-        auto& m = make(other ? other->port() : freePort());
-        auto& ports = *fake->ports;
-        if (!pidFile.isEmpty())
-            PidFile::write(4242);
-        if (pidFile == "alive") {
-            ports.alive = {4242};
-            ports.servers = {4242};
-            ports.children[4242] = {4243};
-            ports.listeners = {9001};
-        }
+        HttpTestServer other;
+        other.setResponse("/api/health", HttpResponse(200, R"({"ok":false})"));
+        auto& m = make(other.port());
         await(m.restoreStateOnLaunch());
         QCOMPARE(m.status(), ServerStatus::stopped);
-        QVERIFY(!m.spawnedByApp());
-        for (QString& line : log)
-            line.replace("%1", n());
-        QCOMPARE(m.logLines(), log);
-        QCOMPARE(ports.signalled(SIGTERM), terminated);
-        QVERIFY(!QFile::exists(PidFile::path()));
+        QCOMPARE(m.logLines(), (QStringList{"Launch port attach: health not OK",
+                                            "Port " + n() +
+                                                " is in use but health is not ready — use "
+                                                "Refresh on Dashboard"}));
+        QVERIFY(fake->ports->sent.isEmpty());
     }
 
     void logKeepsTheLast500TrimmedLines() {
         auto& m = make();
         m.prepareStartupLog();
-        m.appendLog("   ");
-        QCOMPARE(m.logLines().size(), 1);
         for (int i = 1; i <= 520; ++i)
             m.appendLog(QString("  line %1\n").arg(i));
         QCOMPARE(m.logLines().size(), 500);
         QCOMPARE(m.logLines().first(), QString("line 21"));
         QCOMPARE(*ServerLog::tail(2), QString("line 519\nline 520"));
 
+        // Cleared (the Dashboard's Clear), the file takes the next line.
         m.clearLogs();
-        QVERIFY(m.logLines().isEmpty());
-        QCOMPARE(ServerLog::tail(20), std::nullopt);
         m.appendLog("reopened");
         QCOMPARE(readFile(ServerLog::filePath()), QByteArray("reopened\n"));
     }
 
-    void pidFileAndEnvironmentHelpers() {
+    void pidFileAndNodeOptions() {
         const auto readBack = [](const QByteArray& contents) {
             writeFile(PidFile::path(), contents);
             return PidFile::read();
@@ -329,12 +294,141 @@ private Q_SLOTS:
         for (const QByteArray bad : {"0", "-5", "abc", "", "99999999999"})
             QCOMPARE(readBack(bad), std::nullopt);
 
-        QCOMPARE(
-            ServerEnvironment::enhancedPath(QString("/usr/bin::/custom"), "/opt/node/bin/node"),
-            QString("/opt/node/bin:/usr/local/bin:/usr/bin:/bin:/usr/bin:/custom"));
-        const QString flag = "--experimental-default-type=module";
-        QCOMPARE(ServerEnvironment::esmNodeOptions(QString("--inspect")), "--inspect " + flag);
-        QCOMPARE(ServerEnvironment::esmNodeOptions("--inspect " + flag), "--inspect " + flag);
+        // Options the operator set are kept, and the flag is not doubled.
+        const QString options = "--inspect --experimental-default-type=module";
+        QCOMPARE(ServerEnvironment::esmNodeOptions(options), options);
+    }
+
+    void theChildRunsAsConfiguredAndStopEndsItsWorkers() {
+        auto stale = std::make_unique<ExternalServer>("silent", port);
+        setFixtureMode("workers");
+        auto& m = makeReal();
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
+        QVERIFY(logged(m, "Killing stale server on port " + n()));
+        QTRY_VERIFY(!stale->isRunning());
+        QVERIFY(logged(m, "Listening on http://0.0.0.0:" + n()));
+        QCOMPARE(PidFile::read(), qint32(*m.childProcessId()));
+
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fixtureReportPath()), settle);
+        const QJsonObject report = QJsonDocument::fromJson(readFile(fixtureReportPath())).object();
+        const QJsonObject env = report["env"].toObject();
+        const QString support = ApplicationSupport::supportURL();
+        QCOMPARE(report["cwd"].toString(), runtime->root());
+        QCOMPARE(report["argv"].toArray().at(1).toString(), runtime->entryScript());
+        const QList<QPair<QString, QString>> expected{
+            {"PORT", n()},
+            {"HOST", "0.0.0.0"},
+            {"VESPERLINE_ROOT", runtime->root()},
+            {"VESPERLINE_CONFIG_DIR", support},
+            {"VESPERLINE_DB_PATH", support + "/data/bible.sqlite"},
+            {"VESPERLINE_BOOKMARKS_PATH", support + "/bookmarks.json"},
+            {"VESPERLINE_THEMES_PATH", support + "/themes.json"},
+            {"VESPERLINE_WEB_DIST", runtime->root() + "/apps/web/dist"},
+            {"VESPERLINE_LOG_PATH", support + "/server.log"},
+            {"VESPERLINE_TRANSLATION_ID", "WEB"},
+            {"NODE_PATH", runtime->root() + "/node_modules"}};
+        for (const auto& [name, value] : expected)
+            QCOMPARE(env[name].toString(), value);
+        QVERIFY(!env["VESPERLINE_SERVER_NAME"].toString().isEmpty());
+        QVERIFY(env["NODE_OPTIONS"].toString().contains("--experimental-default-type=module"));
+        QVERIFY(env["PATH"].toString().startsWith(QFileInfo(nodeExecutable()).path() + ":"));
+
+        const QJsonArray workers = report["workers"].toArray();
+        QCOMPARE(workers.size(), 2);
+        await(m.stopAsync());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+        QTRY_VERIFY(!processAlive(report["pid"].toInteger()));
+        for (const auto& worker : workers)
+            QTRY_VERIFY(!processAlive(worker.toInteger()));
+        QVERIFY(!QFile::exists(PidFile::path()));
+    }
+
+    // The time-out ends a child that never answers and frees the port; a
+    // cancel and a new start during that clean-up are not undone by it.
+    void anUnansweredStartIsEndedAndAStartDuringItsCleanUpStands() {
+        setFixtureMode("hung");
+        auto& m = makeReal();
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.startupPhase(), StartupPhase::waiting, settle);
+        const qint64 hung = *m.childProcessId();
+        const QString timedOut =
+            "Server did not respond on port " + n() + ". Check the log for errors.";
+        QTRY_COMPARE_WITH_TIMEOUT(m.lastError(), timedOut, slowSettle);
+        // The child ignores SIGTERM and gets a second before SIGKILL.
+        QCOMPARE(m.status(), ServerStatus::starting);
+        m.cancelStart();
+        setFixtureMode("slow:3000");
+        m.start();
+        QTRY_VERIFY(!processAlive(hung));
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::running, slowSettle);
+        QVERIFY(logged(m, "Server started on port " + n()));
+        QCOMPARE(m.lastError(), std::nullopt);
+
+        // Left alone, the time-out ends in a failed start.
+        await(m.forceStopOnPortAsync());
+        setFixtureMode("hung");
+        m.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::crashed, slowSettle);
+        QCOMPARE(m.startupPhase(), StartupPhase::failed);
+        QCOMPARE(m.lastError(), timedOut);
+    }
+
+    // Quitting sends SIGTERM only: a child that ignores it is left running,
+    // not killed with its QProcess, and the next launch adopts it. A forced
+    // stop then ends it without holding up the window.
+    void aStubbornChildOutlivesQuitIsAdoptedAndAForcedStopEndsIt() {
+        setFixtureMode("stubborn");
+        makeReal().start();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->status(), ServerStatus::running, settle);
+        const qint64 child = *manager->childProcessId();
+        manager->shutdownOnTerminate();
+        manager.reset();
+        QTest::qWait(500);
+        QVERIFY(processAlive(child));
+
+        auto& m = makeReal();
+        await(m.restoreStateOnLaunch());
+        QCOMPARE(m.status(), ServerStatus::running);
+        QVERIFY(!m.spawnedByApp());
+        QVERIFY(m.canForceStop());
+        m.forceStopOnPort();
+        QCOMPARE(m.status(), ServerStatus::stopping);
+        // The event loop runs during the grace period the child gets.
+        bool served = false;
+        QTimer::singleShot(0, [&] { served = m.status() == ServerStatus::stopping; });
+        QTRY_COMPARE_WITH_TIMEOUT(m.status(), ServerStatus::stopped, settle);
+        QVERIFY(served);
+        QCOMPARE(m.logLines().last(),
+                 "Port " + n() + " should now be free — you can Start without rebooting");
+        QTRY_VERIFY(!processAlive(child));
+        QTRY_VERIFY(!PortOwner::isLocalTCPPortOpen(port));
+    }
+
+    void restoreEndsALiveOrphanButNeverAReusedPid() {
+        // An earlier run's server that no longer answers health.
+        ExternalServer orphan("slow:600000", port, runtime->entryScript());
+        const qint64 pid = orphan.pid();
+        PidFile::write(pid);
+        auto& m = makeReal();
+        await(m.restoreStateOnLaunch());
+        QVERIFY(logged(m, "Orphan server PID " + QString::number(pid) +
+                              " failed health — terminating"));
+        QTRY_VERIFY(!orphan.isRunning());
+        QCOMPARE(m.status(), ServerStatus::stopped);
+
+        QProcess unrelated;
+        unrelated.start("sleep", {"600"});
+        QVERIFY(unrelated.waitForStarted());
+        PidFile::write(unrelated.processId());
+        await(m.restoreStateOnLaunch());
+        QVERIFY(!QFile::exists(PidFile::path()));
+        PidFile::write(unrelated.processId());
+        await(m.forceStopOnPortAsync());
+        QTest::qWait(200);
+        QCOMPARE(unrelated.state(), QProcess::Running);
+        unrelated.kill();
+        unrelated.waitForFinished();
     }
 };
 

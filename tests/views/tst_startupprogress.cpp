@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <csignal>
 
 using namespace TestSupport;
 using Outcome = StartupOutcome::Outcome;
@@ -33,6 +34,7 @@ class TestStartupProgress : public QObject {
 
     // Shows the sheet over a main window, as the Dashboard does.
     void openSheet() {
+        sheet.reset(); // a child of the window replaced here
         window = std::make_unique<QWidget>();
         window->resize(900, 700);
         window->show();
@@ -80,8 +82,6 @@ private Q_SLOTS:
         await(manager->syncStatusFromHealth());
         QCOMPARE(manager->status(), ServerStatus::running);
         QCOMPARE(state().outcome(), Outcome::inProgress);
-        QCOMPARE(state().statusLine(), QString("Running"));
-        QCOMPARE(state().statusTone(), StartupOutcome::Tone::success);
 
         manager->appendLog("Fastify LISTENING ON http://127.0.0.1:" +
                            QString::number(other.port()));
@@ -89,7 +89,6 @@ private Q_SLOTS:
         QTRY_COMPARE(state().outcome(), Outcome::success);
         QElapsedTimer sinceSuccess;
         sinceSuccess.start();
-        QCOMPARE(part<QLabel>("title")->text(), QString("Server started"));
         QVERIFY(button("open-control")->isVisible() && button("open-control")->isDefault());
         QVERIFY(!button("cancel")->isVisible());
         // Three quiet seconds first (a lower bound: load only adds to it).
@@ -123,8 +122,6 @@ private Q_SLOTS:
         QCOMPARE(sheet->statusColor(), StartupProgressView::failureColor());
         QCOMPARE(part<QLabel>("title")->text(), QString("Server failed to start"));
         QVERIFY(button("retry")->isVisible() && button("retry")->isDefault());
-        QVERIFY(button("cancel")->isVisible() && button("close")->isVisible());
-        QVERIFY(!button("open-control")->isVisible());
         // Once the file has the error, the log shows it once.
         QTRY_VERIFY(state().logTailer().lines().contains(error.section('\n', 0, 0)));
         QCOMPARE(state().fullLogText().count(error.section('\n', 0, 0)), 1);
@@ -144,35 +141,38 @@ private Q_SLOTS:
         QVERIFY(!sheet->isVisible());
     }
 
-    void closingWhileStartingCancelsTheStart_data() {
-        QTest::addColumn<bool>("useEscape");
-        QTest::newRow("Esc") << true;
-        QTest::newRow("Cancel button") << false;
-    }
-
+    // Esc and Cancel alike: the child gets SIGTERM, and its exit after the
+    // cancel is not a failure.
     void closingWhileStartingCancelsTheStart() {
-        QFETCH(bool, useEscape);
-        openSheet();
-        manager->start();
-        QTRY_COMPARE(manager->startupPhase(), StartupPhase::waiting);
-        QCOMPARE(state().statusLine(), QString("Waiting for server…"));
+        for (const bool useEscape : {true, false}) {
+            openSheet();
+            manager->start();
+            QTRY_COMPARE(manager->startupPhase(), StartupPhase::waiting);
+            QPointer<FakeServerProcess> child = fake->child();
+            const qint32 pid = qint32(child->pid);
 
-        // No default action while starting, and the window's close button
-        // does not abandon the start either.
-        QTest::keyClick(sheet.get(), Qt::Key_Return);
-        QVERIFY(!sheet->close());
-        QVERIFY(sheet->isVisible());
-        QCOMPARE(manager->status(), ServerStatus::starting);
+            // No default action while starting, and the window's close button
+            // does not abandon the start either.
+            QTest::keyClick(sheet.get(), Qt::Key_Return);
+            QVERIFY(!sheet->close());
+            QVERIFY(sheet->isVisible());
+            QCOMPARE(manager->status(), ServerStatus::starting);
 
-        if (useEscape)
-            QTest::keyClick(logView(), Qt::Key_Escape);
-        else
-            button("cancel")->click();
-        QVERIFY(!sheet->isVisible());
-        QCOMPARE(closedSignals, 1);
-        // What the cancelled start does to the child is tst_servermanager's.
-        QCOMPARE(manager->status(), ServerStatus::stopped);
-        QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
+            if (useEscape)
+                QTest::keyClick(logView(), Qt::Key_Escape);
+            else
+                button("cancel")->click();
+            QVERIFY(!sheet->isVisible());
+            QCOMPARE(manager->status(), ServerStatus::stopped);
+            QCOMPARE(manager->logLines().last(), QString("Start cancelled"));
+            QVERIFY(fake->ports->signalled(SIGTERM).contains(pid));
+            if (child)
+                child->exit(15);
+            QTest::qWait(50);
+            QCOMPARE(manager->status(), ServerStatus::stopped);
+            QCOMPARE(manager->lastError(), std::nullopt);
+        }
+        QCOMPARE(closedSignals, 2);
         // A closed sheet no longer takes part in what the server does.
         manager->appendLog("Server started on port 1");
         QCOMPARE(state().outcome(), Outcome::inProgress);

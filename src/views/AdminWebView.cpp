@@ -19,7 +19,7 @@ AdminWebView::AdminWebView(const QUrl& url, QWidget* parent) : QWidget(parent), 
     problem_->setWordWrap(true);
     problem_->setContentsMargins(12, 8, 12, 8);
     problem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    ScreenStyle::setTextColor(problem_, SemanticColors::tone(SemanticColors::Tone::red, palette()));
+    ScreenStyle::setTextTone(problem_, SemanticColors::Tone::red);
     problem_->hide();
     column->addWidget(problem_);
 

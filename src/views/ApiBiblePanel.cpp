@@ -91,7 +91,7 @@ void ApiBiblePanel::buildButtons() {
 
     savedNote = messageLabel(QStringLiteral("savedNote"), this);
     savedNote->setText(savedText);
-    setTextColor(savedNote, SemanticColors::tone(Tone::green, palette()));
+    setTextTone(savedNote, Tone::green);
     savedNote->hide();
     column->addWidget(savedNote);
     // The confirmation of a Save belongs to the values saved.
@@ -134,7 +134,7 @@ void ApiBiblePanel::buildImport() {
     column->addWidget(progressRow);
 
     importError = messageLabel(QStringLiteral("importError"), this);
-    setTextColor(importError, SemanticColors::tone(Tone::orange, palette()));
+    setTextTone(importError, Tone::orange);
     column->addWidget(importError);
     installedNote = messageLabel(QStringLiteral("installedNote"), this);
     column->addWidget(installedNote);
@@ -197,8 +197,7 @@ void ApiBiblePanel::render() {
     if (message) {
         setIfChanged(testMessage, *message);
         const bool valid = message->startsWith(validKeyPrefix);
-        setTextColor(testMessage, valid ? SemanticColors::tone(Tone::green, palette())
-                                        : SemanticColors::secondaryLabel(palette()));
+        setTextTone(testMessage, valid ? Tone::green : Tone::secondary);
     }
     renderImport();
 }

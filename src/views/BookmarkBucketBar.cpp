@@ -4,6 +4,7 @@
 #include "views/SemanticColors.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollBar>
@@ -63,11 +64,25 @@ void BookmarkBucketBar::setBuckets(const QStringList& names, const QString& sele
             const QSignalBlocker quiet(group);
             button->setChecked(chosen);
         }
-        const QString style = bucketStyle(chosen, palette());
+    }
+    restyle();
+    setFixedHeight(widget()->sizeHint().height());
+}
+
+void BookmarkBucketBar::restyle() {
+    for (QAbstractButton* button : group->buttons()) {
+        const QString style = bucketStyle(button->isChecked(), palette());
         if (button->styleSheet() != style)
             button->setStyleSheet(style);
     }
-    setFixedHeight(widget()->sizeHint().height());
+}
+
+// A style sheet keeps the colours of the theme it was made in; a switch
+// between light and dark while the program runs needs new ones.
+void BookmarkBucketBar::changeEvent(QEvent* event) {
+    QScrollArea::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        restyle();
 }
 
 QPushButton* BookmarkBucketBar::button(const QString& name) const {

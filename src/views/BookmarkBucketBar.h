@@ -24,9 +24,11 @@ Q_SIGNALS:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void rebuild(const QStringList& names);
+    void restyle();
 
     QHBoxLayout* row;
     QButtonGroup* group;

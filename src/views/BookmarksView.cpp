@@ -45,7 +45,7 @@ BookmarksView::BookmarksView(AppViewModel& app, QWidget* parent)
     errorLabel->setObjectName(QStringLiteral("error"));
     errorLabel->setWordWrap(true);
     errorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setTextColor(errorLabel, SemanticColors::tone(SemanticColors::Tone::red, palette()));
+    setTextTone(errorLabel, SemanticColors::Tone::red);
     column->addWidget(errorLabel);
 
     list_ = new QListView(this);

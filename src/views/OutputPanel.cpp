@@ -117,7 +117,7 @@ void OutputPanel::buildOpenRow() {
     openLabel->setSpacing(4);
     openLabel->addWidget(symbolLabel(QStringLiteral("display"), 14, outputOpenLabel));
     auto* text = caption(QStringLiteral("Open"), outputOpenLabel);
-    setTextColor(text, SemanticColors::tone(SemanticColors::Tone::green, palette()));
+    setTextTone(text, SemanticColors::Tone::green);
     openLabel->addWidget(text);
     row->addWidget(outputOpenLabel);
     openOutputButton = new QPushButton(QStringLiteral("Open Display Output"), this);

@@ -77,7 +77,7 @@ PlaylistsView::PlaylistsView(AppViewModel& app, QWidget* parent)
     error->setObjectName(QStringLiteral("playlistsError"));
     error->setWordWrap(true);
     error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setTextColor(error, SemanticColors::tone(SemanticColors::Tone::red, error->palette()));
+    setTextTone(error, SemanticColors::Tone::red);
     outer->addWidget(error);
 
     auto* scroll = new QScrollArea(this);

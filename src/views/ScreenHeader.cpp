@@ -3,6 +3,8 @@
 #include "views/ScreenStyle.h"
 #include "views/Symbols.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -49,18 +51,32 @@ void ScreenHeader::setServerRunning(bool running) {
 QPushButton* ScreenHeader::addButton(const QString& text, const QString& symbol) {
     auto* button = new QPushButton(text, this);
     if (!symbol.isEmpty())
-        button->setIcon(inked(symbol, button->palette().color(QPalette::ButtonText)));
+        ink(button, symbol);
     row->addWidget(button);
     return button;
 }
 
 QToolButton* ScreenHeader::addReloadButton(const QString& accessibleName) {
     auto* button = new QToolButton(this);
-    button->setIcon(inked(QStringLiteral("arrow.triangle.2.circlepath"),
-                          button->palette().color(QPalette::ButtonText)));
+    ink(button, QStringLiteral("arrow.triangle.2.circlepath"));
     button->setAutoRaise(true);
     button->setAccessibleName(accessibleName);
     button->setToolTip(accessibleName);
     row->addWidget(button);
     return button;
+}
+
+void ScreenHeader::ink(QAbstractButton* button, const QString& symbol) {
+    button->setIcon(inked(symbol, button->palette().color(QPalette::ButtonText)));
+    symbols.append({button, symbol});
+}
+
+// The symbols were drawn in the text colour of the theme they were made in;
+// after a switch between light and dark they are drawn again.
+void ScreenHeader::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        for (const auto& [button, symbol] : symbols)
+            button->setIcon(
+                inked(symbol, QApplication::palette(button).color(QPalette::ButtonText)));
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
+#include <QString>
 #include <QWidget>
 
+class QAbstractButton;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
@@ -26,7 +30,13 @@ public:
     // for a screen reader and as its tooltip.
     QToolButton* addReloadButton(const QString& accessibleName);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void ink(QAbstractButton* button, const QString& symbol);
+
     QHBoxLayout* row;
     QLabel* stoppedCaption = nullptr;
+    QList<QPair<QAbstractButton*, QString>> symbols;
 };

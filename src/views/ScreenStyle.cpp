@@ -4,9 +4,54 @@
 #include "views/SemanticColors.h"
 #include "views/Symbols.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+namespace {
+
+// A colour computed once keeps the theme it was computed in: after a switch
+// to dark, a caption made in light mode would stay dark grey on dark. The
+// follower recomputes its widget's tone from the new palette.
+class ToneFollower : public QObject {
+public:
+    static constexpr const char* name = "toneFollower";
+
+    explicit ToneFollower(QWidget* widget) : QObject(widget) {
+        setObjectName(QString::fromLatin1(name));
+        widget->installEventFilter(this);
+    }
+
+    void apply(std::optional<SemanticColors::Tone> wanted) {
+        tone = wanted;
+        recolour();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange ||
+            event->type() == QEvent::PaletteChange)
+            recolour();
+        return false;
+    }
+
+private:
+    void recolour() {
+        auto* widget = static_cast<QWidget*>(parent());
+        const QPalette theme = QApplication::palette(widget);
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::WindowText, tone ? SemanticColors::tone(*tone, theme)
+                                                    : theme.color(QPalette::WindowText));
+        if (palette != widget->palette())
+            widget->setPalette(palette);
+    }
+
+    std::optional<SemanticColors::Tone> tone;
+};
+
+} // namespace
 
 namespace ScreenStyle {
 
@@ -24,7 +69,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(scaled(label->font(), 0.9));
     label->setWordWrap(true);
-    setTextColor(label, SemanticColors::secondaryLabel(label->palette()));
+    setTextTone(label, SemanticColors::Tone::secondary);
     return label;
 }
 
@@ -34,7 +79,20 @@ QLabel* headline(const QString& text, QWidget* parent) {
     return label;
 }
 
-void setTextColor(QWidget* widget, const QColor& color) {
+static ToneFollower* followerOf(QWidget* widget) {
+    return static_cast<ToneFollower*>(widget->findChild<QObject*>(
+        QString::fromLatin1(ToneFollower::name), Qt::FindDirectChildrenOnly));
+}
+
+void setTextTone(QWidget* widget, std::optional<SemanticColors::Tone> tone) {
+    ToneFollower* follower = followerOf(widget);
+    if (!follower)
+        follower = new ToneFollower(widget);
+    follower->apply(tone);
+}
+
+void setFixedTextColor(QWidget* widget, const QColor& color) {
+    delete followerOf(widget);
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     widget->setPalette(palette);

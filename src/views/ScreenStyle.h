@@ -1,15 +1,18 @@
 #pragma once
 
+#include "views/SemanticColors.h"
+
 #include <QFont>
 #include <QLabel>
 #include <QString>
+#include <optional>
 
 class QPushButton;
 class QVBoxLayout;
 
 // The type and small building blocks every screen shares: captions in the
 // secondary colour, scaled fonts, symbol images, the gold main-action button.
-// Stateless; the colours come from the palette at the time of the call.
+// Stateless; the widgets remember their own tones.
 namespace ScreenStyle {
 
 QFont scaled(QFont font, qreal factor, QFont::Weight weight = QFont::Normal);
@@ -17,7 +20,11 @@ QFont scaled(QFont font, qreal factor, QFont::Weight weight = QFont::Normal);
 QLabel* caption(const QString& text, QWidget* parent);
 // A semibold line that heads a box or a warning.
 QLabel* headline(const QString& text, QWidget* parent);
-void setTextColor(QWidget* widget, const QColor& color);
+// Colours the widget's text in `tone` (no tone: the palette's own text
+// colour), now and whenever the desktop switches between light and dark.
+void setTextTone(QWidget* widget, std::optional<SemanticColors::Tone> tone);
+// A colour that is the same in every theme (the brand's gold).
+void setFixedTextColor(QWidget* widget, const QColor& color);
 QLabel* symbolLabel(const QString& symbol, int size, QWidget* parent);
 // A button that tests and the accessibility walk find by `name`.
 QPushButton* namedButton(const QString& text, const QString& name, QWidget* parent);

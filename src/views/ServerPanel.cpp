@@ -140,7 +140,7 @@ void ServerPanel::buildCaptions() {
     auto* blockedTitle =
         caption(QStringLiteral("Start is blocked until setup is complete:"), blockedBox);
     blockedTitle->setFont(scaled(blockedTitle->font(), 1.0, QFont::DemiBold));
-    setTextColor(blockedTitle, SemanticColors::tone(SemanticColors::Tone::orange, palette()));
+    setTextTone(blockedTitle, SemanticColors::Tone::orange);
     blocked->addWidget(blockedTitle);
     blockedList = caption(QString(), blockedBox);
     blockedList->setObjectName(QStringLiteral("blockedReasons"));
@@ -170,7 +170,7 @@ void ServerPanel::buildValueRows() {
     lastError = caption(QString(), this);
     lastError->setObjectName(QStringLiteral("lastError"));
     lastError->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setTextColor(lastError, SemanticColors::tone(SemanticColors::Tone::red, palette()));
+    setTextTone(lastError, SemanticColors::Tone::red);
     column->addWidget(lastError);
     statusMessage = caption(QString(), this);
     statusMessage->setObjectName(QStringLiteral("statusMessage"));

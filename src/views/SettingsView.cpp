@@ -260,10 +260,10 @@ void SettingsView::renderNode() {
         setIfChanged(nodeValue, node->isEmbedded
                                     ? QStringLiteral("Embedded ") + node->version
                                     : node->version + QStringLiteral(" at ") + node->path);
-        setTextColor(nodeValue, palette().color(QPalette::WindowText));
+        setTextTone(nodeValue, std::nullopt);
     } else {
         setIfChanged(nodeValue, QStringLiteral("Not found"));
-        setTextColor(nodeValue, SemanticColors::tone(Tone::red, palette()));
+        setTextTone(nodeValue, Tone::red);
     }
     nodeInstallLink->setVisible(!node && !app.isSelfContained());
 }

@@ -42,7 +42,7 @@ ThemesView::ThemesView(AppViewModel& app, QWidget* parent) : QWidget(parent), ap
     errorLine = new QLabel(content);
     errorLine->setObjectName(QStringLiteral("themesError"));
     errorLine->setWordWrap(true);
-    setTextColor(errorLine, SemanticColors::tone(SemanticColors::Tone::red, palette()));
+    setTextTone(errorLine, SemanticColors::Tone::red);
     column->addWidget(errorLine);
     column->addWidget(configBlock = buildConfigBlock());
     column->addWidget(emptyState = buildEmptyState());

@@ -54,7 +54,7 @@ TranslationsCard::TranslationsCard(AppViewModel& app, QWidget* parent) : QWidget
     errorLine = new QLabel(this);
     errorLine->setObjectName(QStringLiteral("translationsError"));
     errorLine->setWordWrap(true);
-    setTextColor(errorLine, SemanticColors::tone(SemanticColors::Tone::red, palette()));
+    setTextTone(errorLine, SemanticColors::Tone::red);
     column->addWidget(errorLine);
     noLibrariesLine =
         new QLabel(QStringLiteral("No Bible libraries reported yet. Refresh after Start."), this);

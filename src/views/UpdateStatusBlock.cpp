@@ -54,12 +54,15 @@ UpdateStatusBlock::UpdateStatusBlock(QWidget* parent) : QWidget(parent) {
 }
 
 void UpdateStatusBlock::showMessage(const QString& symbolName, const QString& text,
-                                    const QColor& color) {
+                                    std::variant<SemanticColors::Tone, QColor> ink) {
     symbol->setVisible(!symbolName.isEmpty());
     if (!symbolName.isEmpty())
         symbol->setPixmap(Symbols::icon(symbolName).pixmap(symbolSize, symbolSize));
     setIfChanged(message, text);
-    setTextColor(message, color);
+    if (const auto* tone = std::get_if<SemanticColors::Tone>(&ink))
+        setTextTone(message, *tone);
+    else
+        setFixedTextColor(message, std::get<QColor>(ink));
     message->show();
     progress->hide();
     progressLabel->hide();
@@ -83,20 +86,17 @@ void UpdateStatusBlock::showProgress(const QString& label, std::optional<double>
 
 void UpdateStatusBlock::render(const UpdateStatus& status) {
     using Status = UpdateStatus;
-    const QPalette& colors = palette();
-    const auto tone = [&colors](SemanticColors::Tone tone) {
-        return SemanticColors::tone(tone, colors);
-    };
+    using SemanticColors::Tone;
     notes->hide();
     if (status.is<Status::Idle>()) {
         showMessage(
             {}, QStringLiteral("Check anytime — patches are signed and verified before install."),
-            SemanticColors::secondaryLabel(colors));
+            Tone::secondary);
     } else if (status.is<Status::Checking>()) {
         showProgress(QStringLiteral("Checking…"), std::nullopt);
     } else if (status.is<Status::UpToDate>()) {
         showMessage(QStringLiteral("checkmark.circle.fill"),
-                    QStringLiteral("Runtime is up to date"), tone(SemanticColors::Tone::green));
+                    QStringLiteral("Runtime is up to date"), Tone::green);
     } else if (const auto* available = status.get<Status::Available>()) {
         showMessage(QStringLiteral("arrow.down.circle.fill"),
                     QStringLiteral("Runtime ") + available->version + QStringLiteral(" available"),
@@ -110,10 +110,8 @@ void UpdateStatusBlock::render(const UpdateStatus& status) {
         showProgress(QStringLiteral("Installing & restarting server…"), std::nullopt);
     } else if (const auto* installed = status.get<Status::Installed>()) {
         showMessage(QStringLiteral("checkmark.seal.fill"),
-                    QStringLiteral("Installed runtime ") + installed->version,
-                    tone(SemanticColors::Tone::green));
+                    QStringLiteral("Installed runtime ") + installed->version, Tone::green);
     } else if (const auto* failed = status.get<Status::Failed>()) {
-        showMessage(QStringLiteral("exclamationmark.triangle.fill"), failed->message,
-                    tone(SemanticColors::Tone::red));
+        showMessage(QStringLiteral("exclamationmark.triangle.fill"), failed->message, Tone::red);
     }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "services/UpdateStatus.h"
+#include "views/SemanticColors.h"
 
+#include <QColor>
 #include <QWidget>
+#include <variant>
 
 class QLabel;
 class QProgressBar;
@@ -19,7 +22,9 @@ public:
     void render(const UpdateStatus& status);
 
 private:
-    void showMessage(const QString& symbol, const QString& text, const QColor& color);
+    // A tone follows the desktop's light or dark theme; the gold is the same in both.
+    void showMessage(const QString& symbol, const QString& text,
+                     std::variant<SemanticColors::Tone, QColor> ink);
     void showProgress(const QString& label, std::optional<double> fraction);
 
     QLabel* symbol;

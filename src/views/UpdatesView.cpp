@@ -91,7 +91,7 @@ QWidget* UpdatesView::buildInstalled() {
                  desktopAppVersion = value("desktopAppVersion", box));
     rows->addRow(QStringLiteral("Server runtime"), runtimeVersion = value("runtimeVersion", box));
     rows->addRow(QStringLiteral("Source"), runtimeSource = value("runtimeSource", box));
-    setTextColor(runtimeSource, SemanticColors::secondaryLabel(runtimeSource->palette()));
+    setTextTone(runtimeSource, SemanticColors::Tone::secondary);
     return box;
 }
 

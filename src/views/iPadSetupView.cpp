@@ -282,7 +282,7 @@ void iPadSetupView::render() {
     openOutput->setEnabled(running);
     setIfChanged(stageURL, shown.stageURL);
     openStage->setEnabled(running);
-    setTextColor(stoppedHint, SemanticColors::tone(Tone::orange, palette()));
+    setTextTone(stoppedHint, Tone::orange);
     stoppedHint->setVisible(!running);
 }
 

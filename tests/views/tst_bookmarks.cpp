@@ -3,11 +3,13 @@
 #include "models/BookmarksFileIO.h"
 #include "models/JsonCoding.h"
 #include "support/GuiTestMain.h"
+#include "support/LookTestSupport.h"
 #include "views/BookmarkBucketBar.h"
 #include "views/BookmarkDelegate.h"
 #include "views/BookmarkEditorSheet.h"
 #include "views/BookmarkListModel.h"
 #include "views/BookmarksView.h"
+#include "views/SemanticColors.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -257,6 +259,32 @@ private Q_SLOTS:
         press(child<QPushButton>(sheet(), "save"));
         QTRY_COMPARE(app->bookmarks().front(), mark("a", std::nullopt));
         QCOMPARE(rows(screen), (QStringList{"c", "e", "john-3-16-kjv"}));
+    }
+
+    // A volunteer switching the desktop to dark with the program open: texts,
+    // bucket buttons and header symbols take the dark theme's colours, not
+    // dark grey on dark.
+    void aSwitchToDarkRecoloursTheOpenScreen() {
+        BookmarksView& screen = open(church(), *tree);
+        const QPalette light = QApplication::palette();
+        const QPalette dark = darkPalette();
+        QApplication::setPalette(dark);
+        QApplication::processEvents();
+        auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        const auto ink = [](QWidget* widget) {
+            return widget->palette().color(QPalette::WindowText);
+        };
+        QCOMPARE(ink(withText<QLabel>(screen, "Editing bookmarks.json (server stopped)")),
+                 SemanticColors::secondaryLabel(dark));
+        QCOMPARE(ink(child<QLabel>(screen, "error")),
+                 SemanticColors::tone(SemanticColors::Tone::red, dark));
+
+        const QColor text = dark.color(QPalette::ButtonText);
+        QPushButton* bucket = screen.bucketBar()->button("Gospel");
+        QVERIFY(pixelsNear(bucket->grab().toImage(), bucket->rect(), text, 40, true) > 0);
+        auto* reload = screen.findChild<QToolButton*>();
+        const QImage symbol = reload->icon().pixmap(16, 16).toImage();
+        QVERIFY(pixelsNear(symbol, symbol.rect(), text, 40, true) > 0);
     }
 
     void theRunningServerTakesTheSaves() {

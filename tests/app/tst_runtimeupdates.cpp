@@ -18,6 +18,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 
 using namespace TestSupport;
 using AppTest::InstallTree;
@@ -76,8 +78,14 @@ class TestRuntimeUpdates : public QObject {
         host->setResponse("/runtime.tar.gz", HttpResponse{200, archive, "application/gzip"});
     }
 
-    Status installServed() {
+    // `fractions` gathers the download's progress as the screen shows it.
+    Status installServed(QList<double>* fractions = nullptr) {
         auto updates = makeService();
+        connect(updates.get(), &RuntimeUpdateService::changed, this, [&] {
+            const auto* downloading = updates->status().get<Status::Downloading>();
+            if (fractions && downloading)
+                *fractions << downloading->fraction.value_or(-1);
+        });
         await(updates->installLatest([this] {
             ++restarts;
             return restartedFine();
@@ -315,9 +323,34 @@ private Q_SLOTS:
         QCOMPARE(readFile(runtimePath("previous/runtime-version.json")),
                  QByteArray("{\"version\": \"1.0.0\"}"));
 
+        // The second download's known size shows as a growing fraction: its
+        // body comes in three parts a quarter second apart, as Qt reports
+        // progress at most every 100 ms.
         const QByteArray archive = UpdateFixtures::runtimeArchive("3.0.0");
-        serve(signedFeed("3.0.0", UpdateFixtures::sha256Hex(archive)), archive);
-        QCOMPARE(installServed(), Status(Status::Installed{"3.0.0"}));
+        QTcpServer slow;
+        QVERIFY(slow.listen(QHostAddress::LocalHost, 0));
+        connect(&slow, &QTcpServer::newConnection, this, [&slow, &archive] {
+            QTcpSocket* socket = slow.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &archive] {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                              QByteArray::number(archive.size()) + "\r\n\r\n");
+                const qsizetype third = archive.size() / 3;
+                for (int part = 0; part < 3; ++part)
+                    QTimer::singleShot(250 * part, socket, [socket, &archive, part, third] {
+                        socket->write(archive.mid(part * third, part < 2 ? third : -1));
+                    });
+            });
+        });
+        serve(signedFeed("3.0.0", UpdateFixtures::sha256Hex(archive),
+                         QStringLiteral("http://127.0.0.1:%1/r.tar.gz").arg(slow.serverPort())));
+        QList<double> fractions;
+        QCOMPARE(installServed(&fractions), Status(Status::Installed{"3.0.0"}));
+        QVERIFY2(std::any_of(fractions.begin(), fractions.end(),
+                             [](double f) { return f > 0 && f < 1; }),
+                 "no fraction between 0 and 1");
+        QVERIFY(std::is_sorted(fractions.begin(), fractions.end()));
+        QCOMPARE(fractions.last(), 1.0);
         QCOMPARE(ApplicationSupport::installedRuntimeVersion(), "3.0.0");
         QCOMPARE(readFile(runtimePath("previous/runtime-version.json")),
                  QByteArray("{\"version\": \"2.0.0\"}\n"));

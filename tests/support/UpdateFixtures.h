@@ -17,7 +17,7 @@ struct TarEntry {
     QString path;
     QByteArray data;
     Type type = Type::file;
-    QString linkTarget;
+    QString linkTarget = {};
 };
 
 QByteArray tarGz(const QList<TarEntry>& entries);

@@ -64,16 +64,6 @@ QPixmap checkMark(bool done, const QPalette& palette, qreal ratio) {
     return pixmap;
 }
 
-QWidget* buttonRow(QPushButton* first, QPushButton* second, QWidget* parent) {
-    auto* row = new QWidget(parent);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(first);
-    layout->addWidget(second);
-    layout->addStretch(1);
-    return row;
-}
-
 } // namespace
 
 iPadSetupView::iPadSetupView(AppViewModel& app, QWidget* parent) : QWidget(parent), app(app) {
@@ -150,16 +140,10 @@ QWidget* iPadSetupView::buildQRColumn(QWidget* parent) {
     presenterURL->setAlignment(Qt::AlignHCenter);
     layout->addWidget(presenterURL);
 
-    auto* copy = new QPushButton(QStringLiteral("Copy URL"), qrColumn);
-    copy->setObjectName(QStringLiteral("copyPresenterURL"));
-    connect(copy, &QPushButton::clicked, this,
-            [this] { this->app.copyToPasteboard(content().presenterURL); });
-    openPresenter = new QPushButton(QStringLiteral("Open on this computer"), qrColumn);
-    openPresenter->setObjectName(QStringLiteral("openPresenter"));
-    openPresenter->setAccessibleName(QStringLiteral("Open the presenter page on this computer"));
-    connect(openPresenter, &QPushButton::clicked, this,
-            [this] { this->app.openURL(QStringLiteral("/presenter"), false); });
-    auto* buttons = buttonRow(copy, openPresenter, qrColumn);
+    auto* buttons = pageButtons(
+        QStringLiteral("presenter"), QStringLiteral("Copy URL"),
+        [this] { return content().presenterURL; }, [] { return QStringLiteral("/presenter"); },
+        openPresenter, qrColumn);
     static_cast<QHBoxLayout*>(buttons->layout())->insertStretch(0, 1);
     layout->addWidget(buttons);
     return qrColumn;
@@ -180,6 +164,7 @@ QWidget* iPadSetupView::buildInstructions(QWidget* parent) {
         new QLabel(QStringLiteral("Start the server from the Dashboard tab first."), instructions);
     stoppedHint->setObjectName(QStringLiteral("stoppedHint"));
     stoppedHint->setWordWrap(true);
+    setTextTone(stoppedHint, Tone::orange);
     layout->addWidget(stoppedHint);
     return instructions;
 }
@@ -220,20 +205,15 @@ QGroupBox* iPadSetupView::buildOutputBox(QWidget* parent) {
     outputURL = urlLabel(box);
     outputURL->setObjectName(QStringLiteral("outputURL"));
     layout->addWidget(outputURL);
-    auto* copy = new QPushButton(QStringLiteral("Copy output URL"), box);
-    copy->setObjectName(QStringLiteral("copyOutputURL"));
-    connect(copy, &QPushButton::clicked, this,
-            [this] { this->app.copyToPasteboard(this->app.outputURLString()); });
-    openOutput = new QPushButton(QStringLiteral("Open on this computer"), box);
-    openOutput->setObjectName(QStringLiteral("openOutput"));
-    openOutput->setAccessibleName(QStringLiteral("Open the output page on this computer"));
-    connect(openOutput, &QPushButton::clicked, this, [this] {
-        this->app.openURL(QStringLiteral("/output?w=%1&h=%2")
-                              .arg(this->app.outputWidth())
-                              .arg(this->app.outputHeight()),
-                          false);
-    });
-    layout->addWidget(buttonRow(copy, openOutput, box));
+    layout->addWidget(pageButtons(
+        QStringLiteral("output"), QStringLiteral("Copy output URL"),
+        [this] { return app.outputURLString(); },
+        [this] {
+            return QStringLiteral("/output?w=%1&h=%2")
+                .arg(app.outputWidth())
+                .arg(app.outputHeight());
+        },
+        openOutput, box));
     layout->addWidget(caption(QStringLiteral("Or use Dashboard → Open Display Output for a "
                                              "fullscreen window on an external monitor."),
                               box));
@@ -246,20 +226,38 @@ QGroupBox* iPadSetupView::buildStageBox(QWidget* parent) {
     stageURL = urlLabel(box);
     stageURL->setObjectName(QStringLiteral("stageURL"));
     layout->addWidget(stageURL);
-    auto* copy = new QPushButton(QStringLiteral("Copy stage URL"), box);
-    copy->setObjectName(QStringLiteral("copyStageURL"));
-    connect(copy, &QPushButton::clicked, this,
-            [this] { this->app.copyToPasteboard(content().stageURL); });
-    openStage = new QPushButton(QStringLiteral("Open on this computer"), box);
-    openStage->setObjectName(QStringLiteral("openStage"));
-    openStage->setAccessibleName(QStringLiteral("Open the stage page on this computer"));
-    connect(openStage, &QPushButton::clicked, this,
-            [this] { this->app.openURL(QStringLiteral("/stage"), false); });
-    layout->addWidget(buttonRow(copy, openStage, box));
+    layout->addWidget(pageButtons(
+        QStringLiteral("stage"), QStringLiteral("Copy stage URL"),
+        [this] { return content().stageURL; }, [] { return QStringLiteral("/stage"); }, openStage,
+        box));
     layout->addWidget(caption(QStringLiteral("For a second tablet or a screen facing the platform: "
                                              "the live text, what comes next and the time."),
                               box));
     return box;
+}
+
+// "Copy …" puts the address as shown on the clipboard; "Open on this computer"
+// opens the page at 127.0.0.1. Both named after `page` for tests and screen
+// readers ("copyStageURL", "openStage", "Open the stage page on this computer").
+QWidget* iPadSetupView::pageButtons(const QString& page, const QString& copyText,
+                                    std::function<QString()> address, std::function<QString()> path,
+                                    QPushButton*& open, QWidget* parent) {
+    const QString name = page.left(1).toUpper() + page.mid(1);
+    auto* copy = new QPushButton(copyText, parent);
+    copy->setObjectName(QStringLiteral("copy") + name + QStringLiteral("URL"));
+    connect(copy, &QPushButton::clicked, this,
+            [this, address] { app.copyToPasteboard(address()); });
+    open = new QPushButton(QStringLiteral("Open on this computer"), parent);
+    open->setObjectName(QStringLiteral("open") + name);
+    open->setAccessibleName(QStringLiteral("Open the %1 page on this computer").arg(page));
+    connect(open, &QPushButton::clicked, this, [this, path] { app.openURL(path(), false); });
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(copy);
+    layout->addWidget(open);
+    layout->addStretch(1);
+    return row;
 }
 
 iPadSetupContent iPadSetupView::content() const {
@@ -282,7 +280,6 @@ void iPadSetupView::render() {
     openOutput->setEnabled(running);
     setIfChanged(stageURL, shown.stageURL);
     openStage->setEnabled(running);
-    setTextTone(stoppedHint, Tone::orange);
     stoppedHint->setVisible(!running);
 }
 

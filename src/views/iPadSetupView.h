@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <QWidget>
+#include <functional>
 
 class AppViewModel;
 class QBoxLayout;
@@ -43,6 +45,9 @@ private:
     QGroupBox* buildLocalBox(QWidget* parent);
     QGroupBox* buildOutputBox(QWidget* parent);
     QGroupBox* buildStageBox(QWidget* parent);
+    QWidget* pageButtons(const QString& page, const QString& copyText,
+                         std::function<QString()> address, std::function<QString()> path,
+                         QPushButton*& open, QWidget* parent);
     void renderAddressPicker();
     void renderChecklist(const iPadSetupContent& shown);
 

@@ -51,6 +51,11 @@ private:
     std::optional<SemanticColors::Tone> tone;
 };
 
+ToneFollower* followerOf(QWidget* widget) {
+    return static_cast<ToneFollower*>(widget->findChild<QObject*>(
+        QString::fromLatin1(ToneFollower::name), Qt::FindDirectChildrenOnly));
+}
+
 } // namespace
 
 namespace ScreenStyle {
@@ -77,11 +82,6 @@ QLabel* headline(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(scaled(label->font(), 1.05, QFont::DemiBold));
     return label;
-}
-
-static ToneFollower* followerOf(QWidget* widget) {
-    return static_cast<ToneFollower*>(widget->findChild<QObject*>(
-        QString::fromLatin1(ToneFollower::name), Qt::FindDirectChildrenOnly));
 }
 
 void setTextTone(QWidget* widget, std::optional<SemanticColors::Tone> tone) {
